@@ -1,0 +1,51 @@
+// The reading side of the engine: load a table of contents, copy entries out into a directory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine_hooks.h"
+#include "mas_format.h"
+
+namespace kestrel {
+
+// A loaded archive. The file is not kept open; each extraction opens it again.
+struct LoadedArchive {
+  std::string Path;  // absolute
+  TMAS_Header Header;
+  std::vector<TMAS_FileEntry> Table;
+  int64_t DataStart = kMasHeaderSize;
+  int64_t FileLength = 0;
+};
+
+// Messages the extraction reports (the front end prints them among its progress marks).
+extern const char* const kExportAllocationFailedMessage;
+std::string UnsafeEntryNameMessage(const std::string& name);
+
+// Loads header and table. The magic is not tested. A table that runs past the end of the file is
+// detected before memory is reserved for it: EInOutError "Read beyond end of file".
+// Any other file failure is an EInOutError too.
+LoadedArchive ReadArchiveTable(const std::string& path);
+
+// Reads an entry's stored bytes and decodes them (copy when both sizes are equal, else inflate).
+// An entry past the end of the archive is EInOutError ReadBeyondEnd, checked before allocating;
+// a damaged stream is EZDecompressionError.
+std::vector<uint8_t> ReadStoredBytes(const LoadedArchive& archive, size_t index);
+std::vector<uint8_t> DecodeEntryBytes(const TMAS_FileEntry& entry, std::vector<uint8_t> stored);
+
+// Writes entry `index` into `directory` as `name` upper-cased. An unsafe name is reported and
+// nothing is written; a failed inflate is reported and leaves an empty file. A symbolic link under
+// the name is replaced, never written through. Other file failures throw EInOutError.
+void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string& name,
+                  const std::string& directory, const EngineHooks& hooks);
+
+// Extracts every entry in table order into `directory`, which must exist, calling the progress
+// hook after each. A failed entry does not stop the loop.
+void ExtractAll(const LoadedArchive& archive, const std::string& directory, const EngineHooks& hooks);
+
+// Creates one directory level. False on any failure (it exists, its parent is missing, ...).
+bool CreateDirectoryOneLevel(const std::string& path);
+
+}  // namespace kestrel

@@ -1,0 +1,62 @@
+// A small RAII file over POSIX descriptors whose every failure is an EInOutError.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "file_error.h"
+
+namespace kestrel {
+
+class BinaryFile {
+ public:
+  static BinaryFile OpenRead(const std::string& path);
+  // Opens for writing in place (the file must exist), or creates/truncates.
+  static BinaryFile OpenWrite(const std::string& path);
+  static BinaryFile Create(const std::string& path);
+
+  BinaryFile(BinaryFile&& other) noexcept;
+  BinaryFile& operator=(BinaryFile&& other) noexcept;
+  BinaryFile(const BinaryFile&) = delete;
+  BinaryFile& operator=(const BinaryFile&) = delete;
+  ~BinaryFile();
+
+  int64_t Size() const;
+  void Seek(int64_t position);
+  // Reads exactly `size` bytes; a short read is "Read beyond end of file".
+  void ReadExact(void* out, size_t size);
+  std::vector<uint8_t> ReadExact(size_t size);
+  // Writes all bytes; no room left is "Disk full".
+  void WriteAll(const void* data, size_t size);
+  void Sync();
+  // Closes and reports a failed close; the destructor closes silently.
+  void Close();
+  const std::string& Path() const { return path_; }
+
+ private:
+  BinaryFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  int fd_ = -1;
+  std::string path_;
+};
+
+bool FileExists(const std::string& path);       // a regular file (symbolic links followed)
+bool DirectoryExists(const std::string& path);
+std::vector<uint8_t> ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const void* data, size_t size);
+
+// Path helpers for plain '/'-separated paths.
+std::string AbsolutePath(const std::string& path);  // against the current directory, not resolving links
+std::string DirectoryOf(const std::string& path);   // "" for a bare name; "/" for "/x"
+std::string FileNameOf(const std::string& path);
+std::string JoinPath(const std::string& directory, const std::string& name);
+// Replaces the extension (from the last dot of the file name) by `extension` (with its dot);
+// appends it when the name has none.
+std::string ReplaceExtension(const std::string& path, const std::string& extension);
+
+// A name that can be written inside a directory without leaving it: not empty, ".", "..",
+// and holding neither '/' nor '\\' nor a zero byte.
+bool IsSafeEntryFileName(const std::string& name);
+
+}  // namespace kestrel

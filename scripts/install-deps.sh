@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs, from Debian's archive, everything the kit needs to build, run and test.
+# Safe to run again: apt-get only fetches what is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  zlib1g-dev libjpeg62-turbo-dev
+  qt6-base-dev libgl-dev libglu1-mesa-dev
+  libmpg123-dev libsdl2-dev
+  libgtest-dev
+  xvfb xauth
+  python3-pil view3dscene
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages: ${missing[*]}" >&2
+    echo "Run this script as root (or install them with apt-get) and try again." >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

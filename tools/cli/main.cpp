@@ -1,0 +1,75 @@
+// kestrel-cli: the kit's scripting front end over the mesh, sound bank and conversion libraries.
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <stdexcept>
+
+#include "cli_command.h"
+
+namespace kestrel::cli {
+
+// One line per command; each lives in the file of its subject.
+int RunMeshDump(const Args&);
+int RunVrml(const Args&);
+int RunVrmlAll(const Args&);
+int RunSdtList(const Args&);
+int RunSdtExport(const Args&);
+int RunSdtImport(const Args&);
+int RunConvert(const Args&);
+
+static const Command kCommands[] = {
+    // COMMAND TABLE (keep this marker: rows are added here by subject)
+};
+
+int Fail(const std::string& message) {
+  std::cerr << "kestrel-cli: " << message << '\n';
+  return 1;
+}
+
+int UsageError(const Command& command) {
+  std::cerr << "usage: kestrel-cli " << command.Name << ' ' << command.Usage << '\n';
+  return 2;
+}
+
+const Command& FindCommand(const std::string& name) {
+  for (const Command& c : kCommands)
+    if (name == c.Name) return c;
+  throw std::logic_error("unknown command " + name);
+}
+
+static void PrintHelp(std::ostream& out) {
+  out << "usage: kestrel-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
+  for (const Command& c : kCommands) {
+    std::string head = std::string(c.Name) + " " + c.Usage;
+    out << "  " << head;
+    for (size_t i = head.size(); i < 40; ++i) out << ' ';
+    out << ' ' << c.Summary << '\n';
+  }
+}
+
+}  // namespace kestrel::cli
+
+int main(int argc, char** argv) {
+  using namespace kestrel::cli;
+  if (argc < 2) {
+    PrintHelp(std::cerr);
+    return 2;
+  }
+  std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintHelp(std::cout);
+    return 0;
+  }
+  for (const Command& c : kCommands) {
+    if (name == c.Name) {
+      Args args(argv + 2, argv + argc);
+      try {
+        return c.Run(args);
+      } catch (const std::exception& e) {
+        return Fail(e.what());
+      }
+    }
+  }
+  std::cerr << "kestrel-cli: unknown command \"" << name << "\" (see kestrel-cli --help)\n";
+  return 2;
+}
