@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 #include <stdexcept>
+#include <vector>
 
 #include "cli_command.h"
 
@@ -17,7 +18,7 @@ int RunSdtExport(const Args&);
 int RunSdtImport(const Args&);
 int RunConvert(const Args&);
 
-static const Command kCommands[] = {
+static const std::vector<Command> kCommands = {
     // COMMAND TABLE (keep this marker: rows are added here by subject)
 };
 
