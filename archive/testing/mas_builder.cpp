@@ -1,0 +1,97 @@
+#include "archive/testing/mas_builder.h"
+
+#include <zlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+#include "archive/byte_reader.h"
+#include "archive/mas_format.h"
+
+namespace kestrel::testing {
+
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data) {
+  uLongf size = compressBound(data.size());
+  std::vector<uint8_t> out(size);
+  if (compress2(out.data(), &size, data.data(), data.size(), 9) != Z_OK) throw std::runtime_error("compress2 failed");
+  out.resize(size);
+  return out;
+}
+
+std::vector<uint8_t> NoiseBytes(size_t size, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> out(size);
+  for (auto& b : out) b = static_cast<uint8_t>(random());
+  return out;
+}
+
+std::vector<uint8_t> BytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+
+std::vector<uint8_t> TestArchive::Build() const {
+  const uint32_t count = FileCount.value_or(static_cast<uint32_t>(Entries.size()));
+  std::vector<std::vector<uint8_t>> stored;
+  for (const TestEntry& e : Entries)
+    stored.push_back(e.RawBytes ? *e.RawBytes : e.Stored ? e.Data : Deflate(e.Data));
+
+  ByteWriter w;
+  w.FixedString(Magic, kMasMagicSize);
+  w.U32(count);
+  w.U32(0);  // DataAreaSize, patched below
+  int32_t offset = 0;
+  for (size_t i = 0; i < Entries.size(); ++i) {
+    const TestEntry& e = Entries[i];
+    w.I32(e.FileType);
+    w.I32(e.Offset.value_or(offset));
+    w.I32(e.UncompressedSize.value_or(e.Stored ? static_cast<int32_t>(stored[i].size())
+                                                 : static_cast<int32_t>(e.Data.size())));
+    w.I32(e.CompressedSize.value_or(static_cast<int32_t>(stored[i].size())));
+    w.I32(e.Unknown);
+    w.FixedString(e.Name, kMasNameSize);
+    offset += static_cast<int32_t>(stored[i].size());
+  }
+  const size_t dataStart = w.Size();
+  for (const auto& s : stored) w.Raw(s.data(), s.size());
+  w.PatchU32(20, static_cast<uint32_t>(w.Size() - dataStart));
+  std::vector<uint8_t> bytes = std::move(w.Bytes());
+  if (TruncateTo && *TruncateTo < bytes.size()) bytes.resize(*TruncateTo);
+  return bytes;
+}
+
+void TestArchive::WriteTo(const std::string& path) const { WriteFileBytes(path, Build()); }
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "kestrel-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Tests may leave read-only folders behind; give write access back before removing.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec) && !it->is_symlink(ec))
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+}  // namespace kestrel::testing

@@ -1,0 +1,60 @@
+// Test-side archive writer: makes well-formed and deliberately odd ".MAS" files for the tests.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrel::testing {
+
+struct TestEntry {
+  std::string Name;            // stored as given (no upper-casing), cut to 236 bytes
+  std::vector<uint8_t> Data;   // the file's bytes
+  int32_t FileType = 18;
+  bool Stored = false;         // store as is (both sizes equal) instead of a level-9 zlib stream
+  int32_t Unknown = 0;
+  // Verbatim stored bytes instead of the encoding of Data (damaged or truncated streams).
+  std::optional<std::vector<uint8_t>> RawBytes;
+  // Overrides of the table fields, for records that lie.
+  std::optional<int32_t> Offset;
+  std::optional<int32_t> UncompressedSize;
+  std::optional<int32_t> CompressedSize;
+};
+
+struct TestArchive {
+  std::string Magic = "CUBEMAS4.10";  // up to 16 bytes, zero padded
+  std::vector<TestEntry> Entries;
+  std::optional<uint32_t> FileCount;   // override of the header's count
+  std::optional<size_t> TruncateTo;    // cut the finished file to this many bytes
+
+  // Entries back to back in table order from offset 0; DataAreaSize set from the length.
+  std::vector<uint8_t> Build() const;
+  void WriteTo(const std::string& path) const;
+};
+
+// A zlib stream at level 9 (what the packers write).
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data);
+// Deterministic pseudo-random bytes, `size` long, from `seed`.
+std::vector<uint8_t> NoiseBytes(size_t size, uint32_t seed);
+std::vector<uint8_t> BytesOf(const std::string& text);
+
+// A fresh empty directory under the system's temporary directory, removed with its contents when
+// the object goes away.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+}  // namespace kestrel::testing
