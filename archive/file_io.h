@@ -16,6 +16,9 @@ class BinaryFile {
   // Opens for writing in place (the file must exist), or creates/truncates.
   static BinaryFile OpenWrite(const std::string& path);
   static BinaryFile Create(const std::string& path);
+  // Creates or truncates `name` inside `directory`. A symbolic link standing under that name is
+  // replaced by the new file, never written through.
+  static BinaryFile CreateInDirectory(const std::string& directory, const std::string& name);
 
   BinaryFile(BinaryFile&& other) noexcept;
   BinaryFile& operator=(BinaryFile&& other) noexcept;
@@ -30,6 +33,7 @@ class BinaryFile {
   std::vector<uint8_t> ReadExact(size_t size);
   // Writes all bytes; no room left is "Disk full".
   void WriteAll(const void* data, size_t size);
+  void Truncate(int64_t length);
   void Sync();
   // Closes and reports a failed close; the destructor closes silently.
   void Close();

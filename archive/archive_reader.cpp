@@ -1,0 +1,114 @@
+#include "archive/archive_reader.h"
+
+#include <sys/stat.h>
+
+#include <new>
+
+#include "archive/file_io.h"
+#include "archive/zbuffer.h"
+
+namespace kestrel {
+
+const char* const kExportAllocationFailedMessage =
+    "Failed to allocate the needed memory for this operation. \r\nAttempt at exporting the file has been cancelled";
+
+std::string UnsafeEntryNameMessage(const std::string& name) {
+  return "Entry \"" + name + "\" was not extracted: its name is not a plain file name";
+}
+
+LoadedArchive ReadArchiveTable(const std::string& path) {
+  LoadedArchive archive;
+  archive.Path = AbsolutePath(path);
+  BinaryFile file = BinaryFile::OpenRead(archive.Path);
+  archive.FileLength = file.Size();
+
+  uint8_t header[kMasHeaderSize];
+  file.ReadExact(header, sizeof header);
+  archive.Header = DecodeHeader(header);
+  archive.DataStart = DataStartFor(archive.Header.FileCount);
+  // A count that the file cannot hold is caught here, before the table is reserved.
+  if (archive.DataStart > archive.FileLength) throw EInOutError(FileErrorKind::ReadBeyondEnd, archive.Path);
+
+  const std::vector<uint8_t> table = file.ReadExact(kMasEntrySize * archive.Header.FileCount);
+  archive.Table.reserve(archive.Header.FileCount);
+  for (size_t i = 0; i < archive.Header.FileCount; ++i) archive.Table.push_back(DecodeEntry(&table[i * kMasEntrySize]));
+  file.Close();
+  return archive;
+}
+
+namespace {
+
+// Opens the archive and checks that the entry lies inside it before anything is reserved.
+BinaryFile OpenAtEntry(const LoadedArchive& archive, const TMAS_FileEntry& entry) {
+  BinaryFile file = BinaryFile::OpenRead(archive.Path);
+  const int64_t start = archive.DataStart + entry.Offset;
+  if (entry.CompressedSize < 0 || start < 0 || start + entry.CompressedSize > file.Size())
+    throw EInOutError(FileErrorKind::ReadBeyondEnd, archive.Path);
+  file.Seek(start);
+  return file;
+}
+
+}  // namespace
+
+std::vector<uint8_t> DecodeEntryBytes(const TMAS_FileEntry& entry, std::vector<uint8_t> stored) {
+  if (entry.IsStored()) return stored;
+  const size_t expected = entry.UncompressedSize > 0 ? static_cast<size_t>(entry.UncompressedSize) : 0;
+  return DecompressBuffer(stored.data(), stored.size(), expected);
+}
+
+std::vector<uint8_t> ReadStoredBytes(const LoadedArchive& archive, size_t index) {
+  const TMAS_FileEntry& entry = archive.Table.at(index);
+  BinaryFile file = OpenAtEntry(archive, entry);
+  std::vector<uint8_t> stored = file.ReadExact(static_cast<size_t>(entry.CompressedSize));
+  file.Close();
+  return stored;
+}
+
+void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string& name, const std::string& directory,
+                  const EngineHooks& hooks) {
+  const std::string fileName = UpperCaseAscii(name);
+  if (!IsSafeEntryFileName(fileName)) {
+    hooks.Say(UnsafeEntryNameMessage(name));
+    return;
+  }
+  const TMAS_FileEntry& entry = archive.Table.at(index);
+  BinaryFile in = OpenAtEntry(archive, entry);
+  std::vector<uint8_t> stored;
+  try {
+    stored.resize(static_cast<size_t>(entry.CompressedSize));
+  } catch (const std::bad_alloc&) {
+    hooks.Say(kExportAllocationFailedMessage);
+    return;
+  }
+
+  BinaryFile out = BinaryFile::CreateInDirectory(directory, fileName);
+  in.ReadExact(stored.data(), stored.size());
+  in.Close();
+
+  std::vector<uint8_t> decoded;
+  try {
+    decoded = DecodeEntryBytes(entry, std::move(stored));
+  } catch (const EZLibError& e) {
+    hooks.Say(e.what());  // the file stays empty
+    out.Close();
+    return;
+  } catch (const std::bad_alloc&) {
+    hooks.Say(kExportAllocationFailedMessage);
+    out.Close();
+    return;
+  }
+  out.WriteAll(decoded.data(), decoded.size());
+  out.Close();
+}
+
+void ExtractAll(const LoadedArchive& archive, const std::string& directory, const EngineHooks& hooks) {
+  if (!DirectoryExists(directory)) throw EInOutError(FileErrorKind::PathNotFound, directory);
+  for (size_t i = 0; i < archive.Table.size(); ++i) {
+    ExtractEntry(archive, i, archive.Table[i].Name(), directory, hooks);
+    hooks.Step();
+  }
+}
+
+bool CreateDirectoryOneLevel(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+
+}  // namespace kestrel
