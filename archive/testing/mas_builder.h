@@ -9,6 +9,10 @@
 namespace kestrel::testing {
 
 struct TestEntry {
+  TestEntry() = default;
+  TestEntry(std::string name, std::vector<uint8_t> data, int32_t fileType = 18, bool stored = false)
+      : Name(std::move(name)), Data(std::move(data)), FileType(fileType), Stored(stored) {}
+
   std::string Name;            // stored as given (no upper-casing), cut to 236 bytes
   std::vector<uint8_t> Data;   // the file's bytes
   int32_t FileType = 18;

@@ -1,0 +1,197 @@
+#include "archive/archive_reader.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "archive/file_error.h"
+#include "archive/file_io.h"
+#include "archive/testing/mas_builder.h"
+
+namespace kestrel {
+namespace {
+
+using testing::BytesOf;
+using testing::Deflate;
+using testing::NoiseBytes;
+using testing::ReadFileBytes;
+using testing::TempDir;
+using testing::TestArchive;
+using testing::TestEntry;
+
+struct Extraction {
+  std::vector<std::string> messages;
+  int steps = 0;
+  EngineHooks Hooks() {
+    return {[this](const std::string& m) { messages.push_back(m); }, [this] { ++steps; }};
+  }
+};
+
+FileErrorKind KindOfLoadFailure(const std::string& path) {
+  try {
+    ReadArchiveTable(path);
+  } catch (const EInOutError& e) {
+    return e.Kind();
+  }
+  return FileErrorKind::Other;
+}
+
+TEST(ReadArchiveTable, LoadsHeaderTableAndDataStart) {
+  TempDir dir;
+  TestArchive a;
+  a.Entries = {{"ONE.BMP", BytesOf("one")}, {"TWO.MTS", BytesOf("two"), 17}};
+  a.WriteTo(dir / "A.MAS");
+  const LoadedArchive loaded = ReadArchiveTable(dir / "A.MAS");
+  EXPECT_EQ(loaded.Header.FileCount, 2u);
+  EXPECT_EQ(loaded.DataStart, 24 + 2 * 256);
+  ASSERT_EQ(loaded.Table.size(), 2u);
+  EXPECT_EQ(loaded.Table[1].Name(), "TWO.MTS");
+  EXPECT_EQ(loaded.Table[1].FileType, 17);
+}
+
+TEST(ReadArchiveTable, EmptyTableReadsNothingPastTheHeader) {
+  TempDir dir;
+  TestArchive a;
+  a.WriteTo(dir / "E.MAS");
+  EXPECT_TRUE(ReadArchiveTable(dir / "E.MAS").Table.empty());
+}
+
+TEST(ReadArchiveTable, FileErrors) {
+  TempDir dir;
+  TestArchive wild;
+  wild.FileCount = 0x7FFFFFFF;  // would ask for half a terabyte if believed
+  wild.WriteTo(dir / "WILD.MAS");
+  TestArchive cut;
+  cut.Entries = {{"A.BMP", BytesOf("a")}, {"B.BMP", BytesOf("b")}};
+  cut.TruncateTo = 24 + 256 + 100;
+  cut.WriteTo(dir / "CUT.MAS");
+  testing::WriteFileBytes(dir / "SHORT.MAS", BytesOf("CUBEMAS4.1"));
+
+  EXPECT_EQ(KindOfLoadFailure(dir / "MISSING.MAS"), FileErrorKind::FileNotFound);
+  EXPECT_EQ(KindOfLoadFailure(dir / "WILD.MAS"), FileErrorKind::ReadBeyondEnd);
+  EXPECT_EQ(KindOfLoadFailure(dir / "CUT.MAS"), FileErrorKind::ReadBeyondEnd);
+  EXPECT_EQ(KindOfLoadFailure(dir / "SHORT.MAS"), FileErrorKind::ReadBeyondEnd);
+  EXPECT_EQ(KindOfLoadFailure(dir.Path()), FileErrorKind::AccessDenied);
+}
+
+TEST(ReadArchiveTable, ReadOnlyArchiveLoadsAndExtracts) {
+  TempDir dir;
+  TestArchive a;
+  a.Entries = {{"R.BMP", BytesOf("read only")}};
+  a.WriteTo(dir / "RO.MAS");
+  chmod((dir / "RO.MAS").c_str(), 0444);
+  Extraction x;
+  ExtractAll(ReadArchiveTable(dir / "RO.MAS"), dir.Path(), x.Hooks());
+  EXPECT_EQ(ReadFileBytes(dir / "R.BMP"), BytesOf("read only"));
+}
+
+TEST(ExtractAll, DecodesEveryKindOfEntryAndGoesOnAfterFailures) {
+  TempDir dir;
+  const std::vector<uint8_t> big = NoiseBytes(3000, 1);
+  const std::vector<uint8_t> stream = Deflate(BytesOf("inner"));
+  TestArchive a;
+  a.Entries = {
+      {"packed.bmp", big},
+      {"STORED.TGA", stream, 20, /*Stored=*/true},  // equal sizes: copied even though it is a stream
+      {"EMPTY.ANM", {}, 31, true},
+      {"ZEROSIZE.MTS", big, 17},                    // UncompressedSize 0 still inflates whole
+      {"SHORTER.BMP", BytesOf("true length"), 18},  // claims more than the stream yields
+      {"BROKEN.BMP", {}, 18},
+      {"NOBYTES.BMP", {}, 18},
+      {"AFTER.BMP", BytesOf("after")},
+  };
+  a.Entries[3].UncompressedSize = 0;
+  a.Entries[4].UncompressedSize = 5000;
+  std::vector<uint8_t> damaged = Deflate(NoiseBytes(2000, 2));
+  for (size_t i = 8; i < 30; ++i) damaged[i] ^= 0xA5;
+  a.Entries[5].RawBytes = damaged;
+  a.Entries[5].UncompressedSize = 2000;
+  a.Entries[6].RawBytes = std::vector<uint8_t>{};
+  a.Entries[6].UncompressedSize = 10;
+  a.WriteTo(dir / "X.MAS");
+
+  Extraction x;
+  const std::string out = dir / "out";
+  ASSERT_TRUE(CreateDirectoryOneLevel(out));
+  ExtractAll(ReadArchiveTable(dir / "X.MAS"), out, x.Hooks());
+
+  EXPECT_EQ(x.steps, 8);
+  EXPECT_EQ(x.messages, (std::vector<std::string>{"data error", "buffer error"}));
+  EXPECT_EQ(ReadFileBytes(out + "/PACKED.BMP"), big);  // upper-cased on disk
+  EXPECT_EQ(ReadFileBytes(out + "/STORED.TGA"), stream);
+  EXPECT_TRUE(ReadFileBytes(out + "/EMPTY.ANM").empty());
+  EXPECT_EQ(ReadFileBytes(out + "/ZEROSIZE.MTS"), big);
+  EXPECT_EQ(ReadFileBytes(out + "/SHORTER.BMP"), BytesOf("true length"));
+  EXPECT_TRUE(ReadFileBytes(out + "/BROKEN.BMP").empty());
+  EXPECT_TRUE(ReadFileBytes(out + "/NOBYTES.BMP").empty());
+  EXPECT_EQ(ReadFileBytes(out + "/AFTER.BMP"), BytesOf("after"));
+}
+
+TEST(ExtractAll, NamesEqualButForCaseLeaveTheLaterEntry) {
+  TempDir dir;
+  TestArchive a;
+  a.Entries = {{"car.bmp", BytesOf("first")}, {"CAR.BMP", BytesOf("second")}};
+  a.WriteTo(dir / "C.MAS");
+  Extraction x;
+  ExtractAll(ReadArchiveTable(dir / "C.MAS"), dir.Path(), x.Hooks());
+  EXPECT_EQ(ReadFileBytes(dir / "CAR.BMP"), BytesOf("second"));
+}
+
+TEST(ExtractAll, UnsafeNamesAreReportedAndNothingLeavesTheDirectory) {
+  TempDir dir;
+  const std::string out = dir / "out";
+  CreateDirectoryOneLevel(out);
+  TestArchive a;
+  a.Entries = {{"../ESCAPE.BMP", BytesOf("x")}, {"", BytesOf("x")},  {"..", BytesOf("x")},
+               {"SUB/IN.BMP", BytesOf("x")},    {"WIN\\X.BMP", BytesOf("x")}, {"OK.BMP", BytesOf("ok")}};
+  a.WriteTo(dir / "U.MAS");
+  Extraction x;
+  ExtractAll(ReadArchiveTable(dir / "U.MAS"), out, x.Hooks());
+  ASSERT_EQ(x.messages.size(), 5u);
+  EXPECT_EQ(x.messages[0], "Entry \"../ESCAPE.BMP\" was not extracted: its name is not a plain file name");
+  EXPECT_EQ(x.steps, 6);
+  EXPECT_FALSE(std::filesystem::exists(dir / "ESCAPE.BMP"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), std::filesystem::directory_iterator()), 1);
+}
+
+TEST(ExtractAll, ReplacesASymbolicLinkInsteadOfWritingThroughIt) {
+  TempDir dir;
+  const std::string out = dir / "out";
+  CreateDirectoryOneLevel(out);
+  testing::WriteFileBytes(dir / "victim", BytesOf("precious"));
+  ASSERT_EQ(symlink((dir / "victim").c_str(), (out + "/LINK.BMP").c_str()), 0);
+  TestArchive a;
+  a.Entries = {{"LINK.BMP", BytesOf("new")}};
+  a.WriteTo(dir / "L.MAS");
+  Extraction x;
+  ExtractAll(ReadArchiveTable(dir / "L.MAS"), out, x.Hooks());
+  EXPECT_EQ(ReadFileBytes(dir / "victim"), BytesOf("precious"));
+  EXPECT_FALSE(std::filesystem::is_symlink(out + "/LINK.BMP"));
+  EXPECT_EQ(ReadFileBytes(out + "/LINK.BMP"), BytesOf("new"));
+}
+
+TEST(ExtractAll, EntryPastTheEndIsAFileErrorBeforeAnythingIsReserved) {
+  TempDir dir;
+  TestArchive a;
+  a.Entries = {{"FIRST.BMP", BytesOf("fine")}, {"WILD.BMP", BytesOf("x")}, {"NEG.BMP", BytesOf("x")}};
+  a.Entries[1].CompressedSize = 0x7FFFFFF0;
+  a.Entries[2].Offset = -100000;
+  a.WriteTo(dir / "W.MAS");
+  const LoadedArchive loaded = ReadArchiveTable(dir / "W.MAS");
+  Extraction x;
+  for (size_t i : {size_t{1}, size_t{2}}) {
+    try {
+      ExtractEntry(loaded, i, loaded.Table[i].Name(), dir.Path(), x.Hooks());
+      ADD_FAILURE() << "no error for entry " << i;
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(e.Kind(), FileErrorKind::ReadBeyondEnd);
+      EXPECT_STREQ(e.what(), "Read beyond end of file");
+    }
+  }
+  EXPECT_FALSE(FileExists(dir / "WILD.BMP"));
+}
+
+}  // namespace
+}  // namespace kestrel
