@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The kit's two everyday jobs on Debian 12:
+#   ./kit.sh demo   install what is missing, build, make the demo archive and open it in the studio
+#   ./kit.sh test   install what is missing, build twice (plain, and with ASan+UBSan) and run every test
+set -euo pipefail
+cd "$(dirname "$(readlink -f "$0")")"
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+build() {  # build DIR [cmake options...]
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  ninja -C "$dir" -j "$jobs"
+}
+
+run_tests() {  # run_tests DIR LABEL
+  echo "== $2 tests"
+  ctest --test-dir "$1" --output-on-failure -j "$jobs" --timeout 600
+}
+
+case "${1:-}" in
+  demo)
+    scripts/install-deps.sh
+    build build/release -DKESTREL_BUILD_TESTS=OFF
+    bin=build/release/bin
+    rm -rf build/demo
+    mkdir -p build/demo
+    "$bin/kestrel-demo" build/demo/DEMO >/dev/null
+    "$bin/packwell" build/demo/DEMO /E
+    "$bin/spillway" build/demo/DEMO.MAS /L
+    if [ ! -x "$bin/kestrel" ]; then
+      echo "The studio is not part of this build."
+    elif [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      echo
+      echo "The demo archive is ready: build/demo/DEMO.MAS"
+      echo "No display was found for the studio. From a desktop session run:"
+      echo "    $bin/kestrel build/demo/DEMO.MAS"
+      echo "or, on a machine without a screen, start it on a virtual display (package xvfb):"
+      echo "    xvfb-run -a $bin/kestrel build/demo/DEMO.MAS"
+    else
+      exec "$bin/kestrel" build/demo/DEMO.MAS
+    fi
+    ;;
+  test)
+    scripts/install-deps.sh
+    build build/test
+    run_tests build/test "Plain build:"
+    build build/asan -DKESTREL_SANITIZE=ON
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+    LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+      run_tests build/asan "AddressSanitizer and UndefinedBehaviorSanitizer build:"
+    ;;
+  *)
+    echo "usage: ./kit.sh demo | test" >&2
+    exit 2
+    ;;
+esac
