@@ -1,0 +1,102 @@
+#include "studio/mesh/vrml_export.h"
+
+#include <exception>
+
+#include "archive/file_error.h"
+#include "studio/mesh/text_file.h"
+#include "studio/mesh/vrml_writer.h"
+
+namespace kestrel {
+namespace {
+
+void Say(const MeshReport& report, const std::string& message) {
+  if (report) report(message);
+}
+
+// Reads and decodes one entry; a reader failure is reported with the reader's own text.
+bool ReadMesh(const MeshEntryReader& read, size_t index, AnyMesh& mesh, const MeshReport& report) {
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = read(index);
+  } catch (const EInOutError& e) {
+    Say(report, FileErrorReport(e));
+    return false;
+  } catch (const std::exception& e) {
+    Say(report, e.what());
+    return false;
+  }
+  return DecodeAnyMesh(bytes.data(), bytes.size(), mesh, report);
+}
+
+}  // namespace
+
+bool DecodeAnyMesh(const uint8_t* data, size_t size, AnyMesh& out, const MeshReport& report) {
+  if (IsMTS410(data, size)) {
+    out.emplace<TMTS410>();
+    return DecodeMTS410(data, size, std::get<TMTS410>(out), report);
+  }
+  out.emplace<TMTS>();
+  return DecodeMTS(data, size, std::get<TMTS>(out), report);
+}
+
+bool WriteMeshVRML(const std::string& path, const std::string& objectName, const AnyMesh& mesh, bool append,
+                   const std::string& date, const MeshReport& report) {
+  return std::visit([&](const auto& m) { return WriteMeshVRML(path, objectName, m, append, date, report); }, mesh);
+}
+
+std::string VRMLObjectName(const std::string& fileName) {
+  const size_t dot = fileName.rfind('.');
+  return dot == std::string::npos ? fileName : fileName.substr(0, dot);
+}
+
+bool ExportEntryVRML(const std::vector<TMAS_FileEntry>& table, size_t index, const MeshEntryReader& read,
+                     const std::string& path, const std::string& date, const MeshReport& report) {
+  AnyMesh mesh;
+  if (index >= table.size() || table[index].FileType != kMasTypeMTS || !ReadMesh(read, index, mesh, report)) {
+    Say(report, kVRMLExportErrorMessage);
+    return false;
+  }
+  return WriteMeshVRML(path, VRMLObjectName(table[index].Name()), mesh, false, date, report);
+}
+
+CombinedVRMLResult ExportAllMeshesVRML(const std::vector<TMAS_FileEntry>& table, const MeshEntryReader& read,
+                                       const std::string& path, const std::string& date, const MeshReport& report,
+                                       const MeshEntryStarted& started) {
+  using Status = CombinedVRMLResult::Status;
+  CombinedVRMLResult result;
+  if (table.empty()) return result;
+  for (const TMAS_FileEntry& e : table)
+    if (e.FileType == kMasTypeMTS) ++result.MeshEntries;
+  if (result.MeshEntries == 0) {
+    Say(report, kNoMeshEntriesMessage);
+    result.status = Status::NoMeshes;
+    return result;
+  }
+
+  try {
+    WriteTextFile(path, VRMLCombinedHeader(date));
+  } catch (const EInOutError& e) {
+    Say(report, FileErrorReport(e));
+    result.status = Status::Unfinished;
+    return result;
+  }
+
+  for (size_t i = 0; i < table.size(); ++i) {
+    if (table[i].FileType != kMasTypeMTS) continue;
+    if (started) started(i);
+    AnyMesh mesh;
+    if (!ReadMesh(read, i, mesh, report)) continue;
+    if (WriteMeshVRML(path, VRMLObjectName(table[i].Name()), mesh, true, date, report)) ++result.Written;
+  }
+
+  try {
+    AppendTextFile(path, VRMLClosingLines());
+    result.status = Status::Complete;
+  } catch (const EInOutError& e) {
+    Say(report, FileErrorReport(e));
+    result.status = Status::Unfinished;
+  }
+  return result;
+}
+
+}  // namespace kestrel
