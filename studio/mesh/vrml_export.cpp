@@ -88,6 +88,7 @@ CombinedVRMLResult ExportAllMeshesVRML(const std::vector<TMAS_FileEntry>& table,
     if (!ReadMesh(read, i, mesh, report)) continue;
     if (WriteMeshVRML(path, VRMLObjectName(table[i].Name()), mesh, true, date, report)) ++result.Written;
   }
+  if (started) started(table.size());
 
   try {
     AppendTextFile(path, VRMLClosingLines());

@@ -34,8 +34,8 @@ std::string VRMLObjectName(const std::string& fileName);
 // Returns the decoded bytes of table entry `index`; throws (std::exception) when it cannot.
 using MeshEntryReader = std::function<std::vector<uint8_t>(size_t index)>;
 
-// Called with the table index of each mesh entry before it is read, so that a front end can say
-// which entry the messages that follow belong to.
+// Called with the table index of each mesh entry before it is read, and with the table's size once
+// the entries are done, so that a front end can say which entry the messages that follow concern.
 using MeshEntryStarted = std::function<void(size_t index)>;
 
 // "Export Single VRML File": entry `index` as a complete document at `path`, named after the entry.

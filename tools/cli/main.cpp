@@ -20,6 +20,10 @@ int RunConvert(const Args&);
 
 static const std::vector<Command> kCommands = {
     // COMMAND TABLE (keep this marker: rows are added here by subject)
+    {"mesh-dump", "MESH.MTS", "write the developer's text dump of a 4.10 mesh beside it (.txt)", RunMeshDump},
+    {"vrml", "MESH.MTS OUT.WRL | ARCHIVE.MAS ENTRY OUT.WRL", "export one mesh file or mesh entry as VRML 2.0",
+     RunVrml},
+    {"vrml-all", "ARCHIVE.MAS OUT.WRL", "export every mesh entry of an archive into one VRML file", RunVrmlAll},
 };
 
 int Fail(const std::string& message) {

@@ -1,5 +1,6 @@
 #include "studio/mesh/testing/demo_car.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "studio/mesh/testing/image_files.h"
@@ -29,20 +30,22 @@ class Part {
       : object_(object), polygons_(polygons), normals_(normals) {}
 
   // A flat polygon of 3 to 4 corners (or a convex fan of more), turned to face away from `inside`.
-  void Face(std::vector<V3> corners, V3 inside) {
+  // A quad takes the texture from its left edge to `uMax`.
+  void Face(std::vector<V3> corners, V3 inside, float uMax = 1.0f) {
     V3 n = Unit(Cross(corners[1] - corners[0], corners[2] - corners[0]));
     V3 middle{0, 0, 0};
     for (const V3& c : corners) middle = middle + c * (1.0 / static_cast<double>(corners.size()));
     if (Dot(n, middle - inside) < 0) {
-      corners.assign(corners.rbegin(), corners.rend());
+      std::reverse(corners.begin(), corners.end());
       n = n * -1.0;
     }
     const uint16_t first = static_cast<uint16_t>(Object.Vertices.size());
     for (size_t i = 0; i < corners.size(); ++i) {
-      // Quads take the whole texture; fans map their corners around the texture's middle.
+      // Quads span the texture; fans map their corners around its middle.
+      const bool quad = corners.size() == 4;
       const double angle = 2 * M_PI * static_cast<double>(i) / static_cast<double>(corners.size());
-      const float u = corners.size() == 4 ? (i == 1 || i == 2 ? 1.0f : 0.0f) : static_cast<float>(0.5 + 0.5 * std::cos(angle));
-      const float v = corners.size() == 4 ? (i < 2 ? 1.0f : 0.0f) : static_cast<float>(0.5 + 0.5 * std::sin(angle));
+      const float u = quad ? (i == 1 || i == 2 ? uMax : 0.0f) : static_cast<float>(0.5 + 0.5 * std::cos(angle));
+      const float v = quad ? (i < 2 ? 1.0f : 0.0f) : static_cast<float>(0.5 + 0.5 * std::sin(angle));
       Object.Vertices.push_back(MeshVertex(static_cast<float>(corners[i].x), static_cast<float>(corners[i].y),
                                            static_cast<float>(-corners[i].z), static_cast<float>(n.x),
                                            static_cast<float>(n.y), static_cast<float>(-n.z), u, v));
@@ -82,7 +85,7 @@ class Part {
     }
     for (int i = 0; i < kSegments; ++i) {
       const int j = (i + 1) % kSegments;
-      Face({left[i], left[j], right[j], right[i]}, centre);
+      Face({left[i], left[j], right[j], right[i]}, centre, 0.25f);  // the grooves, not the hub
     }
     Face(left, centre);
     Face(right, centre);

@@ -1,0 +1,154 @@
+// kestrel-cli's mesh commands: the developer's dump and the two VRML exports, over the mesh library.
+#include <charconv>
+#include <clocale>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "archive/archive_reader.h"
+#include "archive/file_error.h"
+#include "archive/file_io.h"
+#include "archive/mas_format.h"
+#include "cli_command.h"
+#include "studio/mesh/mts_decoder.h"
+#include "studio/mesh/mts_dump.h"
+#include "studio/mesh/vrml_export.h"
+#include "studio/mesh/vrml_writer.h"
+
+namespace kestrel::cli {
+namespace {
+
+void Report(const std::string& message) { Fail(message); }
+
+// The "# Date:" text: SOURCE_DATE_EPOCH (UTC) when set, so that output can be reproduced,
+// otherwise the local time now. False when SOURCE_DATE_EPOCH is not a count of seconds.
+bool VRMLDateNow(std::string& date) {
+  std::tm parts{};
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+    const std::string text = epoch;
+    int64_t seconds = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || seconds < 0 ||
+        !gmtime_r(&t, &parts)) {
+      Fail("SOURCE_DATE_EPOCH is not a number of seconds since 1970: \"" + text + "\"");
+      return false;
+    }
+  } else {
+    const std::time_t now = std::time(nullptr);
+    localtime_r(&now, &parts);
+  }
+  date = FormatVRMLDate(parts);
+  return true;
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
+  try {
+    bytes = ReadWholeFile(path);
+    return true;
+  } catch (const EInOutError& e) {
+    Fail(FileErrorReport(e));
+    return false;
+  }
+}
+
+bool LoadArchive(const std::string& path, LoadedArchive& archive) {
+  try {
+    archive = ReadArchiveTable(path);
+    return true;
+  } catch (const EInOutError& e) {
+    Fail(FileErrorReport(e));
+    return false;
+  }
+}
+
+MeshEntryReader EntryReader(const LoadedArchive& archive) {
+  return [&archive](size_t index) {
+    return DecodeEntryBytes(archive.Table[index], ReadStoredBytes(archive, index));
+  };
+}
+
+int ExportLooseMesh(const std::string& meshPath, const std::string& outPath) {
+  std::vector<uint8_t> bytes;
+  std::string date;
+  if (!ReadFile(meshPath, bytes) || !VRMLDateNow(date)) return 1;
+  AnyMesh mesh;
+  if (!DecodeAnyMesh(bytes.data(), bytes.size(), mesh, Report)) return Fail(kVRMLExportErrorMessage);
+  const std::string name = VRMLObjectName(FileNameOf(meshPath));
+  return WriteMeshVRML(outPath, name, mesh, false, date, Report) ? 0 : 1;
+}
+
+int ExportArchiveEntry(const std::string& archivePath, const std::string& entryName, const std::string& outPath) {
+  LoadedArchive archive;
+  std::string date;
+  if (!LoadArchive(archivePath, archive) || !VRMLDateNow(date)) return 1;
+  for (size_t i = 0; i < archive.Table.size(); ++i) {
+    const TMAS_FileEntry& entry = archive.Table[i];
+    if (!EqualsIgnoreAsciiCase(entry.Name(), entryName)) continue;
+    if (entry.FileType != kMasTypeMTS)
+      return Fail(entry.Name() + " is not a mesh entry (type " + std::to_string(entry.FileType) + ", " +
+                  MASTypeName(entry.FileType) + ")");
+    return ExportEntryVRML(archive.Table, i, EntryReader(archive), outPath, date, Report) ? 0 : 1;
+  }
+  return Fail("no entry named " + entryName + " in " + archivePath);
+}
+
+}  // namespace
+
+int RunMeshDump(const Args& args) {
+  if (args.size() != 1) return UsageError(FindCommand("mesh-dump"));
+  const std::string& path = args[0];
+  std::vector<uint8_t> bytes;
+  if (!ReadFile(path, bytes)) return 1;
+  if (!IsMTS410(bytes.data(), bytes.size()))
+    return Fail(path + " is not a mesh in the 4.10 layout; only those are dumped");
+  TMTS410 mesh;
+  if (!DecodeMTS410(bytes.data(), bytes.size(), mesh, Report)) return 1;
+  try {
+    // The C library's current numeric locale decides the separator, as the studio's user locale does.
+    WriteMTSDump(MTSDumpPath(path), mesh, std::localeconv()->decimal_point);
+  } catch (const EInOutError& e) {
+    return Fail(FileErrorReport(e));
+  }
+  return 0;
+}
+
+int RunVrml(const Args& args) {
+  if (args.size() == 2) return ExportLooseMesh(args[0], args[1]);
+  if (args.size() == 3) return ExportArchiveEntry(args[0], args[1], args[2]);
+  return UsageError(FindCommand("vrml"));
+}
+
+int RunVrmlAll(const Args& args) {
+  if (args.size() != 2) return UsageError(FindCommand("vrml-all"));
+  const std::string& outPath = args[1];
+  LoadedArchive archive;
+  std::string date;
+  if (!LoadArchive(args[0], archive) || !VRMLDateNow(date)) return 1;
+
+  // Messages about one mesh name the entry they belong to.
+  std::string current;
+  const MeshReport report = [&current](const std::string& message) {
+    Fail(current.empty() ? message : current + ": " + message);
+  };
+  const MeshEntryStarted started = [&](size_t index) {
+    current = index < archive.Table.size() ? archive.Table[index].Name() : std::string();
+  };
+  const CombinedVRMLResult result =
+      ExportAllMeshesVRML(archive.Table, EntryReader(archive), outPath, date, report, started);
+
+  using Status = CombinedVRMLResult::Status;
+  switch (result.status) {
+    case Status::NoEntries: return Fail(kNoMeshEntriesMessage);
+    case Status::NoMeshes: return 1;
+    case Status::Unfinished: return Fail(outPath + " is unfinished");
+    case Status::Complete: break;
+  }
+  if (result.Written < result.MeshEntries)
+    return Fail(std::to_string(result.MeshEntries - result.Written) + " of " + std::to_string(result.MeshEntries) +
+                " mesh entries left out of " + outPath);
+  return 0;
+}
+
+}  // namespace kestrel::cli
