@@ -1,0 +1,224 @@
+#include "archive/old_archive_conversion.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "archive/archive_packer.h"
+#include "archive/file_io.h"
+
+namespace kestrel {
+
+const char* const kNotOldArchiveMessage = "This does not appear to be a valid F1-2001 MAS file.";
+
+bool IsOldArchive(const std::string& path) {
+  try {
+    BinaryFile file = BinaryFile::OpenRead(path);
+    char magic[kMasMagicSize];
+    file.ReadExact(magic, sizeof magic);
+    return std::string_view(magic, strnlen(magic, sizeof magic)) == kOldMagic;
+  } catch (const EInOutError&) {
+    return false;
+  }
+}
+
+std::string SuggestDestination(const std::string& sourcePath) {
+  const size_t nameStart = sourcePath.find_last_of('/') == std::string::npos ? 0 : sourcePath.find_last_of('/') + 1;
+  size_t dot = sourcePath.find_last_of('.');
+  if (dot == std::string::npos || dot < nameStart) dot = sourcePath.size();
+  return sourcePath.substr(0, dot) + "_2002" + sourcePath.substr(dot);
+}
+
+namespace {
+
+// Counts both passes' steps against one maximum, as one bar shows them.
+class ProgressCounter {
+ public:
+  ProgressCounter(const ConversionHooks& hooks, size_t maximum) : hooks_(hooks), maximum_(maximum) {}
+  void Step() {
+    ++position_;
+    if (hooks_.Progress) hooks_.Progress(position_, maximum_);
+  }
+  size_t Position() const { return position_; }
+
+ private:
+  const ConversionHooks& hooks_;
+  size_t maximum_;
+  size_t position_ = 0;
+};
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return AbsolutePath(a) == AbsolutePath(b);
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// A new, uniquely named directory: never one that already holds files of someone else's.
+std::string MakeScratchDirectory(const std::string& parent) {
+  std::string pattern = JoinPath(parent, "temp-XXXXXX");
+  if (!::mkdtemp(pattern.data())) return "";
+  return pattern;
+}
+
+// Whatever a failed entry may have left under its name must not be packed.
+void RemoveEntryFile(const std::string& scratch, const std::string& name) {
+  const std::string fileName = UpperCaseAscii(name);
+  if (IsSafeEntryFileName(fileName)) ::unlink(JoinPath(scratch, fileName).c_str());
+}
+
+// Copies every entry into the scratch directory; returns how many files were written.
+size_t UnpackPass(const LoadedArchive& archive, const std::string& scratch, ProgressCounter& progress,
+                  const ConversionHooks& hooks) {
+  bool entryFailed = false;
+  EngineHooks entryHooks;
+  entryHooks.Report = [&](const std::string& message) {
+    entryFailed = true;
+    if (hooks.Report) hooks.Report(message);
+  };
+  size_t written = 0;
+  for (size_t i = 0; i < archive.Table.size(); ++i) {
+    progress.Step();
+    const TMAS_FileEntry& entry = archive.Table[i];
+    const std::string name = entry.Name();
+    const bool image = entry.FileType == kMasTypeOldBMP;
+    entryFailed = false;
+    try {
+      if (image)
+        ConvertImageEntry(archive, i, name, scratch, entryHooks);
+      else
+        ExtractEntry(archive, i, name, scratch, entryHooks);
+    } catch (const EInOutError& e) {
+      entryHooks.Say("Entry \"" + name + "\" was skipped: " + FileErrorReport(e));
+    } catch (const std::bad_alloc&) {
+      entryHooks.Say(image ? kImageAllocationFailedMessage : kExportAllocationFailedMessage);
+    }
+    if (entryFailed)
+      RemoveEntryFile(scratch, name);
+    else
+      ++written;
+  }
+  return written;
+}
+
+// The packed files whose records in the new archive's table name them, hold their length and lie
+// inside the archive; only these may leave the scratch directory.
+std::vector<std::string> FilesInNewArchive(const std::string& destination, const std::string& scratch,
+                                           const PackResult& packed) {
+  std::vector<std::string> confirmed;
+  LoadedArchive written;
+  try {
+    written = ReadArchiveTable(destination);
+  } catch (const EInOutError&) {
+    return confirmed;
+  }
+  for (size_t i = 0; i < packed.EntriesPacked && i < packed.Files.size() && i < written.Table.size(); ++i) {
+    const TMAS_FileEntry& record = written.Table[i];
+    const std::string& diskName = packed.Files[i].DiskName;
+    struct stat st;
+    const int64_t end = written.DataStart + record.Offset + static_cast<int64_t>(record.CompressedSize);
+    if (record.Name() != UpperCaseAscii(diskName) || ::stat(JoinPath(scratch, diskName).c_str(), &st) != 0 ||
+        record.UncompressedSize != st.st_size || record.CompressedSize <= 0 || record.Offset < 0 ||
+        end > written.FileLength)
+      continue;
+    confirmed.push_back(diskName);
+  }
+  return confirmed;
+}
+
+// Packs the scratch directory into the destination. The new archive must record every file the
+// pack pass took; one that stopped early would carry records that read back as empty files, so it
+// is removed and the files stay where they are. Confirmed files leave the scratch directory.
+void PackPass(const std::string& scratch, const std::string& destination, ProgressCounter& progress,
+              const ConversionHooks& hooks, ConversionResult& result) {
+  const auto report = [&](const std::string& message) {
+    if (hooks.Report) hooks.Report(message);
+  };
+  // Scanned here first so that a failure before the destination is touched cannot end in the
+  // removal of a file that was there before.
+  std::vector<ScannedFile> found;
+  try {
+    found = ScanDirectory(scratch);
+  } catch (const EInOutError&) {
+    report(kDirectoryMissingMessage);
+    return;
+  }
+  if (found.empty()) {
+    report("None of the entries could be packed into the new archive; it was not written.");
+    return;
+  }
+
+  EngineHooks packHooks;
+  packHooks.Report = report;
+  packHooks.Progress = [&] { progress.Step(); };
+  UnknownSequence unknowns = UnknownSequence::FromClock();
+  PackResult packed;
+  bool stopped = false;
+  try {
+    packed = PackDirectory(scratch, destination, unknowns, packHooks, PackOptions{.ProgressBeforeEntry = true});
+  } catch (const EInOutError& e) {
+    report(FileErrorReport(e));
+    stopped = true;
+  }
+  result.FilesFound = packed.FilesFound;
+  if (!stopped && (packed.DirectoryMissing || packed.FilesFound == 0)) return;  // nothing was written
+
+  const std::vector<std::string> confirmed =
+      stopped ? std::vector<std::string>{} : FilesInNewArchive(destination, scratch, packed);
+  if (confirmed.size() != packed.FilesFound || stopped) {
+    if (::unlink(destination.c_str()) == 0)
+      report("The new archive \"" + destination + "\" could not be completed and was removed.");
+    else
+      report("The new archive \"" + destination + "\" was not written.");
+    return;
+  }
+  for (const std::string& name : confirmed) ::unlink(JoinPath(scratch, name).c_str());
+  result.EntriesPacked = confirmed.size();
+}
+
+}  // namespace
+
+ConversionResult ConvertOldArchive(const ConversionOptions& options, const ConversionHooks& hooks) {
+  ConversionResult result;
+  const auto report = [&](const std::string& message) {
+    if (hooks.Report) hooks.Report(message);
+  };
+  if (SameFile(options.SourcePath, options.DestinationPath)) {
+    report("The new archive cannot take the place of the archive it is converted from.");
+    return result;
+  }
+  LoadedArchive archive;
+  try {
+    archive = ReadArchiveTable(options.SourcePath);
+  } catch (const EInOutError& e) {
+    report(FileErrorReport(e));
+    return result;
+  }
+  result.EntryCount = archive.Table.size();
+  if (archive.Table.empty()) return result;
+
+  ProgressCounter progress(hooks, 2 * archive.Table.size());
+  const std::string parent =
+      options.ScratchParent.empty() ? DirectoryOf(archive.Path) : AbsolutePath(options.ScratchParent);
+  const std::string scratch = MakeScratchDirectory(parent);
+  if (scratch.empty()) {
+    report(kDirectoryMissingMessage);
+    return result;
+  }
+  result.ScratchDirectory = scratch;
+  result.EntriesUnpacked = UnpackPass(archive, scratch, progress, hooks);
+
+  PackPass(scratch, AbsolutePath(options.DestinationPath), progress, hooks, result);
+  result.ProgressPosition = progress.Position();
+
+  // Removing fails while files remain: those are the entries that did not make it, kept for the user.
+  if (::rmdir(scratch.c_str()) != 0) {
+    result.ScratchDirectoryLeft = true;
+    report("Entries that did not reach the new archive were left in \"" + scratch + "\".");
+  }
+  return result;
+}
+
+}  // namespace kestrel
