@@ -24,6 +24,11 @@ static const std::vector<Command> kCommands = {
     {"vrml", "MESH.MTS OUT.WRL | ARCHIVE.MAS ENTRY OUT.WRL", "export one mesh file or mesh entry as VRML 2.0",
      RunVrml},
     {"vrml-all", "ARCHIVE.MAS OUT.WRL", "export every mesh entry of an archive into one VRML file", RunVrmlAll},
+    {"sdt-list", "BANK.SDT", "list a sound bank's samples: index, name and size", RunSdtList},
+    {"sdt-export", "BANK.SDT INDEX OUT.MP2", "copy one sample's data out to a file, byte for byte", RunSdtExport},
+    {"sdt-import", "BANK.SDT INDEX IN.MP2", "replace one sample's data by a file's bytes; rewrites the bank",
+     RunSdtImport},
+    {"convert", "OLD.MAS [NEW.MAS]", "convert an F1-2001 archive (NEW defaults to OLD_2002.MAS)", RunConvert},
 };
 
 int Fail(const std::string& message) {
