@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <random>
 
 #include "archive/testing/mas_builder.h"
+#include "studio/mesh/mts_dump.h"
 #include "studio/mesh/tests/sample_meshes.h"
+#include "studio/mesh/vrml_writer.h"
 
 namespace kestrel {
 namespace {
@@ -301,6 +305,38 @@ TEST(DecodeMTS, SharedVertexListsDecodeButEndlessSharingIsRefused) {
   EXPECT_FALSE(Decode410(bomb.Bytes(MeshLayout::MTS410), out, reports));
   ASSERT_EQ(reports.messages.size(), 1u);
   EXPECT_NE(reports.messages[0].find("overlap"), std::string::npos) << reports.messages[0];
+}
+
+// Damaged meshes: random int32 fields overwritten with edge values. Whatever decodes must also be
+// safe to dump and export, since those consumers trust only the decoded lists.
+TEST(DecodeMTS, DamagedMeshesDecodeOrFailAndConsumersStayInside) {
+  std::mt19937 random(2002);
+  const int32_t values[] = {0, 1, -1, 2, 3, 255, 65535, 65536, INT32_MAX, INT32_MIN, 1 << 20};
+  for (MeshLayout layout : {MeshLayout::MTS410, MeshLayout::Old}) {
+    const std::vector<uint8_t> whole = RichMesh().Bytes(layout);
+    for (int round = 0; round < 1500; ++round) {
+      std::vector<uint8_t> bytes = whole;
+      for (int k = 0; k < 1 + round % 3; ++k) {
+        const size_t at = (16 + random() % (bytes.size() - 16)) & ~size_t{3};
+        const int32_t v = values[random() % std::size(values)];
+        for (int b = 0; b < 4 && at + b < bytes.size(); ++b) bytes[at + b] = static_cast<uint8_t>(v >> (8 * b));
+      }
+      Reports reports;
+      if (layout == MeshLayout::MTS410) {
+        TMTS410 out;
+        if (Decode410(bytes, out, reports)) {
+          EXPECT_FALSE(MTSDumpText(out, ".").empty());
+          EXPECT_FALSE(MeshVRMLBlock("X", out).empty());
+        }
+      } else {
+        TMTS out;
+        if (DecodeOld(bytes, out, reports)) {
+          EXPECT_FALSE(MeshVRMLBlock("X", out).empty());
+        }
+      }
+      EXPECT_LE(reports.messages.size(), 1u);
+    }
+  }
 }
 
 TEST(LoadMTS410File, ReadsTheFileOrReportsWhyNot) {
