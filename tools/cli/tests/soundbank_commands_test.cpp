@@ -67,7 +67,9 @@ TEST(SdtCommands, FailuresSayWhatIsWrongAndChangeNothing) {
       {{"sdt-export", "BANK.SDT", "0"}, 2, "usage: kestrel-cli sdt-export BANK.SDT INDEX OUT.MP2"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.args[2]);
+    std::string line;
+    for (const std::string& a : c.args) line += a + " ";
+    SCOPED_TRACE(line);
     const auto run = RunCli(dir, c.args);
     EXPECT_EQ(run.status, c.status);
     EXPECT_NE(run.err.find(c.expected), std::string::npos) << run.err;
