@@ -68,7 +68,11 @@ struct ConversionResult {
 
 // Runs both passes. Every failure, file errors included, is reported through the hooks and the
 // conversion goes on where that makes sense; nothing is thrown for them. An entry that could not
-// be read whole never reaches the new archive. An empty source table writes nothing.
+// be read whole never reaches the new archive. A new archive whose table does not record every
+// file the pack pass took is removed rather than left with records that read back empty. Files
+// that did not reach the new archive stay in the scratch directory, which is then kept and named
+// in a report. A destination that is the source itself is refused. An empty source table writes
+// nothing.
 ConversionResult ConvertOldArchive(const ConversionOptions& options, const ConversionHooks& hooks);
 
 }  // namespace kestrel
