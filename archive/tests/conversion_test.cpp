@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <filesystem>
@@ -296,6 +299,33 @@ TEST(ConvertOldArchive, ReportsFileErrors) {
     EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"OLD.MAS"}));
     EXPECT_EQ(ReadFileBytes(dir / "OLD.MAS"), source);
   }
+}
+
+TEST(ConvertOldArchive, DiskFullWhilePackingRemovesTheIncompleteArchive) {
+  TempDir dir;
+  TestArchive old;
+  old.Magic = "CUBEMAS4.01";
+  // Noise does not compress: each scratch file fits under the limit below, the archive does not.
+  old.Entries = {TestEntry("A.MTS", NoiseBytes(3000, 1), 1), TestEntry("B.MTS", NoiseBytes(3000, 2), 1),
+                 TestEntry("C.MTS", NoiseBytes(3000, 3), 1)};
+  old.WriteTo(dir / "OLD.MAS");
+
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
+  rlimit lowered = saved;
+  lowered.rlim_cur = 5000;
+  setrlimit(RLIMIT_FSIZE, &lowered);
+  const ConversionRun run = Convert(dir / "OLD.MAS", dir / "NEW.MAS");
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+
+  EXPECT_TRUE(run.Said("Disk full"));
+  EXPECT_TRUE(run.Said("could not be completed and was removed"));
+  EXPECT_EQ(run.result.EntriesPacked, 0u);
+  EXPECT_TRUE(run.result.ScratchDirectoryLeft);
+  EXPECT_EQ(NamesIn(run.result.ScratchDirectory), (std::set<std::string>{"A.MTS", "B.MTS", "C.MTS"}));
+  EXPECT_FALSE(fs::exists(dir / "NEW.MAS"));
 }
 
 TEST(OldArchiveSource, OnlyTheExactOldMagicIsASource) {
