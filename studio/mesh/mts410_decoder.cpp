@@ -96,7 +96,9 @@ void Decode(MeshReader& reader, TMTS410& out) {
 int32_t TMTS410::TriListState() const { return CubeInt(CubeHeader, 20); }
 
 bool IsMTS410(const uint8_t* data, size_t size) {
-  return size >= kMts410MagicSize && std::memcmp(data, kMts410Magic, kMts410MagicSize) == 0;
+  // All 16 bytes count: the text and its three zero bytes.
+  static constexpr char kMagic[kMts410MagicSize] = {'C', 'U', 'B', 'E', '_', 'M', 'T', 'S', '_', '4', '.', '1', '0'};
+  return size >= kMts410MagicSize && std::memcmp(data, kMagic, kMts410MagicSize) == 0;
 }
 
 bool DecodeMTS410(const uint8_t* data, size_t size, TMTS410& out, const MeshReport& report) {
