@@ -69,9 +69,9 @@ struct ConversionRun {
   std::vector<size_t> positions;
   std::set<size_t> maximums;
 
-  bool Said(const std::string& part) const {
+  bool Said(const std::string& text) const {
     for (const std::string& m : messages)
-      if (m.find(part) != std::string::npos) return true;
+      if (m.find(text) != std::string::npos) return true;
     return false;
   }
 };
