@@ -26,10 +26,14 @@ bool IsOldArchive(const std::string& path) {
 }
 
 std::string SuggestDestination(const std::string& sourcePath) {
-  const size_t nameStart = sourcePath.find_last_of('/') == std::string::npos ? 0 : sourcePath.find_last_of('/') + 1;
-  size_t dot = sourcePath.find_last_of('.');
-  if (dot == std::string::npos || dot < nameStart) dot = sourcePath.size();
-  return sourcePath.substr(0, dot) + "_2002" + sourcePath.substr(dot);
+  const size_t slash = sourcePath.find_last_of('/');
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const std::string name = sourcePath.substr(nameStart);
+  const size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos) return sourcePath + "_2002";
+  // Cut where the extension first occurs: A.MAS.MAS suggests A_2002.MAS.
+  const std::string extension = name.substr(dot);
+  return sourcePath.substr(0, nameStart) + name.substr(0, name.find(extension)) + "_2002" + extension;
 }
 
 namespace {

@@ -352,7 +352,7 @@ TEST(OldArchiveSource, SuggestedDestination) {
       {"/games/f1/TRACK.MAS", "/games/f1/TRACK_2002.MAS"},
       {"track.mas", "track_2002.mas"},
       {"/a.b/TRACK", "/a.b/TRACK_2002"},
-      {"/x/A.MAS.MAS", "/x/A.MAS_2002.MAS"},
+      {"/x/A.MAS.MAS", "/x/A_2002.MAS"},
   };
   for (const auto& [source, suggested] : cases) EXPECT_EQ(SuggestDestination(source), suggested);
 }
