@@ -1,0 +1,50 @@
+// kestrel [ARCHIVE.MAS]: the desktop studio. A first argument that is not empty is opened at start.
+#include <QStandardPaths>
+#include <cstdio>
+#include <cstdlib>
+
+#include "main_window.h"
+#include "qt_studio_dialogs.h"
+#include "studio_application.h"
+
+namespace {
+
+bool HasDisplay() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Without a display Qt aborts with a message about platform plugins; say what to do instead.
+  if (!HasDisplay()) {
+    std::fputs(
+        "kestrel: no display found. Run it from a desktop session, or under a virtual display:\n"
+        "    xvfb-run -a kestrel ARCHIVE.MAS\n",
+        stderr);
+    return 1;
+  }
+
+  kestrel::studio::KestrelApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QString::fromLatin1(kestrel::studio::kStudioName));
+  kestrel::studio::SetApplicationTitle(QString::fromLatin1(kestrel::studio::kStudioName));
+
+  kestrel::studio::QtStudioDialogs dialogs;
+  app.SetErrorDialogs(&dialogs);
+
+  kestrel::studio::StudioEnvironment environment;
+  if (argc > 1) environment.startupArchive = QString::fromLocal8Bit(argv[1]);
+  int status = 0;
+  {
+    kestrel::studio::TFKestrel window(dialogs, environment);
+    dialogs.SetParent(&window);
+    window.show();
+    status = app.exec();
+  }
+  app.SetErrorDialogs(nullptr);
+  return status;
+}

@@ -1,0 +1,143 @@
+#include "main_window.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTreeView>
+
+#include "application_error_dialog.h"
+#include "archive_tree_model.h"
+#include "gl_view.h"
+#include "image_view.h"
+#include "scratch_directory.h"
+#include "studio_application.h"
+#include "studio_dialogs.h"
+
+namespace kestrel::studio {
+
+namespace {
+
+// Holds the OpenGL view and the image view one over the other, both filling the panel.
+class ViewerPanel : public QWidget {
+ public:
+  explicit ViewerPanel(QWidget* parent) : QWidget(parent) { setObjectName(QStringLiteral("PViewer")); }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    for (QObject* child : children())
+      if (auto* view = qobject_cast<QWidget*>(child)) view->setGeometry(QRect(QPoint(0, 0), event->size()));
+    QWidget::resizeEvent(event);
+  }
+};
+
+}  // namespace
+
+TFKestrel::TFKestrel(StudioDialogs& dialogs, StudioEnvironment environment, QWidget* parent)
+    : QMainWindow(parent),
+      dialogs_(dialogs),
+      environment_(std::move(environment)),
+      settings_store_(environment_.settingsPath),
+      scratch_directory_(environment_.scratchDirectory.isEmpty() ? ScratchDirectoryPath()
+                                                                 : environment_.scratchDirectory) {
+  setObjectName(QStringLiteral("FKestrel"));
+  resize(600, 481);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame = geometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+
+  // Recent files whose archive has gone since the last run are dropped at once.
+  recent_.Load(settings_store_.ReadRecentFiles(), [](const QString& path) { return QFile::exists(path); });
+  state_.ArchivePath.clear();
+  state_.FileLength = -1;
+  state_.ZoomFactor = 1;
+
+  CreateActions();
+  CreateLayout();
+  CreateMenus();
+  CreateToolBar();
+  settings_ = settings_store_.Read();
+  ApplyDeveloperMode();
+  RebuildRecentFilesMenu();
+  UpdateTitle();
+  ResetCommands();
+
+  if (!environment_.startupArchive.isEmpty()) {
+    const QString path = environment_.startupArchive;
+    RunCommand(QStringLiteral("open at start"), [this, path] { OpenArchive(path); });
+  }
+}
+
+TFKestrel::~TFKestrel() { ProgramEnd(); }
+
+void TFKestrel::CreateLayout() {
+  StatusBar = new QStatusBar(this);
+  StatusBar->setObjectName(QStringLiteral("StatusBar"));
+  StatusBar->setSizeGripEnabled(true);
+  setStatusBar(StatusBar);
+
+  Splitter1 = new QSplitter(Qt::Horizontal, this);
+  Splitter1->setObjectName(QStringLiteral("Splitter1"));
+  Splitter1->setHandleWidth(3);
+  Splitter1->setChildrenCollapsible(false);
+
+  PTree = new QWidget(Splitter1);
+  PTree->setObjectName(QStringLiteral("PTree"));
+  auto* treeLayout = new QHBoxLayout(PTree);
+  treeLayout->setContentsMargins(0, 0, 0, 0);
+  MASTreeNT = new QTreeView(PTree);
+  MASTreeNT->setObjectName(QStringLiteral("MASTreeNT"));
+  MASTreeNT->header()->hide();
+  MASTreeNT->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  MASTreeNT->setRootIsDecorated(true);
+  MASTreeNT->setUniformRowHeights(true);
+  MASTreeNT->setSelectionMode(QAbstractItemView::SingleSelection);
+  // The selection is not shown while the tree does not have the focus.
+  QPalette palette = MASTreeNT->palette();
+  palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Inactive, QPalette::Base));
+  palette.setColor(QPalette::Inactive, QPalette::HighlightedText, palette.color(QPalette::Inactive, QPalette::Text));
+  MASTreeNT->setPalette(palette);
+  tree_model_ = new ArchiveTreeModel(this);
+  MASTreeNT->setModel(tree_model_);
+  treeLayout->addWidget(MASTreeNT);
+
+  PViewer = new ViewerPanel(Splitter1);
+  MASImgView = new TImageView(PViewer);
+  glWindow = new TGLWindow(PViewer);  // created last, so it lies over the image view at first
+
+  Splitter1->addWidget(PTree);
+  Splitter1->addWidget(PViewer);
+  Splitter1->setStretchFactor(0, 0);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({250, 350});
+  setCentralWidget(Splitter1);
+
+  connect(MASTreeNT, &QTreeView::clicked, this, [this] { RunCommand(QStringLiteral("MASTreeNTClick"), [this] { MASTreeNTChange(); }); });
+  connect(MASTreeNT->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this] { RunCommand(QStringLiteral("MASTreeNTChange"), [this] { MASTreeNTChange(); }); });
+}
+
+void TFKestrel::RunCommand(const QString& name, const std::function<void()>& command) {
+  try {
+    command();
+  } catch (...) {
+    ReportUnhandledError(dialogs_, name);
+  }
+}
+
+void TFKestrel::ProgramEnd() {
+  if (ended_) return;
+  ended_ = true;
+  settings_store_.WriteAtExit(settings_);
+  state_.ClearArchive();
+  RemoveScratchDirectory(scratch_directory_);
+  settings_store_.WriteRecentFiles(recent_.Items());
+}
+
+}  // namespace kestrel::studio

@@ -1,0 +1,185 @@
+// The studio's main window `TFKestrel`: tool bar, archive tree, preview views, status bar, and the
+// open-archive state that every command works on.
+//
+// The window's work is split by subject over several files: layout (main_window.cpp), commands and
+// their states (main_window_actions.cpp), opening archives (main_window_open.cpp), the browser and
+// entry access (main_window_browser.cpp), and the previews (image_preview.cpp, mesh_preview.cpp).
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive_state.h"
+#include "recent_files.h"
+#include "studio_settings.h"
+
+class QAction;
+class QMenu;
+class QSplitter;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+
+namespace kestrel::studio {
+
+class ArchiveTreeModel;
+class StudioDialogs;
+class TGLWindow;
+class TImageView;
+
+inline constexpr char kReadOnlyWarning[] =
+    "This file appears to be on a read-only medium (like a CD-ROM) \r\nso importing is not possible and will be "
+    "disabled.";
+inline constexpr char kNotCurrentArchive[] = "This is not a valid CUBEMAS 4.10 MAS file.";
+
+// What a window is made with besides its dialogs; tests point each at their own place.
+struct StudioEnvironment {
+  QString startupArchive;  // the first command-line argument; empty for none
+  QString settingsPath = SettingsStore::DefaultIniPath();
+  QString scratchDirectory;  // empty: the usual place (ScratchDirectoryPath)
+  // The read-only test; by default whether the file could be opened for writing.
+  std::function<bool(const std::string&)> canWrite = CanOpenForWriting;
+};
+
+class TFKestrel : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TFKestrel(StudioDialogs& dialogs, StudioEnvironment environment = {}, QWidget* parent = nullptr);
+  ~TFKestrel() override;
+
+  OpenArchiveState& State() { return state_; }
+  const OpenArchiveState& State() const { return state_; }
+  StudioSettings& Settings() { return settings_; }
+  const RecentFiles& Recent() const { return recent_; }
+  const QString& ScratchDirectory() const { return scratch_directory_; }
+  ArchiveTreeModel* TreeModel() const { return tree_model_; }
+
+  // The one way an archive becomes open; also reloads an archive after an edit.
+  void OpenArchive(const QString& path);
+  bool ReadArchiveHeader(const QString& path);
+  void ResetCommands();
+  void UpdateTitle();
+
+  void BuildArchiveTree();
+  void ShowEntry(int index);
+  void DumpTableOfContents(const QString& path);
+  // The decoded bytes of entry `index`; their length is the entry's true length.
+  std::optional<std::vector<uint8_t>> ReadEntryData(int index);
+  bool ExtractEntryToFile(int index, const QString& path);
+  int FindEntryByName(const QString& name) const;
+
+  // Runs a command; an error it does not handle goes to the application error dialog.
+  void RunCommand(const QString& name, const std::function<void()>& command);
+
+  // Event handlers, named after their control and event.
+  void Open1Click();
+  void Exit1Click();
+  void RecentFileClick(const QString& path);
+  void MASTreeNTChange();
+
+ protected:
+  // The previews, called by ShowEntry.
+  virtual void ShowImageEntry(int index);
+  virtual void ShowMTS(int index);
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateLayout();
+  void ApplyDeveloperMode();
+  void RebuildRecentFilesMenu();
+  void ProgramEnd();
+  QAction* NewAction(const char* objectName, const QString& caption, const QString& hint, bool enabled);
+  void Bind(QAction* action, void (TFKestrel::*handler)());
+
+  // Commands that get their work in later steps of the studio.
+  void ExportImageClick();
+  void ImportImageClick();
+  void ExportNonImageClick();
+  void ImportNonImageClick();
+  void AddFileClick();
+  void RemoveEntryClick();
+  void ZoomInClick();
+  void ZoomOutClick();
+  void ZoomResetClick();
+  void ConvertMASClick();
+  void SDTEditor1Click();
+  void ExportSingleVRMLFile1Click();
+  void RollallMTSObjectsinoneVRMLFile1Click();
+  void Blend1Click();
+  void Wireframe1Click();
+  void Textures1Click();
+  void Options2Click();
+  void About1Click();
+  void ToolButton6Click();
+
+  StudioDialogs& dialogs_;
+  StudioEnvironment environment_;
+  SettingsStore settings_store_;
+  StudioSettings settings_;
+  RecentFiles recent_;
+  OpenArchiveState state_;
+  QString scratch_directory_;
+  bool ended_ = false;
+
+ public:
+  // Menus, commands and controls, named as the studio names them.
+  QMenu* File1 = nullptr;
+  QMenu* Edit1 = nullptr;
+  QMenu* Tools1 = nullptr;
+  QMenu* Help1 = nullptr;
+  QMenu* VRML1 = nullptr;
+  QMenu* Display1 = nullptr;
+  QAction* Open1 = nullptr;
+  QAction* N1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QAction* Exportimagetofile1 = nullptr;
+  QAction* Importimagefromfile1 = nullptr;
+  QAction* N7 = nullptr;
+  QAction* Exportnonimagefile1 = nullptr;
+  QAction* Importnonimagefile1 = nullptr;
+  QAction* N8 = nullptr;
+  QAction* AddafiletothisMASfile1 = nullptr;
+  QAction* RemoveselecteditemfromthisMASfile1 = nullptr;
+  QAction* ConvertMAS = nullptr;
+  QAction* N2 = nullptr;
+  QAction* SDTEditor1 = nullptr;
+  QAction* N6 = nullptr;
+  QAction* ExportSingleVRMLFile1 = nullptr;
+  QAction* RollallMTSObjectsinoneVRMLFile1 = nullptr;
+  QAction* Blend1 = nullptr;
+  QAction* Wireframe1 = nullptr;
+  QAction* Textures1 = nullptr;
+  QAction* N3 = nullptr;
+  QAction* Options2 = nullptr;
+  QAction* About1 = nullptr;
+  QAction* RecentSeparator = nullptr;
+  QList<QAction*> RecentItems;
+  QAction* TBZoomIn = nullptr;
+  QAction* TBZoomOut = nullptr;
+  QAction* TBZoomReset = nullptr;
+  QAction* ToolButton7 = nullptr;
+  QAction* ToolButton6 = nullptr;
+
+  QToolBar* ToolBar1 = nullptr;
+  QWidget* PTree = nullptr;
+  QTreeView* MASTreeNT = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  QWidget* PViewer = nullptr;
+  TGLWindow* glWindow = nullptr;
+  TImageView* MASImgView = nullptr;
+  QStatusBar* StatusBar = nullptr;
+
+ private:
+  ArchiveTreeModel* tree_model_ = nullptr;
+};
+
+}  // namespace kestrel::studio

@@ -1,0 +1,112 @@
+// The archive browser: the tree, what a selection switches on, and access to the entries.
+#include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QTreeView>
+
+#include "archive_tree_model.h"
+#include "entry_access.h"
+#include "gl_view.h"
+#include "image_view.h"
+#include "main_window.h"
+#include "studio_application.h"
+#include "studio_dialogs.h"
+#include "table_of_contents.h"
+
+namespace kestrel::studio {
+
+namespace {
+bool IsImageType(int32_t type) { return type == kMasTypeBMP || type == kMasTypeTGA || type == kMasTypeJPG; }
+}  // namespace
+
+void TFKestrel::BuildArchiveTree() {
+  MASTreeNT->setUpdatesEnabled(false);
+  tree_model_->Build(QFileInfo(QFile::decodeName(state_.ArchivePath.c_str())).fileName(), state_.Table,
+                     state_.FileLength);
+  MASTreeNT->expand(tree_model_->RootNode());
+  MASTreeNT->setUpdatesEnabled(true);
+}
+
+void TFKestrel::MASTreeNTChange() {
+  const QModelIndex current = MASTreeNT->currentIndex();
+  if (!current.isValid()) return;
+  MASTreeNT->expand(current);
+  const int previous = state_.SelectedEntry;
+  state_.SelectedEntry = current.data(ArchiveTreeModel::EntryIndexRole).toInt();
+  if (state_.SelectedEntry != previous && state_.SelectedEntry != 0) ShowEntry(state_.SelectedEntry - 1);
+}
+
+void TFKestrel::ShowEntry(int index) {
+  if (index < 0 || index >= state_.FileCount()) return;
+  const int32_t type = state_.Table[static_cast<size_t>(index)].FileType;
+  if (IsImageType(type)) {
+    // The zoom factor carries over from one image to the next.
+    TBZoomIn->setEnabled(true);
+    Exportnonimagefile1->setEnabled(false);
+    Importnonimagefile1->setEnabled(false);
+    ExportSingleVRMLFile1->setEnabled(false);
+    ShowImageEntry(index);
+    MASImgView->show();
+    glWindow->hide();
+    glWindow->SetMouseHandlersAttached(false);
+  } else {
+    ResetCommands();
+    Exportnonimagefile1->setEnabled(true);
+    ExportSingleVRMLFile1->setEnabled(true);
+    RollallMTSObjectsinoneVRMLFile1->setEnabled(true);
+    if (!state_.ReadOnlyMedium) Importnonimagefile1->setEnabled(true);
+    if (type == kMasTypeMTS) {
+      ShowMTS(index);
+      MASImgView->hide();
+      glWindow->show();
+      glWindow->SetMouseHandlersAttached(true);
+    }
+  }
+  if (state_.FileCount() >= 2) RemoveselecteditemfromthisMASfile1->setEnabled(true);
+}
+
+void TFKestrel::DumpTableOfContents(const QString& path) {
+  if (state_.ReadOnlyMedium || state_.FileCount() == 0) return;
+  const std::string text =
+      FormatTableOfContents(QFileInfo(QFile::decodeName(state_.ArchivePath.c_str())).fileName().toStdString(), state_);
+  // A listing that cannot be written in full is reported like one that cannot be created; the open goes on.
+  if (const int code = WriteListingFile(QFile::encodeName(path).toStdString(), text))
+    dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName),
+                         QStringLiteral("Unable to create TOC dumpfile (Error #%1)").arg(code));
+}
+
+std::optional<std::vector<uint8_t>> TFKestrel::ReadEntryData(int index) {
+  EntryBytes bytes = ReadEntryBytes(state_, index);
+  const QString caption = QString::fromLatin1(kStudioName);
+  switch (bytes.Problem) {
+    case EntryProblem::None: return std::move(bytes.Data);
+    case EntryProblem::NoArchive: break;
+    case EntryProblem::OutOfMemory:
+      dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForPreview));
+      break;
+    case EntryProblem::ReadFailed:
+      dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kFailedToReadFile));
+      break;
+    case EntryProblem::Damaged:
+      dialogs_.ShowMessage(MessageIcon::None, caption, QString::fromLocal8Bit(bytes.Message));
+      break;
+  }
+  return std::nullopt;
+}
+
+bool TFKestrel::ExtractEntryToFile(int index, const QString& path) {
+  // A target that cannot be written throws; it reaches the application error dialog.
+  const EntryBytes bytes = ExtractEntryBytesToFile(state_, index, QFile::encodeName(path).toStdString());
+  const QString caption = QString::fromLatin1(kStudioName);
+  if (bytes.Problem == EntryProblem::OutOfMemory)
+    dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForPreview));
+  else if (bytes.Problem == EntryProblem::Damaged)
+    dialogs_.ShowMessage(MessageIcon::None, caption, QString::fromLocal8Bit(bytes.Message));
+  return bytes.Ok();
+}
+
+int TFKestrel::FindEntryByName(const QString& name) const {
+  return kestrel::studio::FindEntryByName(state_, name.toLatin1().toStdString());
+}
+
+}  // namespace kestrel::studio

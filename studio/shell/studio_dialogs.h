@@ -1,0 +1,38 @@
+// The one door through which the studio asks the user anything or tells them anything.
+//
+// Commands never call QFileDialog or QMessageBox themselves: they go through this interface, so the
+// real program shows Qt's dialogs while tests answer from a script and read back the exact texts.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace kestrel::studio {
+
+enum class MessageIcon { None, Information, Warning, Error };
+
+// What a file dialog is set up with. `filter` keeps the studio's "Description|*.EXT|..." form.
+struct FileDialogRequest {
+  QString objectName;  // the dialog's name, e.g. "ODMAS"
+  QString title;
+  QString filter;
+  QString startDirectory;
+  QString proposedName;
+  QString defaultSuffix;
+};
+
+class StudioDialogs {
+ public:
+  virtual ~StudioDialogs() = default;
+  // The chosen path, or nothing when the user cancels.
+  virtual std::optional<QString> OpenFile(const FileDialogRequest& request) = 0;
+  virtual std::optional<QString> SaveFile(const FileDialogRequest& request) = 0;
+  // A question with the buttons Yes and No; true only for Yes.
+  virtual bool AskYesNo(const QString& caption, const QString& text) = 0;
+  // A modal message with an OK button. Texts may hold "\r\n" line breaks.
+  virtual void ShowMessage(MessageIcon icon, const QString& caption, const QString& text) = 0;
+  // The dialog for errors that no command handled: caption, message, OK, and details on request.
+  virtual void ShowApplicationError(const QString& caption, const QString& message, const QString& details) = 0;
+};
+
+}  // namespace kestrel::studio
