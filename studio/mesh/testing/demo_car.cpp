@@ -24,9 +24,9 @@ V3 Unit(V3 a) {
 
 // Collects one object's faces, built in a right-handed frame with counter-clockwise front faces
 // and stored as the games store them: Z mirrored (a left-handed frame), so viewers mirror it back.
-class Part {
+class CarPart {
  public:
-  Part(int32_t object, std::vector<TMTS_Polygon>& polygons, std::vector<TMTS_FaceNormal>& normals)
+  CarPart(int32_t object, std::vector<TMTS_Polygon>& polygons, std::vector<TMTS_FaceNormal>& normals)
       : object_(object), polygons_(polygons), normals_(normals) {}
 
   // A flat polygon of 3 to 4 corners (or a convex fan of more), turned to face away from `inside`.
@@ -149,12 +149,12 @@ std::vector<uint8_t> BuildDemoCarMesh() {
                     Material("CAR_TYRE", textures[2])};
   mesh.TriListState = 0;  // optimized
 
-  Part body(0, mesh.Polygons, mesh.FaceNormals);
+  CarPart body(0, mesh.Polygons, mesh.FaceNormals);
   V3 hull[8];
   for (int i = 0; i < 8; ++i) hull[i] = Corner(i, 0.5, 0.36, 0.12, 0.42, 0.28, -1.2, 1.25);
   body.Hexahedron(hull, true);
 
-  Part glass(1, mesh.Polygons, mesh.FaceNormals);
+  CarPart glass(1, mesh.Polygons, mesh.FaceNormals);
   V3 cabin[8];
   for (int i = 0; i < 8; ++i) {
     const bool top = i & 2;
@@ -163,7 +163,7 @@ std::vector<uint8_t> BuildDemoCarMesh() {
   }
   glass.Hexahedron(cabin, false);
 
-  Part tyres(2, mesh.Polygons, mesh.FaceNormals);
+  CarPart tyres(2, mesh.Polygons, mesh.FaceNormals);
   for (double x : {-0.56, 0.56})
     for (double z : {-0.8, 0.8}) tyres.Wheel({x, 0.2, z}, 0.2, 0.08);
 
