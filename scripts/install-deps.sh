@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libgl-dev libglu1-mesa-dev
   libmpg123-dev libsdl2-dev
   libgtest-dev
-  xvfb xauth
+  xvfb xauth locales
   python3-pil view3dscene
 )
 

@@ -1,4 +1,5 @@
 // kestrel-cli: the kit's scripting front end over the mesh, sound bank and conversion libraries.
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -61,6 +62,8 @@ static void PrintHelp(std::ostream& out) {
 
 int main(int argc, char** argv) {
   using namespace kestrel::cli;
+  // The mesh dump writes reals with the user's decimal separator; VRML output never depends on it.
+  std::setlocale(LC_ALL, "");
   if (argc < 2) {
     PrintHelp(std::cerr);
     return 2;

@@ -3,61 +3,9 @@
 #include <cmath>
 
 #include "archive/byte_reader.h"
+#include "studio/mesh/testing/image_files.h"
 
 namespace kestrel::demo {
-
-std::vector<uint8_t> MakeBmp24(int width, int height, uint32_t (*colour)(int x, int y)) {
-  const uint32_t rowLength = static_cast<uint32_t>((width * 24 + 31) / 32 * 4);
-  const uint32_t pixelBytes = rowLength * static_cast<uint32_t>(height);
-  ByteWriter w;
-  w.Raw("BM", 2);
-  w.U32(14 + 40 + pixelBytes);
-  w.U32(0);
-  w.U32(14 + 40);
-  w.U32(40);
-  w.I32(width);
-  w.I32(height);  // positive: bottom row first
-  w.U16(1);
-  w.U16(24);
-  w.U32(0);  // no compression
-  w.U32(pixelBytes);
-  w.I32(2835);  // 72 dpi
-  w.I32(2835);
-  w.U32(0);
-  w.U32(0);
-  for (int y = height - 1; y >= 0; --y) {
-    for (int x = 0; x < width; ++x) {
-      const uint32_t c = colour(x, y);
-      w.U8(static_cast<uint8_t>(c));
-      w.U8(static_cast<uint8_t>(c >> 8));
-      w.U8(static_cast<uint8_t>(c >> 16));
-    }
-    for (uint32_t pad = static_cast<uint32_t>(width) * 3; pad < rowLength; ++pad) w.U8(0);
-  }
-  return std::move(w.Bytes());
-}
-
-std::vector<uint8_t> MakeTga24(int width, int height, uint32_t (*colour)(int x, int y)) {
-  ByteWriter w;
-  w.U8(0);  // no image id
-  w.U8(0);  // no colour map
-  w.U8(2);  // uncompressed true colour
-  w.Raw("\0\0\0\0\0", 5);
-  w.U16(0);
-  w.U16(0);
-  w.U16(static_cast<uint16_t>(width));
-  w.U16(static_cast<uint16_t>(height));
-  w.U8(24);
-  w.U8(0);  // bottom-left origin
-  for (int y = height - 1; y >= 0; --y)
-    for (int x = 0; x < width; ++x) {
-      const uint32_t c = colour(x, y);
-      w.U8(static_cast<uint8_t>(c));
-      w.U8(static_cast<uint8_t>(c >> 8));
-      w.U8(static_cast<uint8_t>(c >> 16));
-    }
-  return std::move(w.Bytes());
-}
 
 namespace {
 
@@ -89,13 +37,15 @@ std::vector<uint8_t> MakeAnimation() {
 }  // namespace
 
 std::vector<DemoFile> DemoFiles() {
-  return {
-      {"CHECKER.BMP", MakeBmp24(128, 128, Checker)},
-      {"SUNSET.BMP", MakeBmp24(96, 64, Sunset)},
-      {"KERB.TGA", MakeTga24(64, 16, Kerb)},
-      {"GRASS.TGA", MakeTga24(64, 64, Grass)},
-      {"PITSTOP.ANM", MakeAnimation()},
-  };
+  using testing::Bmp24Bytes;
+  using testing::TgaBytes;
+  std::vector<DemoFile> files = testing::DemoCarFiles();
+  files.push_back({"CHECKER.BMP", Bmp24Bytes(128, 128, Checker)});
+  files.push_back({"SUNSET.BMP", Bmp24Bytes(96, 64, Sunset)});
+  files.push_back({"KERB.TGA", TgaBytes(64, 16, 24, Kerb)});
+  files.push_back({"GRASS.TGA", TgaBytes(64, 64, 24, Grass)});
+  files.push_back({"PITSTOP.ANM", MakeAnimation()});
+  return files;
 }
 
 }  // namespace kestrel::demo
