@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstdlib>
 
 #include "archive/file_io.h"
 #include "archive/testing/mas_builder.h"
+#include "cli_runner.h"
 #include "studio/mesh/mts_decoder.h"
 #include "studio/mesh/mts_dump.h"
 #include "studio/mesh/testing/mts_builder.h"
@@ -21,33 +21,14 @@ using testing::TestArchive;
 constexpr char kEpoch[] = "1046768707";
 constexpr char kEpochDate[] = "Tue Mar 04 09:05:07 2003";
 
-struct CliRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 std::string Text(const std::string& path) {
   const std::vector<uint8_t> b = testing::ReadFileBytes(path);
   return std::string(b.begin(), b.end());
 }
 
-// Runs kestrel-cli with `args`; `environment` is put before the command ("NAME=value ...").
-CliRun Cli(const TempDir& dir, const std::vector<std::string>& args, const std::string& environment = "") {
-  std::string command = "env -u SOURCE_DATE_EPOCH " + environment + " " + Quote(KESTREL_CLI);
-  for (const std::string& a : args) command += " " + Quote(a);
-  command += " >" + Quote(dir / "stdout.txt") + " 2>" + Quote(dir / "stderr.txt");
-  CliRun run;
-  const int raw = std::system(command.c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.out = Text(dir / "stdout.txt");
-  run.err = Text(dir / "stderr.txt");
-  return run;
+// Runs kestrel-cli with `args`; `environment` is one "NAME=value" or empty.
+testing::CliRun Cli(const TempDir& dir, const std::vector<std::string>& args, const std::string& environment = "") {
+  return testing::RunCli(dir, args, environment.empty() ? std::vector<std::string>{} : std::vector<std::string>{environment});
 }
 
 // "Ddd Mmm dd hh:nn:ss yyyy" followed by CR LF.
@@ -96,7 +77,7 @@ std::string Block(const std::string& name, const std::vector<uint8_t>& bytes) {
 
 TEST(KestrelCliMesh, HelpAndUsage) {
   TempDir dir;
-  const CliRun help = Cli(dir, {"--help"});
+  const testing::CliRun help = Cli(dir, {"--help"});
   EXPECT_EQ(help.status, 0);
   for (const char* line : {"  mesh-dump MESH.MTS ", "  vrml MESH.MTS OUT.WRL | ARCHIVE.MAS ENTRY OUT.WRL ",
                            "  vrml-all ARCHIVE.MAS OUT.WRL "})
@@ -105,7 +86,7 @@ TEST(KestrelCliMesh, HelpAndUsage) {
   const std::vector<std::vector<std::string>> wrong = {
       {"mesh-dump"}, {"mesh-dump", "A", "B"}, {"vrml", "A"}, {"vrml", "A", "B", "C", "D"}, {"vrml-all", "A"}};
   for (const auto& args : wrong) {
-    const CliRun run = Cli(dir, args);
+    const testing::CliRun run = Cli(dir, args);
     EXPECT_EQ(run.status, 2) << args[0];
     EXPECT_EQ(run.err.rfind("usage: kestrel-cli " + args[0] + " ", 0), 0u) << run.err;
   }
@@ -115,7 +96,7 @@ TEST(KestrelCliMesh, MeshDumpWritesBesideTheMesh) {
   TempDir dir;
   const std::vector<uint8_t> car = Mesh("BODY").Bytes(MeshLayout::MTS410);
   testing::WriteFileBytes(dir / "CAR.MTS", car);
-  const CliRun ok = Cli(dir, {"mesh-dump", dir / "CAR.MTS"});
+  const testing::CliRun ok = Cli(dir, {"mesh-dump", dir / "CAR.MTS"});
   EXPECT_EQ(ok.status, 0) << ok.err;
   EXPECT_EQ(ok.err, "");
   TMTS410 mesh;
@@ -132,7 +113,7 @@ TEST(KestrelCliMesh, MeshDumpWritesBesideTheMesh) {
   for (const Case& c : {Case{"OLD.MTS", "not a mesh in the 4.10 layout"},
                         Case{"CUT.MTS", "kestrel-cli: MTS 4.10 decoder error : "},
                         Case{"MISSING.MTS", "File not found"}}) {
-    const CliRun run = Cli(dir, {"mesh-dump", dir / c.file});
+    const testing::CliRun run = Cli(dir, {"mesh-dump", dir / c.file});
     EXPECT_EQ(run.status, 1) << c.file;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_FALSE(FileExists(MTSDumpPath(dir / c.file))) << c.file;
@@ -159,13 +140,14 @@ TEST(KestrelCliMesh, VrmlOfLooseMeshFilesOfEitherLayout) {
   ASSERT_NE(date, std::string::npos);
   EXPECT_TRUE(LooksLikeDate(now.substr(date + 10, 26))) << now.substr(date + 10, 26);
 
-  const CliRun badEpoch = Cli(dir, {"vrml", dir / "OLD.MTS", dir / "BAD.WRL"}, "SOURCE_DATE_EPOCH=soon");
+  const testing::CliRun badEpoch = Cli(dir, {"vrml", dir / "OLD.MTS", dir / "BAD.WRL"}, "SOURCE_DATE_EPOCH=soon");
   EXPECT_EQ(badEpoch.status, 1);
   EXPECT_NE(badEpoch.err.find("SOURCE_DATE_EPOCH"), std::string::npos) << badEpoch.err;
-  const CliRun notMesh = Cli(dir, {"vrml", dir / "stdout.txt", dir / "BAD.WRL"}, epoch);
+  testing::WriteFileBytes(dir / "notes.txt", testing::BytesOf("not a mesh"));
+  const testing::CliRun notMesh = Cli(dir, {"vrml", dir / "notes.txt", dir / "BAD.WRL"}, epoch);
   EXPECT_EQ(notMesh.status, 1);
   EXPECT_NE(notMesh.err.find("kestrel-cli: VRML Export error"), std::string::npos) << notMesh.err;
-  const CliRun unwritable = Cli(dir, {"vrml", dir / "OLD.MTS", dir / "no/BAD.WRL"}, epoch);
+  const testing::CliRun unwritable = Cli(dir, {"vrml", dir / "OLD.MTS", dir / "no/BAD.WRL"}, epoch);
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_NE(unwritable.err.find("BAD.WRL"), std::string::npos) << unwritable.err;
   EXPECT_FALSE(FileExists(dir / "BAD.WRL"));
@@ -181,7 +163,7 @@ TEST(KestrelCliMesh, VrmlOfOneArchiveEntry) {
   a.WriteTo(dir / "A.MAS");
   const std::string epoch = std::string("SOURCE_DATE_EPOCH=") + kEpoch;
 
-  const CliRun ok = Cli(dir, {"vrml", dir / "A.MAS", "car.mts", dir / "CAR.WRL"}, epoch);
+  const testing::CliRun ok = Cli(dir, {"vrml", dir / "A.MAS", "car.mts", dir / "CAR.WRL"}, epoch);
   EXPECT_EQ(ok.status, 0) << ok.err;
   EXPECT_EQ(Text(dir / "CAR.WRL"), VRMLDocumentHeader(kEpochDate) + Block("CAR", car) + VRMLClosingLines());
 
@@ -191,7 +173,7 @@ TEST(KestrelCliMesh, VrmlOfOneArchiveEntry) {
   for (const Case& c : {Case{"TEX.BMP", "TEX.BMP is not a mesh entry (type 18, BMP)"},
                         Case{"NOPE.MTS", "no entry named NOPE.MTS in "},
                         Case{"BAD.MTS", "kestrel-cli: VRML Export error"}}) {
-    const CliRun run = Cli(dir, {"vrml", dir / "A.MAS", c.entry, dir / "X.WRL"}, epoch);
+    const testing::CliRun run = Cli(dir, {"vrml", dir / "A.MAS", c.entry, dir / "X.WRL"}, epoch);
     EXPECT_EQ(run.status, 1) << c.entry;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
   }
@@ -210,7 +192,7 @@ TEST(KestrelCliMesh, VrmlAllRollsEveryMeshIntoOneFile) {
   TestArchive good;
   good.Entries = {{"CAR.MTS", car, 17}, {"TEX.BMP", testing::BytesOf("BM"), 18}, {"OLD.MTS", old, 17}};
   good.WriteTo(dir / "GOOD.MAS");
-  const CliRun ok = Cli(dir, {"vrml-all", dir / "GOOD.MAS", dir / "GOOD.WRL"}, epoch);
+  const testing::CliRun ok = Cli(dir, {"vrml-all", dir / "GOOD.MAS", dir / "GOOD.WRL"}, epoch);
   EXPECT_EQ(ok.status, 0) << ok.err;
   EXPECT_EQ(ok.err, "");
   EXPECT_EQ(Text(dir / "GOOD.WRL"), header + Block("CAR", car) + Block("OLD", old) + VRMLClosingLines());
@@ -221,7 +203,7 @@ TEST(KestrelCliMesh, VrmlAllRollsEveryMeshIntoOneFile) {
   cut.resize(cut.size() - 4);
   mixed.Entries.insert(mixed.Entries.begin() + 1, testing::TestEntry("CUT.MTS", cut, 17));
   mixed.WriteTo(dir / "MIXED.MAS");
-  const CliRun partial = Cli(dir, {"vrml-all", dir / "MIXED.MAS", dir / "MIXED.WRL"}, epoch);
+  const testing::CliRun partial = Cli(dir, {"vrml-all", dir / "MIXED.MAS", dir / "MIXED.WRL"}, epoch);
   EXPECT_EQ(partial.status, 1);
   EXPECT_NE(partial.err.find("kestrel-cli: CUT.MTS: MTS 4.10 decoder error : "), std::string::npos) << partial.err;
   EXPECT_NE(partial.err.find("1 of 3 mesh entries left out of "), std::string::npos) << partial.err;
@@ -231,7 +213,7 @@ TEST(KestrelCliMesh, VrmlAllRollsEveryMeshIntoOneFile) {
     TestArchive a;
     if (name == "NOMESH") a.Entries = {{"TEX.BMP", testing::BytesOf("BM"), 18}};
     a.WriteTo(dir / (name + ".MAS"));
-    const CliRun run = Cli(dir, {"vrml-all", dir / (name + ".MAS"), dir / (name + ".WRL")}, epoch);
+    const testing::CliRun run = Cli(dir, {"vrml-all", dir / (name + ".MAS"), dir / (name + ".WRL")}, epoch);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "kestrel-cli: This MAS file does not contain any MTS objects\n");
     EXPECT_FALSE(FileExists(dir / (name + ".WRL")));
