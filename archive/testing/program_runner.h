@@ -1,0 +1,25 @@
+// Runs a built program as a user or a script would and captures what it printed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kestrel::testing {
+
+struct ProgramRun {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit status, or -1 when the program did not exit normally
+};
+
+struct ProgramOptions {
+  std::string input;                     // written to standard input, which is then closed
+  std::string workingDirectory;          // the current directory when not empty
+  // NAME=VALUE pairs added to the inherited environment; a bare NAME removes that variable.
+  std::vector<std::string> environment;
+};
+
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const ProgramOptions& options = {});
+
+}  // namespace kestrel::testing
