@@ -1,11 +1,10 @@
 // spillway: lists a ".MAS" archive or extracts all its entries into a directory.
-#include <cctype>
 #include <cstdio>
 #include <string>
 
 #include "archive/archive_reader.h"
 #include "archive/file_io.h"
-#include "tools/console/console_output.h"
+#include "tools/unpacker/console_output.h"
 
 namespace {
 
@@ -24,7 +23,7 @@ void List(const LoadedArchive& archive) {
   if (archive.Table.empty()) return;
   std::printf("Start = %lld\n\n", static_cast<long long>(archive.DataStart));
   for (const TMAS_FileEntry& e : archive.Table)
-    // The type column is "%-02d" in the listing format modders know; the 0 flag means nothing with "-".
+    // The type is left-justified in two columns; a zero flag would mean nothing beside "-".
     std::printf("%-32s %8d %8d %8d %-2d\n", e.Name().c_str(), static_cast<int>(archive.DataStart + e.Offset),
                 e.UncompressedSize, e.CompressedSize, e.FileType);
 }

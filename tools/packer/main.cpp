@@ -4,7 +4,7 @@
 
 #include "archive/archive_packer.h"
 #include "archive/file_io.h"
-#include "tools/console/console_output.h"
+#include "tools/unpacker/console_output.h"
 
 namespace {
 

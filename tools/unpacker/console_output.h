@@ -1,7 +1,8 @@
-// Console output shared by spillway and packwell: lines, progress marks and the messages that
+// Console output of spillway, which packwell shares: lines, progress marks and the messages that
 // interrupt them, flushed as they go so that a long run shows its progress.
 #pragma once
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 
