@@ -48,6 +48,57 @@ TEST(Packwell, PacksWithMarksAndSpillwayGivesEveryByteBack) {
   }
 }
 
+// The archive itself: groups in pattern order, names sorted ignoring case and upper-cased, level-9
+// streams back to back, DataAreaSize, rising Unknown sums; an older, longer archive leaves nothing behind.
+TEST(Packwell, WritesTheArchiveLayout) {
+  TempDir dir;
+  const std::string src = dir / "src";
+  std::filesystem::create_directory(src);
+  std::filesystem::create_directory(src + "/folder.bmp");  // a directory is never packed
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {
+      {"walk.anm", NoiseBytes(70, 1)}, {"b.tga", BytesOf(std::string(5000, 'b'))}, {"Car.MTS", NoiseBytes(900, 2)},
+      {"c.Bmp", {}},                   {"A.BMP", NoiseBytes(40, 3)},               {"readme.txt", BytesOf("no")},
+      {"b.bmp", NoiseBytes(3000, 4)}};
+  for (const auto& [name, bytes] : files) WriteFileBytes(src + "/" + name, bytes);
+  WriteFileBytes(dir / "OUT.MAS", NoiseBytes(100000, 5));
+
+  ASSERT_EQ(Packwell({src, dir / "OUT.MAS"}).out, kBanner + "Busy...\n\n******\n\nDone.\n");
+  const struct {
+    const char* name;
+    int32_t type;
+    size_t file;
+  } expected[] = {{"A.BMP", 18, 4}, {"B.BMP", 18, 6}, {"C.BMP", 18, 3},
+                  {"CAR.MTS", 17, 2}, {"B.TGA", 20, 1}, {"WALK.ANM", 31, 0}};
+  const std::vector<uint8_t> bytes = ReadFileBytes(dir / "OUT.MAS");
+  const LoadedArchive archive = ReadArchiveTable(dir / "OUT.MAS");
+  ASSERT_EQ(archive.Table.size(), std::size(expected));
+  EXPECT_EQ(archive.DataStart, 24 + 256 * 6);
+  std::string magic(bytes.begin(), bytes.begin() + 16);
+  EXPECT_EQ(magic, std::string("CUBEMAS4.10\0\0\0\0\0", 16));
+
+  int32_t offset = 0, unknown = 4'000'000;
+  for (size_t i = 0; i < archive.Table.size(); ++i) {
+    const TMAS_FileEntry& e = archive.Table[i];
+    const std::vector<uint8_t>& data = files[expected[i].file].second;
+    const std::vector<uint8_t> stream = Deflate(data);
+    EXPECT_EQ(e.Name(), expected[i].name);
+    EXPECT_EQ(e.FileType, expected[i].type) << e.Name();
+    EXPECT_EQ(e.Offset, offset) << e.Name();
+    EXPECT_EQ(e.UncompressedSize, static_cast<int32_t>(data.size())) << e.Name();
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + archive.DataStart + e.Offset,
+                                   bytes.begin() + archive.DataStart + e.Offset + e.CompressedSize),
+              stream)
+        << e.Name();
+    EXPECT_GE(e.Unknown, unknown) << e.Name();
+    unknown = e.Unknown;
+    offset += e.CompressedSize;
+  }
+  EXPECT_LE(unknown, 4'099'999 + 1'233 * 6);
+  EXPECT_EQ(archive.Table[2].CompressedSize, 8);  // the empty file
+  EXPECT_EQ(archive.Header.DataAreaSize, static_cast<uint32_t>(offset));
+  EXPECT_EQ(bytes.size(), static_cast<size_t>(archive.DataStart + offset));
+}
+
 TEST(Packwell, ArchivePathsAreTakenFromTheStartingDirectory) {
   TempDir dir;
   Fill(dir / "track", 2);

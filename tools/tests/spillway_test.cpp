@@ -1,7 +1,9 @@
 // spillway as a user runs it: whole standard output and exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
 
 #include "archive/testing/mas_builder.h"
 #include "archive/testing/program_runner.h"
@@ -25,6 +27,12 @@ TestArchive Numbered(int count) {
   return a;
 }
 
+std::set<std::string> NamesIn(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& f : std::filesystem::directory_iterator(dir)) names.insert(f.path().filename().string());
+  return names;
+}
+
 TEST(Spillway, UsageForMissingOrWrongArguments) {
   TempDir dir;
   Numbered(1).WriteTo(dir / "A.MAS");
@@ -39,9 +47,9 @@ TEST(Spillway, UsageForMissingOrWrongArguments) {
 
 TEST(Spillway, ListsTheTableOfContents) {
   TempDir dir;
+  const std::string fullName = std::string(232, 'L') + ".TGA";  // fills its field: no terminating zero
   TestArchive a;
-  a.Entries = {{"CAR.MTS", {}, 17}, {std::string(40, 'L') + ".TGA", BytesOf("tga"), 20, true},
-               {"ODD.XYZ", BytesOf("odd"), 5, true}};
+  a.Entries = {{"CAR.MTS", {}, 17}, {fullName, BytesOf("tga"), 20, true}, {"ODD.XYZ", BytesOf("odd"), 5, true}};
   a.Entries[0].RawBytes = std::vector<uint8_t>(50, 0);  // the listing never looks inside
   a.Entries[0].UncompressedSize = 300;
   a.WriteTo(dir / "A.MAS");
@@ -49,28 +57,53 @@ TEST(Spillway, ListsTheTableOfContents) {
                                "Start = 792\n"
                                "\n"
                                "CAR.MTS                               792      300       50 17\n" +
-                               std::string(40, 'L') +
-                               ".TGA      842        3        3 20\n"
+                               fullName +
+                               "      842        3        3 20\n"
                                "ODD.XYZ                               845        3        3 5 \n";
   for (const char* sw : {"/L", "/l"}) {
     const ProgramRun run = Spillway({dir / "A.MAS", sw});
     EXPECT_EQ(run.out, expected) << sw;
     EXPECT_EQ(run.status, 0);
   }
-
-  TestArchive empty;
-  empty.WriteTo(dir / "E.MAS");
-  EXPECT_EQ(Spillway({dir / "E.MAS", "/L"}).out, kBanner);
 }
 
+TEST(Spillway, EmptyTablePrintsNothingMoreAndCreatesNothing) {
+  TempDir dir;
+  TestArchive().WriteTo(dir / "E.MAS");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{dir / "E.MAS", "/L"}, {dir / "E.MAS", dir / "out"}, {dir / "E.MAS", "/E"}}) {
+    const ProgramRun run = Spillway(args);
+    EXPECT_EQ(run.out, kBanner) << args[1];
+    EXPECT_EQ(run.status, 0);
+  }
+  EXPECT_EQ(NamesIn(dir.Path()), std::set<std::string>{"E.MAS"});
+}
+
+// Every byte back, whatever the entry's encoding or its sizes claim; the archive may be read-only.
 TEST(Spillway, ExtractsWithMarksAndGivesBackEveryByte) {
   TempDir dir;
-  const TestArchive a = Numbered(21);
+  TestArchive a = Numbered(21);
+  a.Entries[1].Data = Deflate(NoiseBytes(300, 2));  // stored, though it reads like a stream
+  a.Entries[1].Stored = true;
+  a.Entries[2].UncompressedSize = 0;      // inflates to its full length all the same
+  a.Entries[3].UncompressedSize = 99999;  // claims more than the stream yields
+  a.Entries[4].Name = "Twin.bmp";
+  a.Entries[5].Name = "TWIN.BMP";  // the later twin wins
+  a.Entries[6].Name = std::string(232, 'n') + ".mts";
+  a.Entries[7].Data.clear();
   a.WriteTo(dir / "A.MAS");
+  ::chmod((dir / "A.MAS").c_str(), 0444);
+
   const ProgramRun run = Spillway({dir / "A.MAS", dir / "out"});
   EXPECT_EQ(run.out, kBanner + "Busy...\n\n*********#*********#*\n\nDone.\n");
   EXPECT_EQ(run.status, 0);
-  for (const TestEntry& e : a.Entries) EXPECT_EQ(ReadFileBytes(dir / ("out/" + e.Name)), e.Data) << e.Name;
+  EXPECT_EQ(NamesIn(dir / "out").size(), 20u);
+  for (size_t i = 0; i < a.Entries.size(); ++i) {
+    if (i == 4) continue;
+    std::string upper = a.Entries[i].Name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(ReadFileBytes(dir / ("out/" + upper)), a.Entries[i].Data) << upper;
+  }
 }
 
 TEST(Spillway, ExistingDirectoryAsksFirst) {
@@ -104,22 +137,46 @@ TEST(Spillway, OverwriteSwitchesSkipTheQuestion) {
   EXPECT_TRUE(std::filesystem::exists(dir / "sub/F1.BMP"));
 }
 
+// A message follows the marks so far and ends their line, even when no mark precedes it.
 TEST(Spillway, MessagesEndTheLineOfMarksAndExtractionGoesOn) {
   TempDir dir;
   TestArchive a = Numbered(12);
   std::vector<uint8_t> damaged = Deflate(NoiseBytes(500, 9));
   for (size_t i = 8; i < 20; ++i) damaged[i] ^= 0x77;
-  a.Entries[4].RawBytes = damaged;
-  a.Entries[4].UncompressedSize = 500;
-  a.Entries[7].Name = "../ESCAPE.BMP";
+  a.Entries[0].RawBytes = damaged;
+  const std::vector<uint8_t> whole = Deflate(a.Entries[4].Data);
+  a.Entries[4].RawBytes = std::vector<uint8_t>(whole.begin(), whole.begin() + whole.size() / 2);
+  const char* unsafe[] = {"..", ".", "SUB/X.BMP", "UP\\X.BMP", ""};
+  for (size_t i = 0; i < std::size(unsafe); ++i) a.Entries[5 + i].Name = unsafe[i];
   a.WriteTo(dir / "A.MAS");
+
   const ProgramRun run = Spillway({dir / "A.MAS", dir / "out"});
-  EXPECT_EQ(run.out, kBanner + "Busy...\n\n****data error\n***Entry \"../ESCAPE.BMP\" was not extracted: its name is "
-                               "not a plain file name\n**#**\n\nDone.\n");
+  std::string marks = "data error\n****buffer error\n";
+  for (const char* name : unsafe)
+    marks += std::string("*Entry \"") + name + "\" was not extracted: its name is not a plain file name\n";
+  EXPECT_EQ(run.out, kBanner + "Busy...\n\n" + marks + "#**\n\nDone.\n");
   EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(ReadFileBytes(dir / "out/F1.BMP").empty());
   EXPECT_TRUE(ReadFileBytes(dir / "out/F5.BMP").empty());
   EXPECT_EQ(ReadFileBytes(dir / "out/F12.BMP"), a.Entries[11].Data);
-  EXPECT_FALSE(std::filesystem::exists(dir / "ESCAPE.BMP"));
+  EXPECT_EQ(NamesIn(dir / "out"), (std::set<std::string>{"F1.BMP", "F2.BMP", "F3.BMP", "F4.BMP", "F5.BMP",
+                                                          "F11.BMP", "F12.BMP"}));
+  EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"A.MAS", "out"}));
+}
+
+// An entry named like the archive, extracted beside it, would truncate the archive before it is read.
+TEST(Spillway, NeverWritesOverTheArchiveItReads) {
+  TempDir dir;
+  TestArchive a = Numbered(2);
+  a.Entries[0].Name = "track.mas";
+  a.WriteTo(dir / "TRACK.MAS");
+  const std::vector<uint8_t> before = ReadFileBytes(dir / "TRACK.MAS");
+  const ProgramRun run = Spillway({"TRACK.MAS", ".", "/F"}, "", dir.Path());
+  EXPECT_EQ(run.out, kBanner + "Busy...\n\nEntry \"track.mas\" was not extracted: it would overwrite the archive "
+                               "itself\n**\n\nDone.\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(ReadFileBytes(dir / "TRACK.MAS"), before);
+  EXPECT_EQ(ReadFileBytes(dir / "F2.BMP"), a.Entries[1].Data);
 }
 
 TEST(Spillway, FileErrorsEndTheRunWithAReportAndStatusOne) {
@@ -127,23 +184,36 @@ TEST(Spillway, FileErrorsEndTheRunWithAReportAndStatusOne) {
   TestArchive cut = Numbered(3);
   cut.TruncateTo = 24 + 256 * 2;
   cut.WriteTo(dir / "CUT.MAS");
+  TestArchive huge = Numbered(1);
+  huge.FileCount = 0xFFFFFFFFu;  // never reserved: the file cannot hold such a table
+  huge.WriteTo(dir / "HUGE.MAS");
   TestArchive wild = Numbered(3);
   wild.Entries[1].CompressedSize = 0x7FFFFFF0;
   wild.WriteTo(dir / "WILD.MAS");
-  testing::WriteFileBytes(dir / "FILE", BytesOf("in the way"));
+  TestArchive far = Numbered(3);
+  far.Entries[1].Offset = 0x40000000;
+  far.WriteTo(dir / "FAR.MAS");
+  WriteFileBytes(dir / "FILE", BytesOf("in the way"));
 
-  const ProgramRun table = Spillway({dir / "CUT.MAS", "/L"});
-  EXPECT_EQ(table.out, kBanner + "I/O error 100: Read beyond end of file (\"" + dir / "CUT.MAS" + "\")\n");
-  EXPECT_EQ(table.status, 1);
-
-  const ProgramRun entry = Spillway({dir / "WILD.MAS", dir / "out"});
-  EXPECT_EQ(entry.out, kBanner + "Busy...\n\n*\nI/O error 100: Read beyond end of file (\"" + dir / "WILD.MAS" + "\")\n");
-  EXPECT_EQ(entry.status, 1);
-  EXPECT_TRUE(std::filesystem::exists(dir / "out/F1.BMP"));  // what was written stays
-
-  const ProgramRun blocked = Spillway({dir / "WILD.MAS", dir / "FILE", "/F"});
-  EXPECT_EQ(blocked.out, kBanner + "Busy...\n\nI/O error 3: Path not found (\"" + dir / "FILE" + "\")\n");
-  EXPECT_EQ(blocked.status, 1);
+  const auto beyond = [&](const std::string& name) {
+    return "I/O error 100: Read beyond end of file (\"" + dir / name + "\")\n";
+  };
+  struct Case {
+    std::vector<std::string> args;
+    std::string out;
+  } cases[] = {
+      {{dir / "CUT.MAS", "/L"}, beyond("CUT.MAS")},
+      {{dir / "HUGE.MAS", dir / "out"}, beyond("HUGE.MAS")},
+      {{dir / "WILD.MAS", dir / "out"}, "Busy...\n\n*\n" + beyond("WILD.MAS")},
+      {{dir / "FAR.MAS", dir / "out", "/F"}, "Busy...\n\n*\n" + beyond("FAR.MAS")},
+      {{dir / "WILD.MAS", dir / "FILE", "/F"}, "Busy...\n\nI/O error 3: Path not found (\"" + dir / "FILE" + "\")\n"},
+  };
+  for (const Case& c : cases) {
+    const ProgramRun run = Spillway(c.args);
+    EXPECT_EQ(run.out, kBanner + c.out) << c.args[0];
+    EXPECT_EQ(run.status, 1);
+  }
+  EXPECT_TRUE(std::filesystem::exists(dir / "out/F1.BMP"));  // what was written before stays
 }
 
 }  // namespace

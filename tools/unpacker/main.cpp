@@ -5,6 +5,7 @@
 #include "archive/archive_reader.h"
 #include "archive/file_io.h"
 #include "tools/unpacker/console_output.h"
+#include "tools/unpacker/extraction.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ int Extract(const LoadedArchive& archive, const std::string& target, bool useEnv
   }
   Line();
   const EngineHooks hooks{[&](const std::string& m) { marks.Message(m); }, [&] { marks.Mark(); }};
-  ExtractAll(archive, directory, hooks);
+  ExtractAllSparingArchive(archive, directory, hooks);
   marks.End();
   Line();
   Line("Done.");
