@@ -3,21 +3,15 @@
 
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
+#include <QWidget>
 
 namespace kestrel::studio {
 
-// Until a mesh is shown the view only clears to the preview's background colour.
-class TGLWindow : public QOpenGLWidget, protected QOpenGLFunctions {
+// The drawing surface inside the view. Until a mesh is shown it only clears to the background.
+class TGLCanvas : public QOpenGLWidget, protected QOpenGLFunctions {
   Q_OBJECT
  public:
-  explicit TGLWindow(QWidget* parent = nullptr);
-
-  // The preview's background: red 0.2, green 0.2, blue 0.4.
-  static constexpr float kClearRed = 0.2f, kClearGreen = 0.2f, kClearBlue = 0.4f;
-
-  // Mouse dragging turns and moves a mesh only while a mesh entry is on show.
-  void SetMouseHandlersAttached(bool attached) { mouse_handlers_attached_ = attached; }
-  bool MouseHandlersAttached() const { return mouse_handlers_attached_; }
+  explicit TGLCanvas(QWidget* parent = nullptr);
 
  protected:
   void initializeGL() override { glWindowInit(); }
@@ -28,6 +22,33 @@ class TGLWindow : public QOpenGLWidget, protected QOpenGLFunctions {
   void glWindowInit();
   void glWindowResize(int width, int height);
   void glWindowDraw();
+};
+
+// The view. It holds an OpenGL canvas only where a context can be made: a window that holds a
+// context-less OpenGL widget cannot even be drawn, so without OpenGL the view shows its background
+// colour and nothing else.
+class TGLWindow : public QWidget {
+  Q_OBJECT
+ public:
+  TGLWindow(bool withOpenGL, QWidget* parent = nullptr);
+
+  // The preview's background: red 0.2, green 0.2, blue 0.4.
+  static constexpr float kClearRed = 0.2f, kClearGreen = 0.2f, kClearBlue = 0.4f;
+  static QColor BackgroundColour();
+
+  // Whether an OpenGL context can be made here at all (tried once).
+  static bool Available();
+  TGLCanvas* Canvas() const { return canvas_; }
+
+  // Mouse dragging turns and moves a mesh only while a mesh entry is on show.
+  void SetMouseHandlersAttached(bool attached) { mouse_handlers_attached_ = attached; }
+  bool MouseHandlersAttached() const { return mouse_handlers_attached_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  TGLCanvas* canvas_ = nullptr;
   bool mouse_handlers_attached_ = false;
 };
 

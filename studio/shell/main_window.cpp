@@ -109,7 +109,9 @@ void TFKestrel::CreateLayout() {
 
   PViewer = new ViewerPanel(Splitter1);
   MASImgView = new TImageView(PViewer);
-  glWindow = new TGLWindow(PViewer);  // created last, so it lies over the image view at first
+  // Created last, so that it lies over the image view at first.
+  glWindow = new TGLWindow(environment_.openGLAvailable ? *environment_.openGLAvailable : TGLWindow::Available(),
+                           PViewer);
 
   Splitter1->addWidget(PTree);
   Splitter1->addWidget(PViewer);

@@ -46,6 +46,8 @@ struct StudioEnvironment {
   QString scratchDirectory;  // empty: the usual place (ScratchDirectoryPath)
   // The read-only test; by default whether the file could be opened for writing.
   std::function<bool(const std::string&)> canWrite = CanOpenForWriting;
+  // Whether the OpenGL view gets a drawing surface; empty: whether a context can be made.
+  std::optional<bool> openGLAvailable;
 };
 
 class TFKestrel : public QMainWindow {

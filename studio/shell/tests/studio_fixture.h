@@ -1,0 +1,105 @@
+// A main window in a private world: its own settings file, scratch folder and archives.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QMenu>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTreeView>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "archive/testing/mas_builder.h"
+#include "archive_tree_model.h"
+#include "main_window.h"
+#include "scripted_dialogs.h"
+#include "studio_settings.h"
+
+namespace kestrel::studio::testing {
+
+using kestrel::testing::TestArchive;
+using kestrel::testing::TestEntry;
+
+// Records which preview ShowEntry asked for instead of decoding anything.
+class RecordingWindow : public TFKestrel {
+ public:
+  using TFKestrel::TFKestrel;
+  std::vector<std::pair<char, int>> previews;  // ('I', index) image, ('M', index) mesh
+
+ protected:
+  void ShowImageEntry(int index) override { previews.emplace_back('I', index); }
+  void ShowMTS(int index) override { previews.emplace_back('M', index); }
+};
+
+class StudioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_config_ = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir_ / "config"));
+  }
+  void TearDown() override {
+    window_.reset();
+    qputenv("XDG_CONFIG_HOME", saved_config_);
+  }
+
+  std::string Path(const std::string& name) const { return dir_ / name; }
+  QString QPath(const std::string& name) const { return QString::fromStdString(Path(name)); }
+  QString IniPath() const { return SettingsStore::DefaultIniPath(); }
+
+  // Adds `lines` ("Key=Value", "[Group]") to the settings file before a window starts.
+  void WriteIni(const std::string& lines) {
+    QDir().mkpath(QString::fromStdString(dir_ / "config/Kestrel"));
+    QFile file(IniPath());
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write(QByteArray::fromStdString(lines));
+  }
+  QString IniValue(const QString& key) const { return QSettings(IniPath(), QSettings::IniFormat).value(key).toString(); }
+  bool IniHas(const QString& key) const { return QSettings(IniPath(), QSettings::IniFormat).contains(key); }
+
+  StudioEnvironment Environment(const QString& startup = {}) const {
+    StudioEnvironment environment;
+    environment.startupArchive = startup;
+    environment.settingsPath = SettingsStore::DefaultIniPath();
+    environment.scratchDirectory = QString::fromStdString(dir_ / "scratch");
+    if (read_only_) environment.canWrite = [](const std::string&) { return false; };
+    return environment;
+  }
+
+  RecordingWindow& Start(const QString& startup = {}) {
+    window_ = std::make_unique<RecordingWindow>(dialogs_, Environment(startup));
+    return *window_;
+  }
+  // Ends the program as closing the window does: settings and recent files are written.
+  void End() { window_.reset(); }
+
+  std::string WriteArchive(const std::string& name, const TestArchive& archive) {
+    archive.WriteTo(Path(name));
+    return Path(name);
+  }
+  static TestArchive ArchiveOf(std::vector<TestEntry> entries) {
+    TestArchive archive;
+    archive.Entries = std::move(entries);
+    return archive;
+  }
+  static std::vector<uint8_t> Bytes(const std::string& text) { return kestrel::testing::BytesOf(text); }
+
+  RecordingWindow& W() { return *window_; }
+
+  kestrel::testing::TempDir dir_;
+  ScriptedDialogs dialogs_;
+  bool read_only_ = false;
+  std::unique_ptr<RecordingWindow> window_;
+
+ private:
+  QByteArray saved_config_;
+};
+
+}  // namespace kestrel::studio::testing
