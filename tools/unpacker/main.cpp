@@ -46,12 +46,12 @@ bool UserSaysYes() {
   return answer == 'y' || answer == 'Y';
 }
 
-int Extract(const LoadedArchive& archive, const std::string& target, bool useEnvironment, bool overwrite,
+int Extract(const LoadedArchive& archive, const std::string& target, bool besideArchive, bool overwrite,
             console::MarkLine& marks) {
   if (archive.Table.empty()) return 0;
   Line("Busy...");
-  const std::string directory = useEnvironment ? DirectoryNamedAfter(archive.Path) : target;
-  if (!CreateDirectoryOneLevel(directory) && !useEnvironment && !overwrite) {
+  const std::string directory = besideArchive ? DirectoryNamedAfter(archive.Path) : target;
+  if (!CreateDirectoryOneLevel(directory) && !besideArchive && !overwrite) {
     Line();
     if (!UserSaysYes()) {
       Line();
@@ -86,8 +86,8 @@ int main(int argc, char** argv) {
       List(archive);
       return 0;
     }
-    const bool useEnvironment = console::EqualsSwitch(second, "/E");
-    return Extract(archive, second, useEnvironment, console::EqualsSwitch(third, "/F"), marks);
+    const bool besideArchive = console::EqualsSwitch(second, "/E");
+    return Extract(archive, second, besideArchive, console::EqualsSwitch(third, "/F"), marks);
   } catch (const EInOutError& e) {
     return console::ReportFileError(marks, e);
   }
