@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include <new>
 
 #include "archive/file_io.h"
@@ -14,6 +16,10 @@ const char* const kExportAllocationFailedMessage =
 
 std::string UnsafeEntryNameMessage(const std::string& name) {
   return "Entry \"" + name + "\" was not extracted: its name is not a plain file name";
+}
+
+std::string EntryIsTheArchiveMessage(const std::string& name) {
+  return "Entry \"" + name + "\" was not extracted: it would overwrite the archive itself";
 }
 
 LoadedArchive ReadArchiveTable(const std::string& path) {
@@ -48,6 +54,14 @@ BinaryFile OpenAtEntry(const LoadedArchive& archive, const TMAS_FileEntry& entry
   return file;
 }
 
+// lstat for the output: a symbolic link there is replaced, never written through, so only the
+// very file matters.
+bool IsTheArchive(const LoadedArchive& archive, const std::string& output) {
+  struct stat self, st;
+  return ::stat(archive.Path.c_str(), &self) == 0 && ::lstat(output.c_str(), &st) == 0 && st.st_dev == self.st_dev &&
+         st.st_ino == self.st_ino;
+}
+
 }  // namespace
 
 std::vector<uint8_t> DecodeEntryBytes(const TMAS_FileEntry& entry, std::vector<uint8_t> stored) {
@@ -69,6 +83,10 @@ void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string&
   const std::string fileName = UpperCaseAscii(name);
   if (!IsSafeEntryFileName(fileName)) {
     hooks.Say(UnsafeEntryNameMessage(name));
+    return;
+  }
+  if (IsTheArchive(archive, JoinPath(directory, fileName))) {
+    hooks.Say(EntryIsTheArchiveMessage(name));
     return;
   }
   const TMAS_FileEntry& entry = archive.Table.at(index);

@@ -23,6 +23,7 @@ struct LoadedArchive {
 // Messages the extraction reports (the front end prints them among its progress marks).
 extern const char* const kExportAllocationFailedMessage;
 std::string UnsafeEntryNameMessage(const std::string& name);
+std::string EntryIsTheArchiveMessage(const std::string& name);
 
 // Loads header and table. The magic is not tested. A table that runs past the end of the file is
 // detected before memory is reserved for it: EInOutError "Read beyond end of file".
@@ -37,7 +38,9 @@ std::vector<uint8_t> DecodeEntryBytes(const TMAS_FileEntry& entry, std::vector<u
 
 // Writes entry `index` into `directory` as `name` upper-cased. An unsafe name is reported and
 // nothing is written; a failed inflate is reported and leaves an empty file. A symbolic link under
-// the name is replaced, never written through. Other file failures throw EInOutError.
+// the name is replaced, never written through. An output that would be the archive itself (its own
+// name beside it, or a hard link to it) is reported and skipped: creating it would truncate the
+// archive before its bytes are read. Other file failures throw EInOutError.
 void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string& name,
                   const std::string& directory, const EngineHooks& hooks);
 

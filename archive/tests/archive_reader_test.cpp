@@ -172,6 +172,22 @@ TEST(ExtractAll, ReplacesASymbolicLinkInsteadOfWritingThroughIt) {
   EXPECT_EQ(ReadFileBytes(out + "/LINK.BMP"), BytesOf("new"));
 }
 
+TEST(ExtractAll, NeverWritesOverTheArchiveItReads) {
+  TempDir dir;
+  TestArchive a;
+  a.Entries = {{"self.mas", BytesOf("would truncate")}, {"LINKED.BMP", BytesOf("x")}, {"AFTER.BMP", BytesOf("after")}};
+  a.WriteTo(dir / "SELF.MAS");
+  const std::vector<uint8_t> original = ReadFileBytes(dir / "SELF.MAS");
+  ASSERT_EQ(link((dir / "SELF.MAS").c_str(), (dir / "LINKED.BMP").c_str()), 0);  // a hard link counts too
+  Extraction x;
+  ExtractAll(ReadArchiveTable(dir / "SELF.MAS"), dir.Path(), x.Hooks());
+  EXPECT_EQ(x.messages, (std::vector<std::string>{
+                            "Entry \"self.mas\" was not extracted: it would overwrite the archive itself",
+                            "Entry \"LINKED.BMP\" was not extracted: it would overwrite the archive itself"}));
+  EXPECT_EQ(ReadFileBytes(dir / "SELF.MAS"), original);
+  EXPECT_EQ(ReadFileBytes(dir / "AFTER.BMP"), BytesOf("after"));
+}
+
 TEST(ExtractAll, EntryPastTheEndIsAFileErrorBeforeAnythingIsReserved) {
   TempDir dir;
   TestArchive a;

@@ -5,7 +5,6 @@
 #include "archive/archive_reader.h"
 #include "archive/file_io.h"
 #include "tools/unpacker/console_output.h"
-#include "tools/unpacker/extraction.h"
 
 namespace {
 
@@ -61,7 +60,7 @@ int Extract(const LoadedArchive& archive, const std::string& target, bool beside
   }
   Line();
   const EngineHooks hooks{[&](const std::string& m) { marks.Message(m); }, [&] { marks.Mark(); }};
-  ExtractAllSparingArchive(archive, directory, hooks);
+  ExtractAll(archive, directory, hooks);
   marks.End();
   Line();
   Line("Done.");
