@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 
 #include "application_error_dialog.h"
@@ -33,6 +34,22 @@ class ViewerPanel : public QWidget {
       if (auto* view = qobject_cast<QWidget*>(child)) view->setGeometry(QRect(QPoint(0, 0), event->size()));
     QWidget::resizeEvent(event);
   }
+};
+
+// Draws the selected node as an ordinary one while the tree does not have the focus, so the
+// selection disappears and a compressed entry keeps its navy text.
+class HideSelectionDelegate : public QStyledItemDelegate {
+ public:
+  explicit HideSelectionDelegate(QTreeView* view) : QStyledItemDelegate(view), view_(view) {}
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!view_->hasFocus()) option->state &= ~QStyle::State_Selected;
+  }
+
+ private:
+  QTreeView* view_;
 };
 
 }  // namespace
@@ -99,9 +116,9 @@ void TFKestrel::CreateLayout() {
   MASTreeNT->setUniformRowHeights(true);
   MASTreeNT->setSelectionMode(QAbstractItemView::SingleSelection);
   // The selection is not shown while the tree does not have the focus.
+  MASTreeNT->setItemDelegate(new HideSelectionDelegate(MASTreeNT));
   QPalette palette = MASTreeNT->palette();
   palette.setColor(QPalette::Inactive, QPalette::Highlight, palette.color(QPalette::Inactive, QPalette::Base));
-  palette.setColor(QPalette::Inactive, QPalette::HighlightedText, palette.color(QPalette::Inactive, QPalette::Text));
   MASTreeNT->setPalette(palette);
   tree_model_ = new ArchiveTreeModel(this);
   MASTreeNT->setModel(tree_model_);
