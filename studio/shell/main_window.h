@@ -103,15 +103,15 @@ class TFKestrel : public QMainWindow {
   void Bind(QAction* action, void (TFKestrel::*handler)());
 
   // Commands that get their work in later steps of the studio.
-  void ExportImageClick();
-  void ImportImageClick();
-  void ExportNonImageClick();
-  void ImportNonImageClick();
-  void AddFileClick();
-  void RemoveEntryClick();
-  void ZoomInClick();
-  void ZoomOutClick();
-  void ZoomResetClick();
+  void Exportimagetofile1Click();
+  void Importimagefromfile1Click();
+  void Exportnonimagefile1Click();
+  void Importnonimagefile1Click();
+  void AddafiletothisMASfile1Click();
+  void RemoveselecteditemfromthisMASfile1Click();
+  void TBZoomInClick();
+  void TBZoomOutClick();
+  void TBZoomResetClick();
   void ConvertMASClick();
   void SDTEditor1Click();
   void ExportSingleVRMLFile1Click();

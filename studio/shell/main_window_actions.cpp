@@ -111,12 +111,12 @@ void TFKestrel::CreateActions() {
 
   Bind(Open1, &TFKestrel::Open1Click);
   Bind(Exit1, &TFKestrel::Exit1Click);
-  Bind(Exportimagetofile1, &TFKestrel::ExportImageClick);
-  Bind(Importimagefromfile1, &TFKestrel::ImportImageClick);
-  Bind(Exportnonimagefile1, &TFKestrel::ExportNonImageClick);
-  Bind(Importnonimagefile1, &TFKestrel::ImportNonImageClick);
-  Bind(AddafiletothisMASfile1, &TFKestrel::AddFileClick);
-  Bind(RemoveselecteditemfromthisMASfile1, &TFKestrel::RemoveEntryClick);
+  Bind(Exportimagetofile1, &TFKestrel::Exportimagetofile1Click);
+  Bind(Importimagefromfile1, &TFKestrel::Importimagefromfile1Click);
+  Bind(Exportnonimagefile1, &TFKestrel::Exportnonimagefile1Click);
+  Bind(Importnonimagefile1, &TFKestrel::Importnonimagefile1Click);
+  Bind(AddafiletothisMASfile1, &TFKestrel::AddafiletothisMASfile1Click);
+  Bind(RemoveselecteditemfromthisMASfile1, &TFKestrel::RemoveselecteditemfromthisMASfile1Click);
   Bind(ConvertMAS, &TFKestrel::ConvertMASClick);
   Bind(SDTEditor1, &TFKestrel::SDTEditor1Click);
   Bind(ExportSingleVRMLFile1, &TFKestrel::ExportSingleVRMLFile1Click);
@@ -126,9 +126,9 @@ void TFKestrel::CreateActions() {
   Bind(Textures1, &TFKestrel::Textures1Click);
   Bind(Options2, &TFKestrel::Options2Click);
   Bind(About1, &TFKestrel::About1Click);
-  Bind(TBZoomIn, &TFKestrel::ZoomInClick);
-  Bind(TBZoomOut, &TFKestrel::ZoomOutClick);
-  Bind(TBZoomReset, &TFKestrel::ZoomResetClick);
+  Bind(TBZoomIn, &TFKestrel::TBZoomInClick);
+  Bind(TBZoomOut, &TFKestrel::TBZoomOutClick);
+  Bind(TBZoomReset, &TFKestrel::TBZoomResetClick);
   Bind(ToolButton6, &TFKestrel::ToolButton6Click);
 }
 
@@ -247,15 +247,15 @@ void TFKestrel::RebuildRecentFilesMenu() {
 void TFKestrel::Exit1Click() { close(); }
 
 // The commands below come with the editing, image, mesh, sound bank and options work of the studio.
-void TFKestrel::ExportImageClick() {}
-void TFKestrel::ImportImageClick() {}
-void TFKestrel::ExportNonImageClick() {}
-void TFKestrel::ImportNonImageClick() {}
-void TFKestrel::AddFileClick() {}
-void TFKestrel::RemoveEntryClick() {}
-void TFKestrel::ZoomInClick() {}
-void TFKestrel::ZoomOutClick() {}
-void TFKestrel::ZoomResetClick() {}
+void TFKestrel::Exportimagetofile1Click() {}
+void TFKestrel::Importimagefromfile1Click() {}
+void TFKestrel::Exportnonimagefile1Click() {}
+void TFKestrel::Importnonimagefile1Click() {}
+void TFKestrel::AddafiletothisMASfile1Click() {}
+void TFKestrel::RemoveselecteditemfromthisMASfile1Click() {}
+void TFKestrel::TBZoomInClick() {}
+void TFKestrel::TBZoomOutClick() {}
+void TFKestrel::TBZoomResetClick() {}
 void TFKestrel::ConvertMASClick() {}
 void TFKestrel::SDTEditor1Click() {}
 void TFKestrel::ExportSingleVRMLFile1Click() {}
