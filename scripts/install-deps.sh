@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   zlib1g-dev libjpeg62-turbo-dev
-  qt6-base-dev libgl-dev libglu1-mesa-dev
+  qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev
   libmpg123-dev libsdl2-dev
   libgtest-dev
   xvfb xauth locales
