@@ -9,7 +9,6 @@
 namespace kestrel {
 namespace {
 
-using mesh_detail::MeshFormatError;
 using mesh_detail::MeshReader;
 using mesh_detail::ReadColor;
 using mesh_detail::ReadName;
@@ -18,6 +17,8 @@ constexpr size_t kMatObjectSize = 112;
 constexpr size_t kBitmapMinSize = 80;
 constexpr size_t kBitmapHeadSize = 44;
 constexpr size_t kBitmapUnksSize = 36;
+constexpr size_t kCubeWorldPosAt = 256;  // in the cube header
+constexpr size_t kCubeTablesAt = 280;
 
 int32_t CubeInt(const std::array<uint8_t, kMts410CubeHeaderSize>& header, size_t offset) {
   ByteReader in(header.data(), header.size());
@@ -65,29 +66,9 @@ void ReadMatObject(MeshReader& reader, TMTS410_MatObject& m, const std::string& 
 }
 
 void Decode(MeshReader& reader, TMTS410& out) {
-  ByteReader& in = reader.In();
-  in.Bytes(out.Magic.data(), out.Magic.size());
-  out.NumMatObjects = reader.Count("material objects");
-  reader.RequireRecords(out.NumMatObjects, kMatObjectSize, "material objects");
-  out.MatObjects.resize(static_cast<size_t>(out.NumMatObjects));
-  for (size_t i = 0; i < out.MatObjects.size(); ++i)
-    ReadMatObject(reader, out.MatObjects[i], "material object " + std::to_string(i));
-
-  out.CubeOffset = static_cast<int32_t>(in.Position());
-  reader.RequireBytes(kMts410CubeHeaderSize, "the cube header");
-  in.Bytes(out.CubeHeader.data(), out.CubeHeader.size());
-
-  ByteReader cube(out.CubeHeader.data(), out.CubeHeader.size());
-  cube.Seek(256);
-  for (float& w : out.Cube.WorldPos) w = cube.F32();
-  cube.Seek(280);
-  out.Cube.NumObjectHeaders = cube.I32();
-  out.Cube.ObjectHeadersOffset = cube.I32();
-  out.Cube.NumPolygons = cube.I32();
-  out.Cube.PolygonsOffset = cube.I32();
-  out.Cube.NumFaceNormals = cube.I32();
-  out.Cube.FaceNormalsOffset = cube.I32();
-
+  reader.In().Bytes(out.Magic.data(), out.Magic.size());
+  mesh_detail::ReadMatObjects(reader, kMatObjectSize, out.NumMatObjects, out.MatObjects, ReadMatObject);
+  mesh_detail::ReadCubeHeader(reader, kCubeWorldPosAt, kCubeTablesAt, out.CubeHeader, out.CubeOffset, out.Cube);
   mesh_detail::ReadCubeTables(reader, out.CubeOffset, out.Cube, /*zeroNaNZ=*/true);
 }
 
@@ -104,21 +85,8 @@ bool IsMTS410(const uint8_t* data, size_t size) {
 bool DecodeMTS410(const uint8_t* data, size_t size, TMTS410& out, const MeshReport& report) {
   out = TMTS410{};
   if (!IsMTS410(data, size)) return false;
-  // A mesh of 2 GiB or more could not hold its positions in the int32 offsets.
-  if (size > static_cast<size_t>(INT32_MAX)) {
-    if (report) report(std::string(kMts410ErrorPrefix) + "the mesh is larger than 2 GiB");
-    return false;
-  }
-  try {
-    MeshReader reader(data, size);
-    Decode(reader, out);
-    return true;
-  } catch (const MeshFormatError& e) {
-    if (report) report(std::string(kMts410ErrorPrefix) + e.what());
-  } catch (const TruncatedDataError& e) {
-    if (report) report(std::string(kMts410ErrorPrefix) + e.what());
-  }
-  return false;
+  return mesh_detail::RunDecoder(data, size, kMts410ErrorPrefix, report,
+                                 [&out](MeshReader& reader) { Decode(reader, out); });
 }
 
 bool LoadMTS410File(const std::string& path, TMTS410& out, const MeshReport& report) {

@@ -7,7 +7,6 @@
 namespace kestrel {
 namespace {
 
-using mesh_detail::MeshFormatError;
 using mesh_detail::MeshReader;
 using mesh_detail::ReadColor;
 using mesh_detail::ReadName;
@@ -15,6 +14,8 @@ using mesh_detail::ReadName;
 constexpr size_t kSwitchTextureMinSize = 80;
 constexpr size_t kMatObjectMinSize = 144;
 constexpr size_t kMatObjectTailSize = 4 + 68 + 8 + 8 + 2 + 2 + 8;
+constexpr size_t kCubeWorldPosAt = 160;  // in the cube header
+constexpr size_t kCubeTablesAt = 184;
 
 void ReadSwitchTexture(MeshReader& reader, TMTS_SwitchTexture& t, const std::string& what) {
   ByteReader& in = reader.In();
@@ -67,28 +68,8 @@ void ReadMatObject(MeshReader& reader, TMTS_MatObject& m, const std::string& wha
 }
 
 void Decode(MeshReader& reader, TMTS& out) {
-  ByteReader& in = reader.In();
-  out.NumMatObjects = reader.Count("material objects");
-  reader.RequireRecords(out.NumMatObjects, kMatObjectMinSize, "material objects");
-  out.MatObjects.resize(static_cast<size_t>(out.NumMatObjects));
-  for (size_t i = 0; i < out.MatObjects.size(); ++i)
-    ReadMatObject(reader, out.MatObjects[i], "material object " + std::to_string(i));
-
-  out.CubeOffset = static_cast<int32_t>(in.Position());
-  reader.RequireBytes(kMtsCubeHeaderSize, "the cube header");
-  in.Bytes(out.CubeHeader.data(), out.CubeHeader.size());
-
-  ByteReader cube(out.CubeHeader.data(), out.CubeHeader.size());
-  cube.Seek(160);
-  for (float& w : out.Cube.WorldPos) w = cube.F32();
-  cube.Seek(184);
-  out.Cube.NumObjectHeaders = cube.I32();
-  out.Cube.ObjectHeadersOffset = cube.I32();
-  out.Cube.NumPolygons = cube.I32();
-  out.Cube.PolygonsOffset = cube.I32();
-  out.Cube.NumFaceNormals = cube.I32();
-  out.Cube.FaceNormalsOffset = cube.I32();
-
+  mesh_detail::ReadMatObjects(reader, kMatObjectMinSize, out.NumMatObjects, out.MatObjects, ReadMatObject);
+  mesh_detail::ReadCubeHeader(reader, kCubeWorldPosAt, kCubeTablesAt, out.CubeHeader, out.CubeOffset, out.Cube);
   mesh_detail::ReadCubeTables(reader, out.CubeOffset, out.Cube, /*zeroNaNZ=*/false);
 }
 
@@ -96,20 +77,7 @@ void Decode(MeshReader& reader, TMTS& out) {
 
 bool DecodeMTS(const uint8_t* data, size_t size, TMTS& out, const MeshReport& report) {
   out = TMTS{};
-  if (size > static_cast<size_t>(INT32_MAX)) {
-    if (report) report("the mesh is larger than 2 GiB");
-    return false;
-  }
-  try {
-    MeshReader reader(data, size);
-    Decode(reader, out);
-    return true;
-  } catch (const MeshFormatError& e) {
-    if (report) report(e.what());
-  } catch (const TruncatedDataError& e) {
-    if (report) report(e.what());
-  }
-  return false;
+  return mesh_detail::RunDecoder(data, size, "", report, [&out](MeshReader& reader) { Decode(reader, out); });
 }
 
 }  // namespace kestrel

@@ -1,5 +1,6 @@
 #include "studio/mesh/mts_reader.h"
 
+#include <climits>
 #include <cmath>
 
 namespace kestrel::mesh_detail {
@@ -83,6 +84,37 @@ void MeshReader::SeekTable(int32_t cubeOffset, int32_t offset, const std::string
   if (position < 0 || static_cast<uint64_t>(position) > in_.Size())
     throw MeshFormatError("the offset of the " + what + " (" + Str(offset) + ") points outside the data");
   in_.Seek(static_cast<size_t>(position));
+}
+
+bool RunDecoder(const uint8_t* data, size_t size, const std::string& errorPrefix, const MeshReport& report,
+                const std::function<void(MeshReader&)>& decode) {
+  if (size > static_cast<size_t>(INT32_MAX)) {
+    if (report) report(errorPrefix + "the mesh is larger than 2 GiB");
+    return false;
+  }
+  try {
+    MeshReader reader(data, size);
+    decode(reader);
+    return true;
+  } catch (const MeshFormatError& e) {
+    if (report) report(errorPrefix + e.what());
+  } catch (const TruncatedDataError& e) {
+    if (report) report(errorPrefix + e.what());
+  }
+  return false;
+}
+
+void ReadCubeFields(const uint8_t* header, size_t size, size_t worldPosAt, size_t tablesAt, TMTS_Cube& cube) {
+  ByteReader in(header, size);
+  in.Seek(worldPosAt);
+  for (float& w : cube.WorldPos) w = in.F32();
+  in.Seek(tablesAt);
+  cube.NumObjectHeaders = in.I32();
+  cube.ObjectHeadersOffset = in.I32();
+  cube.NumPolygons = in.I32();
+  cube.PolygonsOffset = in.I32();
+  cube.NumFaceNormals = in.I32();
+  cube.FaceNormalsOffset = in.I32();
 }
 
 std::string ReadName(ByteReader& in) { return in.FixedString(kMtsNameSize); }

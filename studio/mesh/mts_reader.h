@@ -5,12 +5,16 @@
 // arithmetic and lists are checked against what remains before anything is reserved.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "archive/byte_reader.h"
+#include "studio/mesh/mts_decoder.h"
 #include "studio/mesh/mts_types.h"
 
 namespace kestrel::mesh_detail {
@@ -40,6 +44,39 @@ class MeshReader {
  private:
   ByteReader in_;
 };
+
+// Runs `decode` over the data; a structural error is reported as `errorPrefix` and the reason and
+// gives false. Data of 2 GiB or more is refused first: its positions would not fit the int32
+// offsets.
+bool RunDecoder(const uint8_t* data, size_t size, const std::string& errorPrefix, const MeshReport& report,
+                const std::function<void(MeshReader&)>& decode);
+
+// Reads the count of material objects and then each one with `readOne`. Every object takes at least
+// `minSize` bytes, so a count that could not fit is refused before anything is reserved.
+template <typename MatObject, typename ReadOne>
+void ReadMatObjects(MeshReader& reader, size_t minSize, int32_t& count, std::vector<MatObject>& objects,
+                    ReadOne readOne) {
+  count = reader.Count("material objects");
+  reader.RequireRecords(count, minSize, "material objects");
+  objects.resize(static_cast<size_t>(count));
+  for (size_t i = 0; i < objects.size(); ++i) readOne(reader, objects[i], "material object " + std::to_string(i));
+}
+
+// The world position and the six table counts and offsets inside a cube header.
+void ReadCubeFields(const uint8_t* header, size_t size, size_t worldPosAt, size_t tablesAt, TMTS_Cube& cube);
+
+// Reads the cube header that follows the material objects, records where it starts (the table
+// offsets count from there), and takes the world position and the table counts and offsets from
+// their places in it. The two layouts differ only in the header's size and those places.
+template <size_t HeaderSize>
+void ReadCubeHeader(MeshReader& reader, size_t worldPosAt, size_t tablesAt, std::array<uint8_t, HeaderSize>& header,
+                    int32_t& cubeOffset, TMTS_Cube& cube) {
+  ByteReader& in = reader.In();
+  cubeOffset = static_cast<int32_t>(in.Position());
+  reader.RequireBytes(HeaderSize, "the cube header");
+  in.Bytes(header.data(), header.size());
+  ReadCubeFields(header.data(), header.size(), worldPosAt, tablesAt, cube);
+}
 
 // Reads the object headers with their vertices and strip indices, the polygons and the face
 // normals that the counts and offsets already in `cube` describe. With `zeroNaNZ` a vertex Z that
