@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <csignal>
 
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +10,7 @@
 #include "archive/byte_reader.h"
 #include "archive/file_io.h"
 #include "archive/old_archive_conversion.h"
+#include "archive/testing/file_size_limit.h"
 #include "archive/testing/mas_builder.h"
 
 namespace kestrel {
@@ -310,15 +308,11 @@ TEST(ConvertOldArchive, DiskFullWhilePackingRemovesTheIncompleteArchive) {
                  TestEntry("C.MTS", NoiseBytes(3000, 3), 1)};
   old.WriteTo(dir / "OLD.MAS");
 
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  const auto previous = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead
-  rlimit lowered = saved;
-  lowered.rlim_cur = 5000;
-  setrlimit(RLIMIT_FSIZE, &lowered);
-  const ConversionRun run = Convert(dir / "OLD.MAS", dir / "NEW.MAS");
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
+  ConversionRun run;
+  {
+    testing::FileSizeLimit limit(5000);
+    run = Convert(dir / "OLD.MAS", dir / "NEW.MAS");
+  }
 
   EXPECT_TRUE(run.Said("Disk full"));
   EXPECT_TRUE(run.Said("could not be completed and was removed"));

@@ -1,20 +1,19 @@
 #include "studio/soundbank/sound_bank.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <csignal>
 
 #include <filesystem>
 #include <functional>
 
 #include "archive/file_error.h"
+#include "archive/testing/file_size_limit.h"
 #include "archive/testing/mas_builder.h"
 #include "studio/soundbank/testing/bank_builder.h"
 
 namespace kestrel {
 namespace {
 
+using testing::FileSizeLimit;
 using testing::NoiseBytes;
 using testing::PatchI32;
 using testing::ReadFileBytes;
@@ -34,27 +33,6 @@ TestBank ThreeSamples() {
   b.Trailer = {0xAA, 0xBB, 0xCC};
   return b;
 }
-
-// Lowers the process's file size limit for its lifetime; a write past it fails with "Disk full"
-// instead of raising SIGXFSZ.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lowered = saved_;
-    lowered.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &lowered);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previousHandler_);
-  }
-
- private:
-  rlimit saved_{};
-  void (*previousHandler_)(int);
-};
 
 bool TemporaryFileExists(const TempDir& dir) { return std::filesystem::exists(dir / "temp$$$.sdt"); }
 
