@@ -14,20 +14,13 @@ namespace kestrel {
 namespace {
 
 using testing::Bitmap;
+using testing::Decoded;
 using testing::Material;
-using testing::MeshLayout;
 using testing::MeshTriangle;
 using testing::MeshVertex;
 using testing::TestMesh;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-TMTS410 Decoded(const TestMesh& mesh) {
-  const std::vector<uint8_t> bytes = mesh.Bytes(MeshLayout::MTS410);
-  TMTS410 out;
-  EXPECT_TRUE(DecodeMTS410(bytes.data(), bytes.size(), out, [](const std::string& m) { ADD_FAILURE() << m; }));
-  return out;
-}
 
 std::string Lines(const std::vector<std::string>& lines) {
   std::string text;

@@ -1,9 +1,15 @@
 // Meshes the mesh tests share.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <limits>
+#include <string>
+#include <type_traits>
+#include <vector>
 
+#include "studio/mesh/mts_decoder.h"
 #include "studio/mesh/testing/mts_builder.h"
 
 namespace kestrel::testing {
@@ -61,6 +67,26 @@ inline TestMesh RichMesh() {
   mesh.Order = {MeshTable::FaceNormals, MeshTable::StripIndices, MeshTable::Polygons, MeshTable::Vertices,
                 MeshTable::ObjectHeaders};
   return mesh;
+}
+
+// What the decoder of `Mesh`'s layout makes of `bytes`; a refusal fails the test with its reason.
+template <typename Mesh>
+Mesh DecodedAs(const std::vector<uint8_t>& bytes) {
+  Mesh out;
+  const MeshReport report = [](const std::string& message) { ADD_FAILURE() << message; };
+  bool ok;
+  if constexpr (std::is_same_v<Mesh, TMTS410>)
+    ok = DecodeMTS410(bytes.data(), bytes.size(), out, report);
+  else
+    ok = DecodeMTS(bytes.data(), bytes.size(), out, report);
+  EXPECT_TRUE(ok);
+  return out;
+}
+
+// `built` written in the layout of `Mesh` and decoded again.
+template <typename Mesh = TMTS410>
+Mesh Decoded(const TestMesh& built) {
+  return DecodedAs<Mesh>(built.Bytes(std::is_same_v<Mesh, TMTS410> ? MeshLayout::MTS410 : MeshLayout::Old));
 }
 
 }  // namespace kestrel::testing

@@ -25,12 +25,7 @@ std::string FileText(const std::string& path) {
 
 template <typename Mesh>
 std::string Block(const std::string& name, const std::vector<uint8_t>& bytes) {
-  Mesh mesh;
-  if constexpr (std::is_same_v<Mesh, TMTS410>)
-    EXPECT_TRUE(DecodeMTS410(bytes.data(), bytes.size(), mesh, {}));
-  else
-    EXPECT_TRUE(DecodeMTS(bytes.data(), bytes.size(), mesh, {}));
-  return MeshVRMLBlock(name, mesh);
+  return MeshVRMLBlock(name, testing::DecodedAs<Mesh>(bytes));
 }
 
 // An archive, loaded, with the reader kestrel-cli uses.

@@ -14,26 +14,13 @@ namespace kestrel {
 namespace {
 
 using testing::Bitmap;
+using testing::Decoded;
 using testing::Material;
-using testing::MeshLayout;
 using testing::MeshTriangle;
 using testing::MeshVertex;
 using testing::TestMesh;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-template <typename Mesh>
-Mesh Decoded(const TestMesh& built, MeshLayout layout) {
-  const std::vector<uint8_t> bytes = built.Bytes(layout);
-  Mesh out;
-  bool ok;
-  if constexpr (std::is_same_v<Mesh, TMTS410>)
-    ok = DecodeMTS410(bytes.data(), bytes.size(), out, {});
-  else
-    ok = DecodeMTS(bytes.data(), bytes.size(), out, {});
-  EXPECT_TRUE(ok);
-  return out;
-}
 
 std::string L(int indent, const std::string& text) { return std::string(static_cast<size_t>(indent), ' ') + text + "\r\n"; }
 
@@ -96,10 +83,8 @@ TEST(WriteMeshVRML, WritesACompleteDocumentForEitherLayout) {
                                ExpectedTwoMaterialBlock("CAR") + L(3, "]") + L(0, "}");
   std::vector<std::string> messages;
   const MeshReport report = [&](const std::string& m) { messages.push_back(m); };
-  ASSERT_TRUE(WriteMeshVRML(dir / "A.WRL", "CAR", Decoded<TMTS410>(TwoMaterialMesh(), MeshLayout::MTS410), false,
-                            kDate, report));
-  ASSERT_TRUE(
-      WriteMeshVRML(dir / "B.WRL", "CAR", Decoded<TMTS>(TwoMaterialMesh(), MeshLayout::Old), false, kDate, report));
+  ASSERT_TRUE(WriteMeshVRML(dir / "A.WRL", "CAR", Decoded<TMTS410>(TwoMaterialMesh()), false, kDate, report));
+  ASSERT_TRUE(WriteMeshVRML(dir / "B.WRL", "CAR", Decoded<TMTS>(TwoMaterialMesh()), false, kDate, report));
   const std::vector<uint8_t> a = testing::ReadFileBytes(dir / "A.WRL"), b = testing::ReadFileBytes(dir / "B.WRL");
   EXPECT_EQ(std::string(a.begin(), a.end()), expected);
   EXPECT_EQ(std::string(b.begin(), b.end()), expected);
@@ -108,7 +93,7 @@ TEST(WriteMeshVRML, WritesACompleteDocumentForEitherLayout) {
 
 TEST(WriteMeshVRML, AppendAddsTheBlockAloneAndReportsFileErrors) {
   testing::TempDir dir;
-  const TMTS410 mesh = Decoded<TMTS410>(TwoMaterialMesh(), MeshLayout::MTS410);
+  const TMTS410 mesh = Decoded<TMTS410>(TwoMaterialMesh());
   testing::WriteFileBytes(dir / "ALL.WRL", testing::BytesOf("start\r\n"));
   std::vector<std::string> messages;
   const MeshReport report = [&](const std::string& m) { messages.push_back(m); };
@@ -128,7 +113,7 @@ TEST(MeshVRMLBlock, MeshWithoutMaterialsHasAnEmptyChildrenList) {
   mesh.Objects.resize(1);
   mesh.Objects[0].Vertices = {MeshVertex(1, 1, 1)};
   mesh.Polygons = {MeshTriangle(0, 0, 0, 0)};
-  EXPECT_EQ(MeshVRMLBlock("EMPTY", Decoded<TMTS410>(mesh, MeshLayout::MTS410)),
+  EXPECT_EQ(MeshVRMLBlock("EMPTY", Decoded<TMTS410>(mesh)),
             L(6, "DEF EMPTY Transform {") + L(9, "children [") + L(9, "]") + L(6, "}"));
 }
 
@@ -142,7 +127,7 @@ TEST(MeshVRMLBlock, LeavesOutTrianglesThatBreakThePairing) {
   mesh.Polygons = {MeshTriangle(0, 1, 2, 0),     MeshTriangle(0, 1, 3, 0),  MeshTriangle(65535, 0, 0, 0),
                    MeshTriangle(0, 0, 0, 1),     MeshTriangle(0, 1, 2, 2),  MeshTriangle(0, 1, 2, -1),
                    MeshTriangle(0, 1, 2, 1 << 30)};
-  const std::string block = MeshVRMLBlock("ODD", Decoded<TMTS410>(mesh, MeshLayout::MTS410));
+  const std::string block = MeshVRMLBlock("ODD", Decoded<TMTS410>(mesh));
   const std::string faces0 = L(24, "coordIndex [") + L(27, "0 1 2 -1,") + L(24, "]");
   const std::string emptyFaces = L(24, "coordIndex [") + L(24, "]");
   const std::string emptyPoints = L(27, "point [") + L(27, "]");
@@ -165,7 +150,7 @@ TEST(MeshVRMLBlock, NonFiniteValuesAreWrittenAsZero) {
   mesh.Objects.resize(1);
   mesh.Objects[0].Vertices = {MeshVertex(kNaN, std::numeric_limits<float>::infinity(), kNaN, kNaN, kNaN, kNaN, kNaN,
                                          std::numeric_limits<float>::infinity())};
-  const std::string old = MeshVRMLBlock("N", Decoded<TMTS>(mesh, MeshLayout::Old));
+  const std::string old = MeshVRMLBlock("N", Decoded<TMTS>(mesh));
   EXPECT_NE(old.find(L(30, "0.0000 0.0000 0.0000") + L(27, "]") + L(24, "}") + L(24, "normal Normal {") +
                      L(27, "vector [") + L(30, "0.0000 0.0000 0.0000")),
             std::string::npos)
@@ -175,7 +160,7 @@ TEST(MeshVRMLBlock, NonFiniteValuesAreWrittenAsZero) {
 
 TEST(WriteMeshVRML, UsesAPointWhateverTheLocaleAndLeavesTheLocaleAlone) {
   testing::TempDir dir;
-  const TMTS410 mesh = Decoded<TMTS410>(TwoMaterialMesh(), MeshLayout::MTS410);
+  const TMTS410 mesh = Decoded<TMTS410>(TwoMaterialMesh());
   std::string numericBefore, numericAfter;
   {
     testing::CommaLocale comma;
