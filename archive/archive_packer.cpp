@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <new>
 
 #include "archive/file_io.h"
@@ -17,6 +18,10 @@ namespace kestrel {
 const char* const kDirectoryMissingMessage = "Directory does not exist.";
 const char* const kPackAllocationFailedMessage =
     "Failed to allocate the needed memory for this operation. \r\nAttempt at loading the image has been cancelled";
+
+std::string EntryTooLargeMessage(const std::string& diskName) {
+  return "File \"" + diskName + "\" was not packed: an archive cannot hold data past 2 GiB; packing stopped";
+}
 
 const std::array<PackPattern, 4> kPackPatterns = {{
     {".bmp", kMasTypeBMP},
@@ -113,6 +118,11 @@ size_t PackEntries(const std::string& directory, const std::string& archivePath,
     if (options.ProgressBeforeEntry) hooks.Step();
     BinaryFile source = BinaryFile::OpenRead(JoinPath(directory, files[i].DiskName));
     const int64_t size = source.Size();
+    // Checked before anything is reserved; a wrapped size would otherwise go into the table.
+    if (size > INT32_MAX) {
+      hooks.Say(EntryTooLargeMessage(files[i].DiskName));
+      break;
+    }
 
     std::vector<uint8_t> bytes;
     std::vector<uint8_t> encoded;
@@ -124,6 +134,10 @@ size_t PackEntries(const std::string& directory, const std::string& archivePath,
       if (encoded.size() == bytes.size()) encoded.swap(bytes);
       bytes.clear();
       bytes.shrink_to_fit();
+      if (position - dataStart + static_cast<int64_t>(encoded.size()) > INT32_MAX) {
+        hooks.Say(EntryTooLargeMessage(files[i].DiskName));
+        break;
+      }
       archive.WriteAll(encoded.data(), encoded.size());
     } catch (const std::bad_alloc&) {
       hooks.Say(kPackAllocationFailedMessage);

@@ -14,6 +14,9 @@ namespace kestrel {
 
 extern const char* const kDirectoryMissingMessage;          // "Directory does not exist."
 extern const char* const kPackAllocationFailedMessage;      // "...loading the image has been cancelled"
+// The table keeps offsets and sizes as int32: a file of 2 GiB or more, or one whose stream would end
+// past 2 GiB into the data area, cannot be recorded. Packing stops there, like a failed read.
+std::string EntryTooLargeMessage(const std::string& diskName);
 
 // The rising values of the `Unknown` field: 4,000,000 plus 0 to 99,999 at the start of a run,
 // then 0 to 1,233 more for each entry.

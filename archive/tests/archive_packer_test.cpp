@@ -99,6 +99,30 @@ TEST(PackDirectory, NamesEqualButForCaseAreBothPacked) {
   EXPECT_EQ(DecodeEntryBytes(a.Table[1], ReadStoredBytes(a, 1)), BytesOf("lower"));
 }
 
+TEST(PackDirectory, FileTooLargeForTheTableStopsPackingAndKeepsWhatWasPacked) {
+  TempDir dir;
+  CreateDirectoryOneLevel(dir / "src");
+  WriteFileBytes(dir / "src/A.BMP", BytesOf("first"));
+  // Sparse: 2 GiB on paper, no disk used. Its size does not fit the table's int32 fields.
+  WriteFileBytes(dir / "src/BIG.BMP", {});
+  std::filesystem::resize_file(dir / "src/BIG.BMP", uintmax_t{1} << 31);
+  WriteFileBytes(dir / "src/C.BMP", BytesOf("after"));
+
+  PackRun run;
+  run.Pack(dir / "src", dir / "OUT.MAS");
+  EXPECT_EQ(run.messages, (std::vector<std::string>{EntryTooLargeMessage("BIG.BMP")}));
+  EXPECT_EQ(run.result.EntriesPacked, 1u);
+
+  const LoadedArchive a = ReadArchiveTable(dir / "OUT.MAS");
+  ASSERT_EQ(a.Table.size(), 3u);
+  EXPECT_EQ(DecodeEntryBytes(a.Table[0], ReadStoredBytes(a, 0)), BytesOf("first"));
+  for (size_t i : {1u, 2u}) {
+    EXPECT_EQ(a.Table[i].UncompressedSize, 0) << i;
+    EXPECT_EQ(a.Table[i].CompressedSize, 0) << i;
+  }
+  EXPECT_EQ(a.FileLength, a.DataStart + a.Table[0].CompressedSize);
+}
+
 TEST(PackDirectory, NothingToPackLeavesAnExistingArchiveAlone) {
   TempDir dir;
   CreateDirectoryOneLevel(dir / "src");
