@@ -33,6 +33,10 @@ BinaryFile BinaryFile::OpenRead(const std::string& path) {
 
 BinaryFile BinaryFile::OpenWrite(const std::string& path) { return BinaryFile(OpenOrThrow(path, O_WRONLY), path); }
 
+BinaryFile BinaryFile::OpenAppend(const std::string& path) {
+  return BinaryFile(OpenOrThrow(path, O_WRONLY | O_APPEND), path);
+}
+
 BinaryFile BinaryFile::Create(const std::string& path) {
   return BinaryFile(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC), path);
 }

@@ -16,6 +16,8 @@ class BinaryFile {
   // Opens for writing in place (the file must exist), or creates/truncates.
   static BinaryFile OpenWrite(const std::string& path);
   static BinaryFile Create(const std::string& path);
+  // Opens an existing file for writing at its end.
+  static BinaryFile OpenAppend(const std::string& path);
   // Creates or truncates `name` inside `directory`. A symbolic link standing under that name is
   // replaced by the new file, never written through.
   static BinaryFile CreateInDirectory(const std::string& directory, const std::string& name);
