@@ -8,6 +8,7 @@
 #include "archive/archive_reader.h"
 #include "archive/file_error.h"
 #include "archive/file_io.h"
+#include "archive/testing/hook_record.h"
 #include "archive/testing/mas_builder.h"
 #include "archive/zbuffer.h"
 
@@ -20,14 +21,11 @@ using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
 
-struct PackRun {
-  std::vector<std::string> messages;
-  int steps = 0;
+struct PackRun : testing::HookRecord {
   PackResult result;
   void Pack(const std::string& dir, const std::string& archive, uint32_t seed = 1) {
     UnknownSequence unknowns(seed);
-    result = PackDirectory(dir, archive, unknowns,
-                           {[this](const std::string& m) { messages.push_back(m); }, [this] { ++steps; }});
+    result = PackDirectory(dir, archive, unknowns, Hooks());
   }
 };
 

@@ -8,6 +8,7 @@
 
 #include "archive/file_error.h"
 #include "archive/file_io.h"
+#include "archive/testing/hook_record.h"
 #include "archive/testing/mas_builder.h"
 
 namespace kestrel {
@@ -21,13 +22,7 @@ using testing::TempDir;
 using testing::TestArchive;
 using testing::TestEntry;
 
-struct Extraction {
-  std::vector<std::string> messages;
-  int steps = 0;
-  EngineHooks Hooks() {
-    return {[this](const std::string& m) { messages.push_back(m); }, [this] { ++steps; }};
-  }
-};
+using Extraction = testing::HookRecord;
 
 FileErrorKind KindOfLoadFailure(const std::string& path) {
   try {
