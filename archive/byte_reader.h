@@ -40,10 +40,6 @@ class ByteReader {
     if (position > size_) throw TruncatedDataError("position past the end of the data");
     pos_ = position;
   }
-  void Skip(size_t n) {
-    Require(n);
-    pos_ += n;
-  }
 
   uint8_t U8() {
     Require(1);
@@ -64,7 +60,6 @@ class ByteReader {
     return v;
   }
   int32_t I32() { return static_cast<int32_t>(U32()); }
-  int16_t I16() { return static_cast<int16_t>(U16()); }
   float F32() {
     uint32_t bits = U32();
     float f;
@@ -111,7 +106,6 @@ class ByteWriter {
     for (int i = 0; i < 4; ++i) U8(static_cast<uint8_t>(v >> (8 * i)));
   }
   void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
-  void I16(int16_t v) { U16(static_cast<uint16_t>(v)); }
   void F32(float f) {
     uint32_t bits;
     std::memcpy(&bits, &f, sizeof bits);
