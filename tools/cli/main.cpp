@@ -20,7 +20,6 @@ int RunSdtImport(const Args&);
 int RunConvert(const Args&);
 
 static const std::vector<Command> kCommands = {
-    // COMMAND TABLE (keep this marker: rows are added here by subject)
     {"mesh-dump", "MESH.MTS", "write the developer's text dump of a 4.10 mesh beside it (.txt)", RunMeshDump},
     {"vrml", "MESH.MTS OUT.WRL | ARCHIVE.MAS ENTRY OUT.WRL", "export one mesh file or mesh entry as VRML 2.0",
      RunVrml},
