@@ -94,4 +94,15 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) 
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+std::string ReadFileText(const std::string& path) {
+  const std::vector<uint8_t> bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::set<std::string> NamesIn(const std::string& directory) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(directory)) names.insert(e.path().filename().string());
+  return names;
+}
+
 }  // namespace kestrel::testing

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,5 +61,9 @@ class TempDir {
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// The file's bytes as text, for comparing whole text files.
+std::string ReadFileText(const std::string& path);
+// The names directly inside `directory`.
+std::set<std::string> NamesIn(const std::string& directory);
 
 }  // namespace kestrel::testing

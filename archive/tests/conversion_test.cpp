@@ -19,6 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::BytesOf;
 using testing::Deflate;
+using testing::NamesIn;
 using testing::NoiseBytes;
 using testing::ReadFileBytes;
 using testing::TempDir;
@@ -84,12 +85,6 @@ ConversionRun Convert(const std::string& source, const std::string& destination,
   };
   run.result = ConvertOldArchive({source, destination, scratchParent}, hooks);
   return run;
-}
-
-std::set<std::string> NamesIn(const std::string& directory) {
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(directory)) names.insert(e.path().filename().string());
-  return names;
 }
 
 // name -> (type, decoded bytes) of every entry of a written archive.

@@ -27,12 +27,6 @@ TestArchive Numbered(int count) {
   return a;
 }
 
-std::set<std::string> NamesIn(const std::string& dir) {
-  std::set<std::string> names;
-  for (const auto& f : std::filesystem::directory_iterator(dir)) names.insert(f.path().filename().string());
-  return names;
-}
-
 TEST(Spillway, UsageForMissingOrWrongArguments) {
   TempDir dir;
   Numbered(1).WriteTo(dir / "A.MAS");

@@ -250,8 +250,7 @@ TEST(WriteMTSDump, WritesBesideTheMeshOrThrows) {
   EXPECT_EQ(MTSDumpPath(dir / "CAR.MTS"), dir / "CAR.txt");
   EXPECT_EQ(MTSDumpPath("maps.v2/CAR"), "maps.v2/CAR.txt");
   EXPECT_TRUE(WriteMTSDump(dir / "CAR.txt", mesh, "."));
-  const std::vector<uint8_t> written = testing::ReadFileBytes(dir / "CAR.txt");
-  EXPECT_EQ(std::string(written.begin(), written.end()), MTSDumpText(mesh, "."));
+  EXPECT_EQ(testing::ReadFileText(dir / "CAR.txt"), MTSDumpText(mesh, "."));
   EXPECT_THROW(WriteMTSDump(dir / "missing/CAR.txt", mesh, "."), EInOutError);
 }
 

@@ -12,16 +12,12 @@ namespace kestrel {
 namespace {
 
 using testing::MeshLayout;
+using testing::ReadFileText;
 using testing::TempDir;
 using testing::TestArchive;
 using testing::TestEntry;
 
 const std::string kDate = "Sat Jan 01 00:00:00 2000";
-
-std::string FileText(const std::string& path) {
-  const std::vector<uint8_t> bytes = testing::ReadFileBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
 
 template <typename Mesh>
 std::string Block(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -71,7 +67,7 @@ TEST(ExportAllMeshesVRML, EveryMeshEntryInTableOrderUnderOneMaster) {
   ASSERT_EQ(archive.messages.size(), 2u);
   EXPECT_EQ(archive.messages[0].rfind("MTS 4.10 decoder error : ", 0), 0u) << archive.messages[0];
   EXPECT_EQ(archive.messages[1], "data error");
-  EXPECT_EQ(FileText(archive.dir / "ALL.WRL"),
+  EXPECT_EQ(ReadFileText(archive.dir / "ALL.WRL"),
             VRMLCombinedHeader(kDate) + Block<TMTS410>("CAR", car) + Block<TMTS>("OLD.V2", old) + VRMLClosingLines());
   EXPECT_NE(VRMLCombinedHeader(kDate).find("   translation 0.0000 0.0000 0.0000\r\n   children [\r\n"),
             std::string::npos);
@@ -105,7 +101,7 @@ TEST(ExportAllMeshesVRML, ArchivesWithoutUsableMeshes) {
     EXPECT_EQ(result.status, CombinedVRMLResult::Status::Complete);
     EXPECT_EQ(result.Written, 0);
     EXPECT_EQ(archive.messages.size(), 1u);
-    EXPECT_EQ(FileText(archive.dir / "B.WRL"), VRMLCombinedHeader(kDate) + VRMLClosingLines());
+    EXPECT_EQ(ReadFileText(archive.dir / "B.WRL"), VRMLCombinedHeader(kDate) + VRMLClosingLines());
 
     archive.messages.clear();
     const auto unfinished = ExportAllMeshesVRML(archive.loaded.Table, archive.Reader(), archive.dir / "no/B.WRL",
@@ -123,7 +119,7 @@ TEST(ExportEntryVRML, OneEntryAsACompleteDocumentOrVRMLExportError) {
   Archive archive(a);
   const std::string out = archive.dir / "CAR.WRL";
   ASSERT_TRUE(ExportEntryVRML(archive.loaded.Table, 1, archive.Reader(), out, kDate, archive.Report()));
-  EXPECT_EQ(FileText(out), VRMLDocumentHeader(kDate) + Block<TMTS410>("CAR", car) + VRMLClosingLines());
+  EXPECT_EQ(ReadFileText(out), VRMLDocumentHeader(kDate) + Block<TMTS410>("CAR", car) + VRMLClosingLines());
   EXPECT_TRUE(archive.messages.empty());
 
   const std::string none = archive.dir / "NONE.WRL";

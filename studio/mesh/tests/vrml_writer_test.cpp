@@ -85,9 +85,8 @@ TEST(WriteMeshVRML, WritesACompleteDocumentForEitherLayout) {
   const MeshReport report = [&](const std::string& m) { messages.push_back(m); };
   ASSERT_TRUE(WriteMeshVRML(dir / "A.WRL", "CAR", Decoded<TMTS410>(TwoMaterialMesh()), false, kDate, report));
   ASSERT_TRUE(WriteMeshVRML(dir / "B.WRL", "CAR", Decoded<TMTS>(TwoMaterialMesh()), false, kDate, report));
-  const std::vector<uint8_t> a = testing::ReadFileBytes(dir / "A.WRL"), b = testing::ReadFileBytes(dir / "B.WRL");
-  EXPECT_EQ(std::string(a.begin(), a.end()), expected);
-  EXPECT_EQ(std::string(b.begin(), b.end()), expected);
+  EXPECT_EQ(testing::ReadFileText(dir / "A.WRL"), expected);
+  EXPECT_EQ(testing::ReadFileText(dir / "B.WRL"), expected);
   EXPECT_TRUE(messages.empty());
 }
 
@@ -98,8 +97,7 @@ TEST(WriteMeshVRML, AppendAddsTheBlockAloneAndReportsFileErrors) {
   std::vector<std::string> messages;
   const MeshReport report = [&](const std::string& m) { messages.push_back(m); };
   EXPECT_TRUE(WriteMeshVRML(dir / "ALL.WRL", "ONE", mesh, true, kDate, report));
-  const std::vector<uint8_t> all = testing::ReadFileBytes(dir / "ALL.WRL");
-  EXPECT_EQ(std::string(all.begin(), all.end()), "start\r\n" + ExpectedTwoMaterialBlock("ONE"));
+  EXPECT_EQ(testing::ReadFileText(dir / "ALL.WRL"), "start\r\n" + ExpectedTwoMaterialBlock("ONE"));
 
   EXPECT_FALSE(WriteMeshVRML(dir / "NONE.WRL", "ONE", mesh, true, kDate, report));  // nothing to append to
   EXPECT_FALSE(WriteMeshVRML(dir / "no/X.WRL", "ONE", mesh, false, kDate, report));
@@ -172,8 +170,7 @@ TEST(WriteMeshVRML, UsesAPointWhateverTheLocaleAndLeavesTheLocaleAlone) {
     EXPECT_NE(MTSDumpText(mesh, ".").find("     d3dMat/diffuse:               0.5000, 0.2500"), std::string::npos);
   }
   EXPECT_EQ(numericBefore, numericAfter);
-  const std::vector<uint8_t> a = testing::ReadFileBytes(dir / "A.WRL");
-  EXPECT_NE(std::string(a.begin(), a.end()).find(ExpectedTwoMaterialBlock("CAR")), std::string::npos);
+  EXPECT_NE(testing::ReadFileText(dir / "A.WRL").find(ExpectedTwoMaterialBlock("CAR")), std::string::npos);
 }
 
 TEST(FormatVRMLDate, DayMonthAndTwoDigitFields) {

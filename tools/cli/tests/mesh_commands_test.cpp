@@ -15,16 +15,12 @@ namespace kestrel {
 namespace {
 
 using testing::MeshLayout;
+using testing::ReadFileText;
 using testing::TempDir;
 using testing::TestArchive;
 
 constexpr char kEpoch[] = "1046768707";
 constexpr char kEpochDate[] = "Tue Mar 04 09:05:07 2003";
-
-std::string Text(const std::string& path) {
-  const std::vector<uint8_t> b = testing::ReadFileBytes(path);
-  return std::string(b.begin(), b.end());
-}
 
 // Runs kestrel-cli with `args`; `environment` is one "NAME=value" or empty.
 testing::CliRun Cli(const TempDir& dir, const std::vector<std::string>& args, const std::string& environment = "") {
@@ -101,7 +97,7 @@ TEST(KestrelCliMesh, MeshDumpWritesBesideTheMesh) {
   EXPECT_EQ(ok.err, "");
   TMTS410 mesh;
   ASSERT_TRUE(DecodeMTS410(car.data(), car.size(), mesh, {}));
-  EXPECT_EQ(Text(dir / "CAR.txt"), MTSDumpText(mesh, "."));
+  EXPECT_EQ(ReadFileText(dir / "CAR.txt"), MTSDumpText(mesh, "."));
 
   testing::WriteFileBytes(dir / "OLD.MTS", Mesh("BODY").Bytes(MeshLayout::Old));
   std::vector<uint8_t> cut = car;
@@ -129,13 +125,13 @@ TEST(KestrelCliMesh, VrmlOfLooseMeshFilesOfEitherLayout) {
   const std::string epoch = std::string("SOURCE_DATE_EPOCH=") + kEpoch;
 
   EXPECT_EQ(Cli(dir, {"vrml", dir / "car.v2.mts", dir / "CAR.WRL"}, epoch).status, 0);
-  EXPECT_EQ(Text(dir / "CAR.WRL"), VRMLDocumentHeader(kEpochDate) + Block("car.v2", car) + VRMLClosingLines());
+  EXPECT_EQ(ReadFileText(dir / "CAR.WRL"), VRMLDocumentHeader(kEpochDate) + Block("car.v2", car) + VRMLClosingLines());
   EXPECT_EQ(Cli(dir, {"vrml", dir / "OLD.MTS", dir / "OLD.WRL"}, epoch).status, 0);
-  EXPECT_EQ(Text(dir / "OLD.WRL"), VRMLDocumentHeader(kEpochDate) + Block("OLD", old) + VRMLClosingLines());
+  EXPECT_EQ(ReadFileText(dir / "OLD.WRL"), VRMLDocumentHeader(kEpochDate) + Block("OLD", old) + VRMLClosingLines());
 
   // Without SOURCE_DATE_EPOCH the date is the local time now.
   EXPECT_EQ(Cli(dir, {"vrml", dir / "OLD.MTS", dir / "NOW.WRL"}).status, 0);
-  const std::string now = Text(dir / "NOW.WRL");
+  const std::string now = ReadFileText(dir / "NOW.WRL");
   const size_t date = now.find("\r\n# Date: ");
   ASSERT_NE(date, std::string::npos);
   EXPECT_TRUE(LooksLikeDate(now.substr(date + 10, 26))) << now.substr(date + 10, 26);
@@ -165,7 +161,7 @@ TEST(KestrelCliMesh, VrmlOfOneArchiveEntry) {
 
   const testing::CliRun ok = Cli(dir, {"vrml", dir / "A.MAS", "car.mts", dir / "CAR.WRL"}, epoch);
   EXPECT_EQ(ok.status, 0) << ok.err;
-  EXPECT_EQ(Text(dir / "CAR.WRL"), VRMLDocumentHeader(kEpochDate) + Block("CAR", car) + VRMLClosingLines());
+  EXPECT_EQ(ReadFileText(dir / "CAR.WRL"), VRMLDocumentHeader(kEpochDate) + Block("CAR", car) + VRMLClosingLines());
 
   struct Case {
     std::string entry, message;
@@ -195,7 +191,7 @@ TEST(KestrelCliMesh, VrmlAllRollsEveryMeshIntoOneFile) {
   const testing::CliRun ok = Cli(dir, {"vrml-all", dir / "GOOD.MAS", dir / "GOOD.WRL"}, epoch);
   EXPECT_EQ(ok.status, 0) << ok.err;
   EXPECT_EQ(ok.err, "");
-  EXPECT_EQ(Text(dir / "GOOD.WRL"), header + Block("CAR", car) + Block("OLD", old) + VRMLClosingLines());
+  EXPECT_EQ(ReadFileText(dir / "GOOD.WRL"), header + Block("CAR", car) + Block("OLD", old) + VRMLClosingLines());
 
   // A mesh that does not decode is left out, named, and the run fails; the file is still closed.
   TestArchive mixed = good;
@@ -207,7 +203,7 @@ TEST(KestrelCliMesh, VrmlAllRollsEveryMeshIntoOneFile) {
   EXPECT_EQ(partial.status, 1);
   EXPECT_NE(partial.err.find("kestrel-cli: CUT.MTS: MTS 4.10 decoder error : "), std::string::npos) << partial.err;
   EXPECT_NE(partial.err.find("1 of 3 mesh entries left out of "), std::string::npos) << partial.err;
-  EXPECT_EQ(Text(dir / "MIXED.WRL"), header + Block("CAR", car) + Block("OLD", old) + VRMLClosingLines());
+  EXPECT_EQ(ReadFileText(dir / "MIXED.WRL"), header + Block("CAR", car) + Block("OLD", old) + VRMLClosingLines());
 
   for (const std::string name : {"NOMESH", "EMPTY"}) {
     TestArchive a;
