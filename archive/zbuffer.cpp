@@ -3,11 +3,20 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <limits>
 
 namespace kestrel {
 namespace {
 
 constexpr size_t RoundUp256(size_t n) { return (n + 255) / 256 * 256; }
+
+// zlib counts input in uInt; a longer buffer would be cut silently to its low 32 bits and the
+// stream would hold only that remainder. No archive entry comes near this (they stay below 2 GiB).
+void RequireZLibSize(size_t size, bool compressing) {
+  if (size <= std::numeric_limits<uInt>::max()) return;
+  if (compressing) throw EZCompressionError(Z_BUF_ERROR, ZLibErrorText(Z_BUF_ERROR));
+  throw EZDecompressionError(Z_BUF_ERROR, ZLibErrorText(Z_BUF_ERROR));
+}
 
 // Deflate can expand nothing by more than about 1032:1; a stream's first buffer never needs to be
 // larger, whatever size a table claims, so a wild size cannot make us reserve gigabytes up front.
@@ -32,6 +41,7 @@ std::string ZLibErrorText(int code) {
 std::vector<uint8_t> CompressBuffer(const uint8_t* data, size_t size, int levelIndex) {
   static constexpr int kLevels[] = {0, 1, Z_DEFAULT_COMPRESSION, 9};
   const int level = kLevels[std::clamp(levelIndex, 0, 3)];
+  RequireZLibSize(size, true);
 
   z_stream zs{};
   int rc = deflateInit(&zs, level);
@@ -61,6 +71,7 @@ std::vector<uint8_t> CompressBuffer(const uint8_t* data, size_t size, int levelI
 }
 
 std::vector<uint8_t> DecompressBuffer(const uint8_t* data, size_t size, size_t expectedSize) {
+  RequireZLibSize(size, false);
   const size_t step = std::max<size_t>(RoundUp256(size), 256);
   const size_t first = expectedSize ? std::min({expectedSize, size * kMaxInflateRatio + 64, kMaxFirstBuffer}) : step;
 

@@ -31,12 +31,13 @@ class EZDecompressionError : public EZLibError {
 std::string ZLibErrorText(int code);
 
 // Level index 0 to 3 selects zlib level 0, 1, the default, or 9. Every caller of the kit passes 3.
-// Throws EZCompressionError.
+// Throws EZCompressionError; "buffer error" for input of 4 GiB or more.
 std::vector<uint8_t> CompressBuffer(const uint8_t* data, size_t size, int levelIndex = 3);
 
 // Inflates one zlib stream. `expectedSize` (may be 0) only sizes the first buffer; the result has
 // the length the stream inflates to. Bytes after the end of the stream are ignored.
-// Throws EZDecompressionError: "buffer error" for a stream cut short, "data error" for damage.
+// Throws EZDecompressionError: "buffer error" for a stream cut short or of 4 GiB or more, "data
+// error" for damage.
 std::vector<uint8_t> DecompressBuffer(const uint8_t* data, size_t size, size_t expectedSize);
 
 }  // namespace kestrel

@@ -25,6 +25,26 @@ TEST(CompressBuffer, MatchesZlibLevelNineAndRoundTrips) {
   }
 }
 
+TEST(ZLibBuffers, RefuseLengthsZlibCannotCountInsteadOfCuttingThem) {
+  // Only the first few bytes exist: a routine that cut the length to its low 32 bits would read
+  // just those and report success with a stream or result of the wrong length.
+  const std::vector<uint8_t> data = NoiseBytes(16, 1);
+  const std::vector<uint8_t> stream = Deflate(data);
+  const size_t past32Bits = (size_t{1} << 32) + 16;
+  try {
+    CompressBuffer(data.data(), past32Bits, 3);
+    ADD_FAILURE() << "compressed 4 GiB + 16 bytes";
+  } catch (const EZCompressionError& e) {
+    EXPECT_STREQ(e.what(), "buffer error");
+  }
+  try {
+    DecompressBuffer(stream.data(), (size_t{1} << 32) + stream.size(), 0);
+    ADD_FAILURE() << "inflated a 4 GiB stream";
+  } catch (const EZDecompressionError& e) {
+    EXPECT_STREQ(e.what(), "buffer error");
+  }
+}
+
 TEST(DecompressBuffer, ResultLengthIsWhatTheStreamYieldsWhateverTheExpectedSize) {
   const std::vector<uint8_t> data(100000, 'x');  // inflates far beyond the stream's own length
   const std::vector<uint8_t> stream = Deflate(data);
