@@ -49,6 +49,8 @@ class BinaryFile {
 
 bool FileExists(const std::string& path);       // a regular file (symbolic links followed)
 bool DirectoryExists(const std::string& path);
+// Both paths name one existing file, links followed: writing one would write the other.
+bool IsSameFile(const std::string& a, const std::string& b);
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const void* data, size_t size);
 

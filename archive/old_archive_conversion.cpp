@@ -54,10 +54,9 @@ class ProgressCounter {
   size_t position_ = 0;
 };
 
+// A destination that does not exist yet can still be the source by name.
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return AbsolutePath(a) == AbsolutePath(b);
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  return IsSameFile(a, b) || AbsolutePath(a) == AbsolutePath(b);
 }
 
 // A new, uniquely named directory: never one that already holds files of someone else's.

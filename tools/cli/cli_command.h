@@ -20,6 +20,9 @@ struct Command {
 int Fail(const std::string& message);
 // Prints the command's usage line on standard error; returns 2.
 int UsageError(const Command& command);
+// True, after saying so, when `output` is the very file the command reads from `input`: creating
+// it would empty the input before or while it is read.
+bool OutputIsInput(const std::string& output, const std::string& input);
 // The command currently running (for UsageError in its body).
 const Command& FindCommand(const std::string& name);
 

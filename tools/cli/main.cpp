@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "archive/file_io.h"
 #include "cli_command.h"
 
 namespace kestrel::cli {
@@ -39,6 +40,12 @@ int Fail(const std::string& message) {
 int UsageError(const Command& command) {
   std::cerr << "usage: kestrel-cli " << command.Name << ' ' << command.Usage << '\n';
   return 2;
+}
+
+bool OutputIsInput(const std::string& output, const std::string& input) {
+  if (!IsSameFile(output, input)) return false;
+  Fail(output + " is the file being read; choose another output");
+  return true;
 }
 
 const Command& FindCommand(const std::string& name) {

@@ -72,7 +72,7 @@ MeshEntryReader EntryReader(const LoadedArchive& archive) {
 int ExportLooseMesh(const std::string& meshPath, const std::string& outPath) {
   std::vector<uint8_t> bytes;
   std::string date;
-  if (!ReadFile(meshPath, bytes) || !VRMLDateNow(date)) return 1;
+  if (OutputIsInput(outPath, meshPath) || !ReadFile(meshPath, bytes) || !VRMLDateNow(date)) return 1;
   AnyMesh mesh;
   if (!DecodeAnyMesh(bytes.data(), bytes.size(), mesh, Report)) return Fail(kVRMLExportErrorMessage);
   const std::string name = VRMLObjectName(FileNameOf(meshPath));
@@ -82,7 +82,7 @@ int ExportLooseMesh(const std::string& meshPath, const std::string& outPath) {
 int ExportArchiveEntry(const std::string& archivePath, const std::string& entryName, const std::string& outPath) {
   LoadedArchive archive;
   std::string date;
-  if (!LoadArchive(archivePath, archive) || !VRMLDateNow(date)) return 1;
+  if (OutputIsInput(outPath, archivePath) || !LoadArchive(archivePath, archive) || !VRMLDateNow(date)) return 1;
   for (size_t i = 0; i < archive.Table.size(); ++i) {
     const TMAS_FileEntry& entry = archive.Table[i];
     if (!EqualsIgnoreAsciiCase(entry.Name(), entryName)) continue;
@@ -100,7 +100,7 @@ int RunMeshDump(const Args& args) {
   if (args.size() != 1) return UsageError(FindCommand("mesh-dump"));
   const std::string& path = args[0];
   std::vector<uint8_t> bytes;
-  if (!ReadFile(path, bytes)) return 1;
+  if (OutputIsInput(MTSDumpPath(path), path) || !ReadFile(path, bytes)) return 1;
   if (!IsMTS410(bytes.data(), bytes.size()))
     return Fail(path + " is not a mesh in the 4.10 layout; only those are dumped");
   TMTS410 mesh;
@@ -125,7 +125,7 @@ int RunVrmlAll(const Args& args) {
   const std::string& outPath = args[1];
   LoadedArchive archive;
   std::string date;
-  if (!LoadArchive(args[0], archive) || !VRMLDateNow(date)) return 1;
+  if (OutputIsInput(outPath, args[0]) || !LoadArchive(args[0], archive) || !VRMLDateNow(date)) return 1;
 
   // Messages about one mesh name the entry they belong to.
   std::string current;

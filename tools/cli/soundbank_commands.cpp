@@ -62,6 +62,7 @@ int RunSdtExport(const Args& args) {
   size_t index = 0;
   int status = 0;
   if (!SampleArguments("sdt-export", args, index, status)) return status;
+  if (OutputIsInput(args[2], args[0])) return 1;
   return Guarded([&] {
     SoundBank bank;
     LoadSoundBank(bank, args[0]);

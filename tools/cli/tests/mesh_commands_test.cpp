@@ -178,6 +178,32 @@ TEST(KestrelCliMesh, VrmlOfOneArchiveEntry) {
             std::string::npos);
 }
 
+TEST(KestrelCliMesh, OutputsNeverReplaceTheFileBeingRead) {
+  TempDir dir;
+  const std::vector<uint8_t> car = Mesh("BODY").Bytes(MeshLayout::MTS410);
+  testing::WriteFileBytes(dir / "CAR.MTS", car);
+  testing::WriteFileBytes(dir / "NOTES.txt", car);  // its dump would be written under its own name
+  TestArchive a;
+  a.Entries = {{"CAR.MTS", car, 17}};
+  a.WriteTo(dir / "A.MAS");
+  const std::vector<uint8_t> archive = a.Build();
+  const std::string epoch = std::string("SOURCE_DATE_EPOCH=") + kEpoch;
+
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"mesh-dump", dir / "NOTES.txt"},
+           {"vrml", dir / "CAR.MTS", "./CAR.MTS"},
+           {"vrml", dir / "A.MAS", "CAR.MTS", dir / "A.MAS"},
+           {"vrml-all", "A.MAS", dir / "A.MAS"}}) {
+    SCOPED_TRACE(args[0] + " " + args.back());
+    const testing::CliRun run = Cli(dir, args, epoch);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("is the file being read"), std::string::npos) << run.err;
+    EXPECT_EQ(testing::ReadFileBytes(dir / "CAR.MTS"), car);
+    EXPECT_EQ(testing::ReadFileBytes(dir / "NOTES.txt"), car);
+    EXPECT_EQ(testing::ReadFileBytes(dir / "A.MAS"), archive);
+  }
+}
+
 TEST(KestrelCliMesh, VrmlAllRollsEveryMeshIntoOneFile) {
   TempDir dir;
   const std::vector<uint8_t> car = Mesh("BODY").Bytes(MeshLayout::MTS410);

@@ -60,6 +60,7 @@ TEST(SdtCommands, FailuresSayWhatIsWrongAndChangeNothing) {
   const std::vector<Case> cases = {
       {{"sdt-export", "BANK.SDT", "3", "out.mp2"}, 1, "There is no sample 3"},
       {{"sdt-import", "BANK.SDT", "3", "BANK.SDT"}, 1, "There is no sample 3"},
+      {{"sdt-export", "BANK.SDT", "0", "./BANK.SDT"}, 1, "is the file being read"},
       {{"sdt-export", "BANK.SDT", "-1", "out.mp2"}, 2, "is not a sample index"},
       {{"sdt-import", "BANK.SDT", "0", "MISSING.MP2"}, 1, "File not found"},
       {{"sdt-list", "CUT.SDT"}, 1, "is damaged: its directory of 3 samples runs past the end"},
