@@ -99,9 +99,11 @@ void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string&
     return;
   }
 
-  BinaryFile out = BinaryFile::CreateInDirectory(directory, fileName);
+  // The entry is read before its file is created, so that a read that fails never empties a file
+  // an earlier run extracted.
   in.ReadExact(stored.data(), stored.size());
   in.Close();
+  BinaryFile out = BinaryFile::CreateInDirectory(directory, fileName);
 
   std::vector<uint8_t> decoded;
   try {
