@@ -1,38 +1,22 @@
 #include "studio/mesh/testing/image_files.h"
 
+#include "archive/bitmap_writer.h"
 #include "archive/byte_reader.h"
 
 namespace kestrel::testing {
 
 std::vector<uint8_t> Bmp24Bytes(int width, int height, const PixelColour& colour) {
-  const uint32_t rowLength = static_cast<uint32_t>((width * 3 + 3) / 4 * 4);
-  const uint32_t pixelBytes = rowLength * static_cast<uint32_t>(height);
-  ByteWriter w;
-  w.Raw("BM", 2);
-  w.U32(14 + 40 + pixelBytes);
-  w.U32(0);
-  w.U32(14 + 40);
-  w.U32(40);
-  w.I32(width);
-  w.I32(height);
-  w.U16(1);
-  w.U16(24);
-  w.U32(0);
-  w.U32(pixelBytes);
-  w.I32(2835);
-  w.I32(2835);
-  w.U32(0);
-  w.U32(0);
-  for (int y = height - 1; y >= 0; --y) {
+  const size_t rowLength = static_cast<size_t>(BitmapRowLength(width));
+  std::vector<uint8_t> rows(rowLength * static_cast<size_t>(height), 0);  // top row first, padding zero
+  for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const uint32_t c = colour(x, y);
-      w.U8(static_cast<uint8_t>(c));
-      w.U8(static_cast<uint8_t>(c >> 8));
-      w.U8(static_cast<uint8_t>(c >> 16));
+      uint8_t* pixel = &rows[static_cast<size_t>(y) * rowLength + static_cast<size_t>(x) * 3];
+      pixel[0] = static_cast<uint8_t>(c);
+      pixel[1] = static_cast<uint8_t>(c >> 8);
+      pixel[2] = static_cast<uint8_t>(c >> 16);
     }
-    for (uint32_t pad = static_cast<uint32_t>(width) * 3; pad < rowLength; ++pad) w.U8(0);
-  }
-  return std::move(w.Bytes());
+  return EncodeBitmap24(width, height, rows.data(), rows.size());
 }
 
 std::vector<uint8_t> TgaBytes(int width, int height, int bits, const PixelColour& colour) {
