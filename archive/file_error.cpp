@@ -18,8 +18,8 @@ std::string FileErrorText(FileErrorKind kind) {
   return "I/O error";
 }
 
-EInOutError::EInOutError(FileErrorKind kind, std::string path)
-    : std::runtime_error(FileErrorText(kind)), kind_(kind), path_(std::move(path)) {}
+EInOutError::EInOutError(FileErrorKind kind, std::string path, int systemCode)
+    : std::runtime_error(FileErrorText(kind)), kind_(kind), path_(std::move(path)), systemCode_(systemCode) {}
 
 FileErrorKind FileErrorKindFromErrno(int err) {
   switch (err) {

@@ -21,14 +21,19 @@ enum class FileErrorKind : int {
 class EInOutError : public std::runtime_error {
  public:
   // `path` is the file concerned; the message is the kind's text ("File not found", ...).
-  EInOutError(FileErrorKind kind, std::string path);
+  // `systemCode` is the operating system's error number when it reported one.
+  EInOutError(FileErrorKind kind, std::string path, int systemCode = 0);
   FileErrorKind Kind() const { return kind_; }
   int Code() const { return static_cast<int>(kind_); }
+  // The operating system's error number, or the kind's code where the system had none to give
+  // (100 for a file that ends too early): what the studio shows as "(Error #n)".
+  int SystemCode() const { return systemCode_ ? systemCode_ : Code(); }
   const std::string& Path() const { return path_; }
 
  private:
   FileErrorKind kind_;
   std::string path_;
+  int systemCode_;
 };
 
 // "File not found", "File access denied", "Read beyond end of file", "Disk full", ...

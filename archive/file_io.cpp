@@ -11,7 +11,7 @@ namespace kestrel {
 namespace {
 
 [[noreturn]] void ThrowErrno(const std::string& path, int err = errno) {
-  throw EInOutError(FileErrorKindFromErrno(err), path);
+  throw EInOutError(FileErrorKindFromErrno(err), path, err);
 }
 
 int OpenOrThrow(const std::string& path, int flags) {
@@ -27,7 +27,7 @@ int OpenOrThrow(const std::string& path, int flags) {
 BinaryFile BinaryFile::OpenRead(const std::string& path) {
   BinaryFile f(OpenOrThrow(path, O_RDONLY), path);
   struct stat st;
-  if (::fstat(f.fd_, &st) == 0 && S_ISDIR(st.st_mode)) throw EInOutError(FileErrorKind::AccessDenied, path);
+  if (::fstat(f.fd_, &st) == 0 && S_ISDIR(st.st_mode)) throw EInOutError(FileErrorKind::AccessDenied, path, EISDIR);
   return f;
 }
 

@@ -1,8 +1,8 @@
 #include "archive_state.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
-#include "posix_file.h"
+#include "archive/file_io.h"
 
 namespace kestrel::studio {
 
@@ -17,44 +17,28 @@ void OpenArchiveState::ClearArchive() {
 
 ArchiveLoad LoadArchiveTable(const std::string& path) {
   ArchiveLoad load;
-  const Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) {
-    load.ErrorCode = errno;
-    return load;
-  }
-  uint8_t headerBytes[kMasHeaderSize];
-  if (const int code = ReadAt(file.get(), headerBytes, sizeof headerBytes, 0)) {
-    load.ErrorCode = code;
-    return load;
-  }
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0) {
-    load.ErrorCode = errno;
-    return load;
-  }
-  load.FileLength = static_cast<int64_t>(info.st_size);
-  load.Header = DecodeHeader(headerBytes);
-  if (!load.Header.HasCurrentMagic()) {
-    load.Result = ArchiveLoadResult::BadMagic;
-    return load;
-  }
+  try {
+    BinaryFile file = BinaryFile::OpenRead(path);
+    uint8_t headerBytes[kMasHeaderSize];
+    file.ReadExact(headerBytes, sizeof headerBytes);
+    load.FileLength = file.Size();
+    load.Header = DecodeHeader(headerBytes);
+    if (!load.Header.HasCurrentMagic()) {
+      load.Result = ArchiveLoadResult::BadMagic;
+      return load;
+    }
 
-  const uint64_t count = load.Header.FileCount;
-  const uint64_t tableBytes = count * kMasEntrySize;
-  if (static_cast<uint64_t>(load.FileLength) < kMasHeaderSize + tableBytes) {
     load.Result = ArchiveLoadResult::TableUnreadable;
-    load.ErrorCode = kReadBeyondEndCode;
-    return load;
+    const uint64_t count = load.Header.FileCount;
+    if (static_cast<uint64_t>(load.FileLength) < kMasHeaderSize + count * kMasEntrySize)
+      throw EInOutError(FileErrorKind::ReadBeyondEnd, path);
+    const std::vector<uint8_t> tableData = file.ReadExact(static_cast<size_t>(count * kMasEntrySize));
+    load.Table.reserve(static_cast<size_t>(count));
+    for (uint64_t i = 0; i < count; ++i) load.Table.push_back(DecodeEntry(tableData.data() + i * kMasEntrySize));
+    load.Result = ArchiveLoadResult::Loaded;
+  } catch (const EInOutError& e) {
+    load.ErrorCode = e.SystemCode();
   }
-  std::vector<uint8_t> tableData(static_cast<size_t>(tableBytes));
-  if (const int code = ReadAt(file.get(), tableData.data(), tableData.size(), kMasHeaderSize)) {
-    load.Result = ArchiveLoadResult::TableUnreadable;
-    load.ErrorCode = code;
-    return load;
-  }
-  load.Table.reserve(static_cast<size_t>(count));
-  for (uint64_t i = 0; i < count; ++i) load.Table.push_back(DecodeEntry(tableData.data() + i * kMasEntrySize));
-  load.Result = ArchiveLoadResult::Loaded;
   return load;
 }
 

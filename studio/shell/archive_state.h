@@ -37,7 +37,7 @@ enum class ArchiveLoadResult {
 
 struct ArchiveLoad {
   ArchiveLoadResult Result = ArchiveLoadResult::HeaderUnreadable;
-  int ErrorCode = 0;  // errno, or kReadBeyondEndCode (100) when the file ends too early
+  int ErrorCode = 0;  // errno, or 100 when the file ends too early
   TMAS_Header Header;
   std::vector<TMAS_FileEntry> Table;
   int64_t FileLength = -1;

@@ -1,12 +1,10 @@
 #include "entry_access.h"
 
-#include <sys/stat.h>
-
 #include <new>
 
+#include "archive/archive_reader.h"
 #include "archive/file_io.h"
 #include "archive/zbuffer.h"
-#include "posix_file.h"
 
 namespace kestrel::studio {
 
@@ -18,27 +16,17 @@ EntryBytes ReadEntryBytes(const OpenArchiveState& state, int index) {
   }
   const TMAS_FileEntry& entry = state.Table[static_cast<size_t>(index)];
 
-  const Descriptor file(::open(state.ArchivePath.c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat info {};
-  const int64_t start = state.DataStart + entry.Offset;
-  if (!file.valid() || ::fstat(file.get(), &info) != 0 || entry.Offset < 0 || entry.CompressedSize < 0 ||
-      start + entry.CompressedSize > static_cast<int64_t>(info.st_size)) {
-    out.Problem = EntryProblem::ReadFailed;
-    return out;
-  }
-
   try {
-    std::vector<uint8_t> stored(static_cast<size_t>(entry.CompressedSize));
-    if (ReadAt(file.get(), stored.data(), stored.size(), start) != 0) {
+    BinaryFile file = BinaryFile::OpenRead(state.ArchivePath);
+    const int64_t start = state.DataStart + entry.Offset;
+    if (entry.Offset < 0 || entry.CompressedSize < 0 || start + entry.CompressedSize > file.Size()) {
       out.Problem = EntryProblem::ReadFailed;
       return out;
     }
-    if (entry.IsStored()) {
-      out.Data = std::move(stored);
-    } else {
-      const size_t expected = entry.UncompressedSize > 0 ? static_cast<size_t>(entry.UncompressedSize) : 0;
-      out.Data = DecompressBuffer(stored.data(), stored.size(), expected);
-    }
+    file.Seek(start);
+    out.Data = DecodeEntryBytes(entry, file.ReadExact(static_cast<size_t>(entry.CompressedSize)));
+  } catch (const EInOutError&) {
+    out.Problem = EntryProblem::ReadFailed;
   } catch (const EZLibError& e) {
     out.Problem = EntryProblem::Damaged;
     out.Message = e.what();

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "posix_file.h"
+#include "archive/file_io.h"
 
 namespace kestrel::studio {
 
@@ -36,9 +36,11 @@ std::string FormatTableOfContents(const std::string& archiveFileName, const Open
 }
 
 int WriteListingFile(const std::string& path, const std::string& text) {
-  const Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!file.valid()) return errno;
-  if (const int code = WriteAll(file.get(), reinterpret_cast<const uint8_t*>(text.data()), text.size())) return code;
+  try {
+    WriteWholeFile(path, text.data(), text.size());
+  } catch (const EInOutError& e) {
+    return e.SystemCode();
+  }
   return 0;
 }
 
