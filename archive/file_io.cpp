@@ -41,6 +41,10 @@ BinaryFile BinaryFile::Create(const std::string& path) {
   return BinaryFile(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC), path);
 }
 
+BinaryFile BinaryFile::CreateExclusive(const std::string& path) {
+  return BinaryFile(OpenOrThrow(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW), path);
+}
+
 BinaryFile BinaryFile::CreateInDirectory(const std::string& directory, const std::string& name) {
   const std::string path = JoinPath(directory, name);
   int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

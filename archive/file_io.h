@@ -21,6 +21,10 @@ class BinaryFile {
   // Creates or truncates `name` inside `directory`. A symbolic link standing under that name is
   // replaced by the new file, never written through.
   static BinaryFile CreateInDirectory(const std::string& directory, const std::string& name);
+  // Creates a new file that must not exist yet, not even as a symbolic link (EEXIST otherwise).
+  static BinaryFile CreateExclusive(const std::string& path);
+  // A file that is not open; what a moved-from or discarded file becomes.
+  static BinaryFile Closed() { return BinaryFile(-1, std::string()); }
 
   BinaryFile(BinaryFile&& other) noexcept;
   BinaryFile& operator=(BinaryFile&& other) noexcept;

@@ -1,0 +1,38 @@
+// Rewrites of a loaded archive: one entry's content replaced, a file appended, an entry removed.
+//
+// Each writes a complete new archive beside the old one and renames it into place (see
+// FileReplacement): the edit ends with the new archive at the path or with the old one unchanged.
+// The caller reloads the archive afterwards; the LoadedArchive passed in describes the old file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive_reader.h"
+
+namespace kestrel {
+
+// A file's bytes as an entry stores them: a level-9 zlib stream, or the bytes themselves when the
+// stream would come out exactly as long (both sizes are then equal, which marks a stored entry).
+struct EncodedEntry {
+  std::vector<uint8_t> Stored;
+  int64_t UncompressedSize = 0;
+};
+EncodedEntry EncodeEntryContent(const std::vector<uint8_t>& content);
+
+// The name and type an added file gets: its file name without folder, letters a to z upper-cased;
+// 18 for BMP, 20 for TGA, 17 for MTS, 31 for anything else.
+std::string AddedEntryName(const std::string& path);
+int32_t AddedEntryType(const std::string& path);
+
+// Entry `index` gets new content; its type, name, offset and Unknown stay.
+void ReplaceEntry(const LoadedArchive& archive, size_t index, const EncodedEntry& content);
+// A new last entry with Unknown 0.
+void AppendEntry(const LoadedArchive& archive, const std::string& name, int32_t fileType,
+                 const EncodedEntry& content);
+// Later entries move up and close the gap.
+void RemoveEntry(const LoadedArchive& archive, size_t index);
+
+}  // namespace kestrel

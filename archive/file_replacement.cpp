@@ -1,0 +1,134 @@
+#include "archive/file_replacement.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+namespace kestrel {
+namespace {
+
+RenameFunction g_rename = &std::rename;
+
+// The file a path finally names: links resolved, also for a file that does not exist yet (then
+// its directory is resolved and the name kept).
+std::string ResolveTarget(const std::string& path) {
+  const std::string absolute = AbsolutePath(path);
+  char buffer[PATH_MAX];
+  if (::realpath(absolute.c_str(), buffer)) return buffer;
+  struct stat st;
+  if (::lstat(absolute.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    // A link whose target does not exist yet: the new file is created where it points.
+    const ssize_t n = ::readlink(absolute.c_str(), buffer, sizeof buffer - 1);
+    if (n > 0) {
+      const std::string link(buffer, static_cast<size_t>(n));
+      return ResolveTarget(link[0] == '/' ? link : JoinPath(DirectoryOf(absolute), link));
+    }
+  }
+  const std::string directory = DirectoryOf(absolute);
+  if (!directory.empty() && ::realpath(directory.c_str(), buffer)) return JoinPath(buffer, FileNameOf(absolute));
+  return absolute;
+}
+
+std::string UniqueSuffix() {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned seed = std::random_device{}();
+  char text[32];
+  std::snprintf(text, sizeof text, "%08x%04x", seed ^ static_cast<unsigned>(::getpid()), counter++ & 0xFFFFu);
+  return text;
+}
+
+// A hidden name beside the target, so that a file left by a killed process is easy to tell apart.
+BinaryFile CreateUniqueBeside(const std::string& target, std::string& temporaryPath) {
+  const std::string directory = DirectoryOf(target);
+  const std::string stem = "." + FileNameOf(target).substr(0, 200) + ".kestrel-";
+  for (int attempt = 0;; ++attempt) {
+    temporaryPath = JoinPath(directory, stem + UniqueSuffix());
+    try {
+      return BinaryFile::CreateExclusive(temporaryPath);
+    } catch (const EInOutError& e) {
+      if (e.SystemCode() != EEXIST || attempt >= 100) throw;
+    }
+  }
+}
+
+void SyncDirectory(const std::string& directory) {
+  const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);  // some file systems cannot flush a directory; the rename has happened either way
+  ::close(fd);
+}
+
+}  // namespace
+
+void CheckWritableIfExists(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return;
+  if (S_ISDIR(st.st_mode)) throw EInOutError(FileErrorKind::AccessDenied, path, EISDIR);
+  // Only opened, never truncated: this asks the same question a writer would, mandatory access
+  // controls and read-only mounts included, without changing anything.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    const int err = errno;
+    throw EInOutError(FileErrorKindFromErrno(err), path, err);
+  }
+  ::close(fd);
+}
+
+FileReplacement::FileReplacement(const std::string& path)
+    : target_(ResolveTarget(path)),
+      temporary_(),
+      file_((CheckWritableIfExists(target_), CreateUniqueBeside(target_, temporary_))) {}
+
+FileReplacement::~FileReplacement() { Discard(); }
+
+void FileReplacement::Discard() {
+  if (done_) return;
+  done_ = true;
+  file_ = BinaryFile::Closed();
+  ::unlink(temporary_.c_str());
+}
+
+void FileReplacement::Commit() {
+  if (done_) throw EInOutError(FileErrorKind::Other, target_);
+  try {
+    file_.Sync();
+    file_.Close();
+    struct stat st;
+    if (::stat(target_.c_str(), &st) == 0) {
+      ::chmod(temporary_.c_str(), st.st_mode & 07777);
+      // Keeps the owner where we may (root editing another user's archive); fails harmlessly otherwise.
+      const int ignored = ::chown(temporary_.c_str(), st.st_uid, st.st_gid);
+      (void)ignored;
+    }
+    if (g_rename(temporary_.c_str(), target_.c_str()) != 0) {
+      const int err = errno;
+      throw EInOutError(FileErrorKindFromErrno(err), target_, err);
+    }
+  } catch (...) {
+    Discard();
+    throw;
+  }
+  done_ = true;
+  SyncDirectory(DirectoryOf(target_));
+}
+
+void ReplaceFileContents(const std::string& path, const void* data, size_t size) {
+  FileReplacement replacement(path);
+  replacement.File().WriteAll(data, size);
+  replacement.Commit();
+}
+
+RenameFunction SetRenameFunctionForTesting(RenameFunction rename) {
+  RenameFunction previous = g_rename;
+  g_rename = rename ? rename : &std::rename;
+  return previous;
+}
+
+}  // namespace kestrel

@@ -1,0 +1,61 @@
+// Replaces a user's file whole or not at all.
+//
+// The new content goes into a uniquely named file created exclusively beside the target; only
+// Commit() flushes it, gives it the target's permission bits and renames it over the target, then
+// flushes the directory. The rename is the one moment the user's file changes, so a crash, a full
+// disk or a failed write at any other moment leaves the old file as it was. A replacement that is
+// destroyed without Commit() removes its temporary file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "file_io.h"
+
+namespace kestrel {
+
+class FileReplacement {
+ public:
+  // Prepares to replace `path` (which need not exist yet). Symbolic links are followed: the file
+  // is rewritten at the link's target and the link stays. An existing file that cannot be opened
+  // for writing (a read-only file or medium) is refused with EInOutError before anything is
+  // created, since a rename would otherwise replace a file the user protected. A directory under
+  // the name is refused the same way.
+  explicit FileReplacement(const std::string& path);
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  // The temporary file to write the new content into.
+  BinaryFile& File() { return file_; }
+  // The path that Commit() replaces (links resolved) and the temporary file's path.
+  const std::string& TargetPath() const { return target_; }
+  const std::string& TemporaryPath() const { return temporary_; }
+
+  // Flushes and closes the temporary file, gives it the old file's permission bits (a new file
+  // gets the usual 0666 less the umask), renames it over the target and flushes the directory.
+  // On failure the temporary file is removed, the target is untouched and EInOutError is thrown.
+  void Commit();
+  // Gives up: the temporary file is removed, the target stays. Also what the destructor does.
+  void Discard();
+
+ private:
+  std::string target_;
+  std::string temporary_;
+  BinaryFile file_;
+  bool done_ = false;
+};
+
+// Replaces (or creates) `path` with `size` bytes through a FileReplacement.
+void ReplaceFileContents(const std::string& path, const void* data, size_t size);
+
+// Throws the EInOutError that opening an existing `path` for writing gives, if any. Nothing is
+// written. For callers that must refuse before doing long work.
+void CheckWritableIfExists(const std::string& path);
+
+// Tests make the rename fail through this seam; it returns the function it replaces.
+using RenameFunction = int (*)(const char* from, const char* to);
+RenameFunction SetRenameFunctionForTesting(RenameFunction rename);
+
+}  // namespace kestrel

@@ -1,0 +1,121 @@
+#include "archive/file_replacement.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "archive/file_error.h"
+#include "archive/testing/file_size_limit.h"
+#include "archive/testing/mas_builder.h"
+
+namespace kestrel {
+namespace {
+
+using testing::BytesOf;
+using testing::NamesIn;
+using testing::ReadFileBytes;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  EXPECT_EQ(::stat(path.c_str(), &st), 0);
+  return st.st_mode & 07777;
+}
+
+TEST(FileReplacement, CommitReplacesWholeKeepsModeAndLeavesNothingBeside) {
+  TempDir dir;
+  const std::string path = dir / "TRACK.MAS";
+  WriteFileBytes(path, BytesOf("old content that is longer"));
+  ::chmod(path.c_str(), 0640);
+
+  ReplaceFileContents(path, "new", 3);
+
+  EXPECT_EQ(ReadFileBytes(path), BytesOf("new"));
+  EXPECT_EQ(ModeOf(path), 0640u);
+  EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"TRACK.MAS"}));
+}
+
+TEST(FileReplacement, NewFileGetsUsualModeAndTemporaryIsHiddenBesideTarget) {
+  TempDir dir;
+  const mode_t old = ::umask(022);
+  {
+    FileReplacement r(dir / "NEW.BIN");
+    EXPECT_EQ(DirectoryOf(r.TemporaryPath()), dir.Path());
+    EXPECT_EQ(FileNameOf(r.TemporaryPath()).substr(0, 9), ".NEW.BIN.");
+    r.File().WriteAll("x", 1);
+    r.Commit();
+  }
+  ::umask(old);
+  EXPECT_EQ(ModeOf(dir / "NEW.BIN"), 0644u);
+}
+
+TEST(FileReplacement, LinkStaysAndItsTargetIsRewritten) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "real");
+  WriteFileBytes(dir / "real/A.MAS", BytesOf("old"));
+  std::filesystem::create_symlink("real/A.MAS", dir / "link.mas");
+
+  ReplaceFileContents(dir / "link.mas", "new", 3);
+
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.mas"));
+  EXPECT_EQ(ReadFileBytes(dir / "real/A.MAS"), BytesOf("new"));
+  EXPECT_EQ(NamesIn(dir / "real"), (std::set<std::string>{"A.MAS"}));
+}
+
+TEST(FileReplacement, DiscardedOrFailedWriteLeavesOldFileAndNoTemporary) {
+  TempDir dir;
+  const std::string path = dir / "A.MAS";
+  const std::vector<uint8_t> old = testing::NoiseBytes(5000, 3);
+  WriteFileBytes(path, old);
+  {
+    FileReplacement r(path);
+    r.File().WriteAll("partial", 7);
+  }  // never committed
+  EXPECT_EQ(ReadFileBytes(path), old);
+
+  const std::vector<uint8_t> big = testing::NoiseBytes(1 << 20, 4);
+  {
+    testing::FileSizeLimit limit(64 * 1024);
+    try {
+      ReplaceFileContents(path, big.data(), big.size());
+      ADD_FAILURE() << "a write past the size limit succeeded";
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(e.Kind(), FileErrorKind::DiskFull);
+    }
+  }
+  EXPECT_EQ(ReadFileBytes(path), old);
+  EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"A.MAS"}));
+}
+
+TEST(FileReplacement, FailedRenameLeavesOldFileAndNoTemporary) {
+  TempDir dir;
+  const std::string path = dir / "A.MAS";
+  WriteFileBytes(path, BytesOf("old"));
+  const RenameFunction previous = SetRenameFunctionForTesting([](const char*, const char*) {
+    errno = EXDEV;
+    return -1;
+  });
+  EXPECT_THROW(ReplaceFileContents(path, "new", 3), EInOutError);
+  SetRenameFunctionForTesting(previous);
+  EXPECT_EQ(ReadFileBytes(path), BytesOf("old"));
+  EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"A.MAS"}));
+}
+
+TEST(FileReplacement, DirectoryUnderTheNameIsRefusedBeforeAnythingIsCreated) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "A.MAS");
+  try {
+    FileReplacement r(dir / "A.MAS");
+    ADD_FAILURE() << "a directory was accepted as the file to replace";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.Kind(), FileErrorKind::AccessDenied);
+  }
+  EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"A.MAS"}));
+}
+
+}  // namespace
+}  // namespace kestrel
