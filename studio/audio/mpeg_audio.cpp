@@ -176,11 +176,15 @@ std::vector<uint8_t> EncodeMp2(const PcmAudio& pcm, const Mp2Settings& settings)
   // Worst case for one call: a frame per 1152 input frames at the highest bit rate, plus slack.
   std::vector<unsigned char> buffer(16384 + kChunkFrames * 4);
   std::vector<short> chunk;
-  const size_t frames = pcm.Frames();
+  // Encoder and decoder together delay the sound by about 480 frames, and the encoder's flush only
+  // completes the frame it holds: without this much silence after it the sound's end is cut off.
+  constexpr size_t kDelayPadding = 512;
+  const size_t frames = pcm.Frames() + kDelayPadding;
   for (size_t start = 0; start < frames; start += kChunkFrames) {
     const size_t n = std::min(kChunkFrames, frames - start);
-    chunk.assign(pcm.Samples.begin() + static_cast<ptrdiff_t>(start * pcm.Channels),
-                 pcm.Samples.begin() + static_cast<ptrdiff_t>((start + n) * pcm.Channels));
+    chunk.assign(n * static_cast<size_t>(pcm.Channels), 0);
+    const size_t real = start < pcm.Frames() ? std::min(n, pcm.Frames() - start) : 0;
+    std::copy_n(pcm.Samples.begin() + static_cast<ptrdiff_t>(start * pcm.Channels), real * pcm.Channels, chunk.begin());
     const int written = twolame_encode_buffer_interleaved(o.get(), chunk.data(), static_cast<int>(n), buffer.data(),
                                                           static_cast<int>(buffer.size()));
     if (written < 0) throw AudioFormatError("The MPEG audio encoder failed on " + what + ".");
