@@ -71,6 +71,7 @@ TFKestrelSDT::TFKestrelSDT(StudioDialogs& dialogs, StudioSettings& settings, aud
   LVSDT->header()->resizeSection(0, 130);
   LVSDT->header()->resizeSection(1, 60);
   LVSDT->header()->setSectionsMovable(false);
+  LVSDT->header()->setStretchLastSection(false);
   LVSDT->setRootIsDecorated(false);
   LVSDT->setUniformRowHeights(true);
   LVSDT->setSelectionMode(QAbstractItemView::SingleSelection);
