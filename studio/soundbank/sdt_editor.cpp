@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -77,7 +78,9 @@ TFKestrelSDT::TFKestrelSDT(StudioDialogs& dialogs, StudioSettings& settings, aud
   LVSDT->setSelectionMode(QAbstractItemView::SingleSelection);
   LVSDT->setSelectionBehavior(QAbstractItemView::SelectRows);
   LVSDT->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  LVSDT->setMinimumSize(220, 260);
+  // Wide enough for both columns beside a vertical scroll bar, and no wider.
+  LVSDT->setFixedWidth(130 + 60 + 2 * LVSDT->frameWidth() + LVSDT->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+  LVSDT->setMinimumHeight(260);
   // The selection stays visible while the list does not have the focus.
   QPalette palette = LVSDT->palette();
   for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -111,6 +114,7 @@ TFKestrelSDT::TFKestrelSDT(StudioDialogs& dialogs, StudioSettings& settings, aud
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   body->setContentsMargins(8, 8, 8, 8);
+  body->setSpacing(8);
   layout->addLayout(body, 1);
   layout->addWidget(StatusBar);
   // A fixed border: the dialog keeps the size its contents ask for.
