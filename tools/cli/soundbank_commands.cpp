@@ -1,7 +1,5 @@
 // kestrel-cli's sound bank commands: list a bank, copy one sample's data out, put a file's bytes in,
 // and exchange a sample with a WAV file (decoded, or encoded in the sample's own format).
-#include <unistd.h>
-
 #include <charconv>
 #include <iostream>
 #include <string>
@@ -87,12 +85,8 @@ int RunSdtExport(const Args& args) {
     SoundBank bank;
     LoadSoundBank(bank, args[0]);
     const std::vector<uint8_t> data = ReadSampleData(bank, index);
-    try {
-      WriteWholeFile(args[2], data.data(), data.size());
-    } catch (const EInOutError&) {
-      ::unlink(args[2].c_str());  // no half-written sample file is left to be mistaken for the whole
-      throw;
-    }
+    // Whole or not at all: a failed write leaves no half file and keeps a file of that name as it was.
+    ReplaceFileContents(args[2], data.data(), data.size());
     return 0;
   });
 }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "archive/testing/file_size_limit.h"
 #include "archive/testing/mas_builder.h"
 #include "cli_runner.h"
 #include "studio/audio/mpeg_audio.h"
@@ -153,6 +154,25 @@ TEST(SdtWavCommands, BankThatCannotBeWrittenIsRefusedBeforeAnythingIsWritten) {
   EXPECT_NE(run.err.find("BANK.SDT"), std::string::npos) << run.err;
   EXPECT_EQ(ReadFileBytes(dir / "BANK.SDT"), Bank().Build());
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);  // nothing left beside
+}
+
+TEST(SdtWavCommands, FailedWriteKeepsAnEarlierFileOfThatName) {
+  TempDir dir;
+  Bank().WriteTo(dir / "BANK.SDT");
+  const std::vector<uint8_t> earlier = NoiseBytes(50, 8);
+  for (const char* command : {"sdt-wav", "sdt-export"}) {
+    SCOPED_TRACE(command);
+    testing::WriteFileBytes(dir / "earlier.out", earlier);
+    testing::ProgramRun run;
+    {
+      testing::FileSizeLimit limit(200);  // the disk fills after 200 bytes; kestrel-cli inherits it
+      run = RunCli(dir, {command, "BANK.SDT", "0", "earlier.out"});
+    }
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Disk full"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFileBytes(dir / "earlier.out"), earlier);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 2);
+  }
 }
 
 }  // namespace
