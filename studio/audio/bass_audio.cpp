@@ -74,8 +74,8 @@ void Silence(Output& o) {
 }
 
 std::vector<int16_t> ToOutputFormat(const PcmAudio& pcm, const SDL_AudioSpec& spec) {
-  SDL_AudioStream* stream =
-      SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(pcm.Channels), pcm.SampleRate, AUDIO_S16SYS, spec.channels, spec.freq);
+  SDL_AudioStream* stream = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(pcm.Channels), pcm.SampleRate,
+                                               AUDIO_S16SYS, spec.channels, spec.freq);
   if (!stream) return {};
   std::vector<int16_t> out;
   const size_t bytes = pcm.Samples.size() * sizeof(int16_t);

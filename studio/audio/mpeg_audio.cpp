@@ -20,7 +20,8 @@ DecoderHandle NewDecoder() {
   static const int initialised = mpg123_init();
   int error = initialised;
   DecoderHandle h(error == MPG123_OK ? mpg123_new(nullptr, &error) : nullptr);
-  if (!h) throw AudioFormatError(std::string("The MPEG audio decoder could not start: ") + mpg123_plain_strerror(error));
+  if (!h)
+    throw AudioFormatError(std::string("The MPEG audio decoder could not start: ") + mpg123_plain_strerror(error));
   mpg123_param(h.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
   // 16-bit output is fixed first, at every rate the decoder knows and in the stream's own channels,
   // so that nothing is resampled or mixed here.
@@ -28,7 +29,8 @@ DecoderHandle NewDecoder() {
   const long* rates = nullptr;
   size_t count = 0;
   mpg123_rates(&rates, &count);
-  for (size_t i = 0; i < count; ++i) mpg123_format(h.get(), rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+  for (size_t i = 0; i < count; ++i)
+    mpg123_format(h.get(), rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
   if (mpg123_open_feed(h.get()) != MPG123_OK)
     throw AudioFormatError(std::string("The MPEG audio decoder could not start: ") + mpg123_strerror(h.get()));
   return h;
@@ -36,10 +38,14 @@ DecoderHandle NewDecoder() {
 
 ChannelMode ModeFromDecoder(int mode) {
   switch (mode) {
-    case MPG123_M_JOINT: return ChannelMode::JointStereo;
-    case MPG123_M_DUAL: return ChannelMode::DualChannel;
-    case MPG123_M_MONO: return ChannelMode::Mono;
-    default: return ChannelMode::Stereo;
+    case MPG123_M_JOINT:
+      return ChannelMode::JointStereo;
+    case MPG123_M_DUAL:
+      return ChannelMode::DualChannel;
+    case MPG123_M_MONO:
+      return ChannelMode::Mono;
+    default:
+      return ChannelMode::Stereo;
   }
 }
 
@@ -60,17 +66,23 @@ MpegStreamInfo InfoOf(mpg123_handle* h) {
 
 std::string ModeName(ChannelMode mode) {
   switch (mode) {
-    case ChannelMode::Stereo: return "stereo";
-    case ChannelMode::JointStereo: return "joint stereo";
-    case ChannelMode::DualChannel: return "dual channel";
-    case ChannelMode::Mono: return "mono";
+    case ChannelMode::Stereo:
+      return "stereo";
+    case ChannelMode::JointStereo:
+      return "joint stereo";
+    case ChannelMode::DualChannel:
+      return "dual channel";
+    case ChannelMode::Mono:
+      return "mono";
   }
   return "stereo";
 }
 
 std::string DescribeFormat(int sampleRate, int channels) {
   return std::to_string(sampleRate) + " Hz " +
-         (channels == 1 ? std::string("mono") : channels == 2 ? std::string("stereo") : std::to_string(channels) + " channels");
+         (channels == 1   ? std::string("mono")
+          : channels == 2 ? std::string("stereo")
+                          : std::to_string(channels) + " channels");
 }
 
 PcmAudio DecodeMpegAudio(const uint8_t* data, size_t size, MpegStreamInfo* info) {
@@ -111,7 +123,8 @@ PcmAudio DecodeMpegAudio(const uint8_t* data, size_t size, MpegStreamInfo* info)
       break;
     } else if (result != MPG123_OK) {
       if (pcm.Samples.empty())
-        throw AudioFormatError(std::string("The data is not MPEG audio that can be decoded: ") + mpg123_strerror(h.get()));
+        throw AudioFormatError(std::string("The data is not MPEG audio that can be decoded: ") +
+                               mpg123_strerror(h.get()));
       break;  // damage after good frames: keep what was heard so far
     }
   }
@@ -128,10 +141,14 @@ struct EncoderDeleter {
 
 TWOLAME_MPEG_mode EncoderMode(ChannelMode mode) {
   switch (mode) {
-    case ChannelMode::JointStereo: return TWOLAME_JOINT_STEREO;
-    case ChannelMode::DualChannel: return TWOLAME_DUAL_CHANNEL;
-    case ChannelMode::Mono: return TWOLAME_MONO;
-    default: return TWOLAME_STEREO;
+    case ChannelMode::JointStereo:
+      return TWOLAME_JOINT_STEREO;
+    case ChannelMode::DualChannel:
+      return TWOLAME_DUAL_CHANNEL;
+    case ChannelMode::Mono:
+      return TWOLAME_MONO;
+    default:
+      return TWOLAME_STEREO;
   }
 }
 
@@ -169,7 +186,8 @@ std::vector<uint8_t> EncodeMp2(const PcmAudio& pcm, const Mp2Settings& settings)
   twolame_set_version(o.get(), pcm.SampleRate >= 32000 ? TWOLAME_MPEG1 : TWOLAME_MPEG2);
   twolame_set_mode(o.get(), EncoderMode(settings.Mode));
   twolame_set_bitrate(o.get(), settings.BitRate);
-  if (twolame_init_params(o.get()) != 0) throw AudioFormatError("MPEG audio layer II cannot be encoded as " + what + ".");
+  if (twolame_init_params(o.get()) != 0)
+    throw AudioFormatError("MPEG audio layer II cannot be encoded as " + what + ".");
 
   std::vector<uint8_t> out;
   constexpr size_t kChunkFrames = 1152 * 8;

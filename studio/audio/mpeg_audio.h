@@ -19,7 +19,7 @@ struct MpegStreamInfo {
   int Layer = 0;
   int SampleRate = 0;
   ChannelMode Mode = ChannelMode::Stereo;
-  int BitRate = 0;   // kbit/s; 0 for a free-format stream
+  int BitRate = 0;  // kbit/s; 0 for a free-format stream
   bool VariableBitRate = false;
 
   int Channels() const { return Mode == ChannelMode::Mono ? 1 : 2; }

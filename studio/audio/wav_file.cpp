@@ -18,7 +18,9 @@ uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
 }
 uint16_t U16At(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
 
-[[noreturn]] void Refuse(const std::string& why) { throw AudioFormatError("This is not a WAV file we can read: " + why + "."); }
+[[noreturn]] void Refuse(const std::string& why) {
+  throw AudioFormatError("This is not a WAV file we can read: " + why + ".");
+}
 
 }  // namespace
 
@@ -79,7 +81,7 @@ std::vector<uint8_t> EncodeWav(const PcmAudio& pcm) {
   w.U16(kFormatPcm);
   w.U16(static_cast<uint16_t>(channels));
   w.U32(rate);
-  w.U32(rate * channels * 2);  // bytes per second
+  w.U32(rate * channels * 2);                  // bytes per second
   w.U16(static_cast<uint16_t>(channels * 2));  // bytes per frame
   w.U16(16);
   w.Raw("data", 4);

@@ -19,9 +19,9 @@ TEST(WavFile, WrittenFileIsCanonicalAndReadsBack) {
   const std::vector<uint8_t> wav = EncodeWav(pcm);
   ASSERT_EQ(wav.size(), 44u + 12u);
   const std::vector<uint8_t> header(wav.begin(), wav.begin() + 44);
-  const std::vector<uint8_t> expected = {'R', 'I', 'F', 'F', 48, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                                         16, 0, 0, 0, 1, 0, 2, 0, 0x22, 0x56, 0, 0, 0x88, 0x58, 1, 0,
-                                         4, 0, 16, 0, 'd', 'a', 't', 'a', 12, 0, 0, 0};
+  const std::vector<uint8_t> expected = {'R', 'I', 'F', 'F', 48, 0, 0,   0,   'W', 'A',  'V',  'E', 'f', 'm',  't',
+                                         ' ', 16,  0,   0,   0,  1, 0,   2,   0,   0x22, 0x56, 0,   0,   0x88, 0x58,
+                                         1,   0,   4,   0,   16, 0, 'd', 'a', 't', 'a',  12,   0,   0,   0};
   EXPECT_EQ(header, expected);
   EXPECT_EQ(wav[54], 2);  // 258, little-endian
   EXPECT_EQ(wav[55], 1);
@@ -68,7 +68,8 @@ TEST(WavFile, ReadsWhatOtherWritersProduce) {
   const std::vector<uint8_t> samples = {1, 0, 2, 0, 3, 0, 0xFF, 0xFF, 9};  // four values and a stray byte
   {
     SCOPED_TRACE("odd-sized chunk before the format, extensible header");
-    const PcmAudio pcm = ReadWav(Riff({{"LIST", {1, 2, 3}}, {"fmt ", Format(1, 1, 8000, 16, true)}, {"data", samples}}));
+    const PcmAudio pcm =
+        ReadWav(Riff({{"LIST", {1, 2, 3}}, {"fmt ", Format(1, 1, 8000, 16, true)}, {"data", samples}}));
     EXPECT_EQ(pcm.SampleRate, 8000);
     EXPECT_EQ(pcm.Samples, (std::vector<int16_t>{1, 2, 3, -1}));
   }

@@ -78,7 +78,8 @@ class FakeAudio : public audio::AudioLibrary {
 
 TestBank ThreeSamples() {
   TestBank b;
-  b.Samples = {{"ENGINE_IDLE_0001", NoiseBytes(300, 1)}, {"HORN", NoiseBytes(120, 2)}, {"crash.mp2", NoiseBytes(77, 3)}};
+  b.Samples = {
+      {"ENGINE_IDLE_0001", NoiseBytes(300, 1)}, {"HORN", NoiseBytes(120, 2)}, {"crash.mp2", NoiseBytes(77, 3)}};
   return b;
 }
 
@@ -117,8 +118,8 @@ class SdtEditorTest : public ::testing::Test {
   // Load, Import, Export, Play, Stop, list: 1 enabled, 0 disabled.
   std::string Controls() const {
     std::string s;
-    for (const QWidget* w : std::initializer_list<const QWidget*>{E().BLoad, E().BImport, E().BExport, E().BPlay,
-                                                                  E().BStop, E().LVSDT})
+    for (const QWidget* w :
+         std::initializer_list<const QWidget*>{E().BLoad, E().BImport, E().BExport, E().BPlay, E().BStop, E().LVSDT})
       s += w->isEnabled() ? '1' : '0';
     return s;
   }
@@ -193,7 +194,8 @@ TEST_F(SdtEditorTest, LoadingListsTheBankAndAFailedLoadLeavesNoRows) {
   EXPECT_TRUE(E().Bank().Empty());
   EXPECT_TRUE(E().Bank().Path.empty());
   ASSERT_EQ(dialogs_.applicationErrors.size(), 1u);
-  EXPECT_TRUE(dialogs_.applicationErrors[0].text.contains("is damaged")) << dialogs_.applicationErrors[0].text.toStdString();
+  EXPECT_TRUE(dialogs_.applicationErrors[0].text.contains("is damaged"))
+      << dialogs_.applicationErrors[0].text.toStdString();
   EXPECT_EQ(settings_.MASInitialDir, "/kept/");
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -221,8 +223,8 @@ TEST_F(SdtEditorTest, PlayAndStopTickByTick) {
   Load("BANK.SDT");
   Select(1);
   E().BPlay->click();
-  const std::vector<std::string> firstPlay = {"Stop", "Free", "Init -1 22050 32 window", "Start", "SampleFree 0",
-                                              "SampleLoad -1 0 120 1 0", "SamplePlay 7"};
+  const std::vector<std::string> firstPlay = {
+      "Stop", "Free", "Init -1 22050 32 window", "Start", "SampleFree 0", "SampleLoad -1 0 120 1 0", "SamplePlay 7"};
   EXPECT_EQ(audio_.calls, firstPlay);
   EXPECT_EQ(audio_.loaded, bank.Samples[1].Data);
   EXPECT_TRUE(audio_.waitCursorDuringInit);
@@ -273,8 +275,8 @@ TEST_F(SdtEditorTest, PlaybackFailuresShowInTheStatusLine) {
       {"no audio device", [&] { audio_.initResult = 0; }, "BASS: Initialization failed.", false},
       {"not a sample the library loads", [&] { audio_.loadResult = 0; }, "BASS: Sample loading failed.", false},
       {"playback refused", [&] { audio_.playResult = 0; }, "Loading sample ...", true},
-      {"the sample cannot be read",
-       [&] { std::filesystem::resize_file(Path("BANK.SDT"), 100); }, "Read beyond end of file", false},
+      {"the sample cannot be read", [&] { std::filesystem::resize_file(Path("BANK.SDT"), 100); },
+       "Read beyond end of file", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -199,9 +199,9 @@ TEST(ReplaceSampleData, FailedRewriteLeavesTheBankAsItWas) {
     TempDir dir;
     ThreeSamples().WriteTo(dir / "BANK.SDT");
     // The folder is open to all, so only the bank's own protection can stop a rename over it.
-    std::filesystem::permissions(dir.Path(), std::filesystem::perms::all);
-    std::filesystem::permissions(dir / "BANK.SDT", std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
-                                                         std::filesystem::perms::others_read);
+    namespace fs = std::filesystem;
+    fs::permissions(dir.Path(), fs::perms::all);
+    fs::permissions(dir / "BANK.SDT", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     SoundBank bank;
     LoadSoundBank(bank, dir / "BANK.SDT");
     const SoundBank before = bank;

@@ -39,7 +39,9 @@ TestBank Bank() {
   return b;
 }
 
-void WriteWav(const std::string& path, const audio::PcmAudio& pcm) { testing::WriteFileBytes(path, audio::EncodeWav(pcm)); }
+void WriteWav(const std::string& path, const audio::PcmAudio& pcm) {
+  testing::WriteFileBytes(path, audio::EncodeWav(pcm));
+}
 audio::PcmAudio ReadWavFile(const std::string& path) { return audio::ReadWav(ReadFileBytes(path)); }
 
 TEST(SdtWavCommands, ToneGoesInAndComesOutWithItsLengthAndPitch) {
@@ -80,7 +82,8 @@ TEST(SdtWavCommands, ToneGoesInAndComesOutWithItsLengthAndPitch) {
     const audio::PcmAudio out = ReadWavFile(dir / "out.wav");
     EXPECT_EQ(out.SampleRate, c.rate);
     EXPECT_EQ(out.Channels, c.channels);
-    EXPECT_NEAR(static_cast<double>(FindAudible(out.Samples, out.Channels).Frames()), static_cast<double>(tone.Frames()), 8);
+    EXPECT_NEAR(static_cast<double>(FindAudible(out.Samples, out.Channels).Frames()),
+                static_cast<double>(tone.Frames()), 8);
     EXPECT_NEAR(MeasuredFrequency(out), 550, 3);
 
     // An independent decoder hears the same tone.
