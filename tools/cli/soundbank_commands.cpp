@@ -1,5 +1,7 @@
 // kestrel-cli's sound bank commands: list a bank, copy one sample's data out, put a file's bytes in,
 // and exchange a sample with a WAV file (decoded, or encoded in the sample's own format).
+#include <sys/stat.h>
+
 #include <charconv>
 #include <iostream>
 #include <string>
@@ -33,6 +35,19 @@ int Guarded(Work work) {
   } catch (const audio::AudioFormatError& e) {
     return Fail(e.what());
   }
+}
+
+// A file is replaced whole or not at all. A pipe, a device or an open descriptor named through
+// /dev or /proc (/dev/stdout feeding a player) is simply written to: there is nothing there to
+// keep, and a replacement beside it would miss the descriptor the reader holds.
+void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
+  struct stat st;
+  const bool stream = path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0 ||
+                      (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode));
+  if (stream)
+    WriteWholeFile(path, bytes.data(), bytes.size());
+  else
+    ReplaceFileContents(path, bytes.data(), bytes.size());
 }
 
 std::string SampleName(const SoundBank& bank, size_t index) {
@@ -85,8 +100,7 @@ int RunSdtExport(const Args& args) {
     SoundBank bank;
     LoadSoundBank(bank, args[0]);
     const std::vector<uint8_t> data = ReadSampleData(bank, index);
-    // Whole or not at all: a failed write leaves no half file and keeps a file of that name as it was.
-    ReplaceFileContents(args[2], data.data(), data.size());
+    WriteOutput(args[2], data);
     return 0;
   });
 }
@@ -115,7 +129,7 @@ int RunSdtWav(const Args& args) {
     CheckSampleIndex(bank, index);
     audio::MpegStreamInfo info;
     const std::vector<uint8_t> wav = audio::EncodeWav(DecodeSample(bank, index, info));
-    ReplaceFileContents(args[2], wav.data(), wav.size());
+    WriteOutput(args[2], wav);
     return 0;
   });
 }

@@ -159,6 +159,19 @@ TEST(SdtWavCommands, BankThatCannotBeWrittenIsRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);  // nothing left beside
 }
 
+TEST(SdtWavCommands, OutputMayBeAPipe) {
+  TempDir dir;
+  Bank().WriteTo(dir / "BANK.SDT");
+  const auto wav = RunCli(dir, {"sdt-wav", "BANK.SDT", "0", "/dev/stdout"});
+  ASSERT_EQ(wav.status, 0) << wav.err;
+  const audio::PcmAudio sound = audio::ReadWav(std::vector<uint8_t>(wav.out.begin(), wav.out.end()));
+  EXPECT_EQ(sound.SampleRate, 22050);
+  EXPECT_NEAR(MeasuredFrequency(sound), 440, 3);
+  const auto mp2 = RunCli(dir, {"sdt-export", "BANK.SDT", "0", "/dev/stdout"});
+  ASSERT_EQ(mp2.status, 0) << mp2.err;
+  EXPECT_EQ(std::vector<uint8_t>(mp2.out.begin(), mp2.out.end()), Bank().Samples[0].Data);
+}
+
 TEST(SdtWavCommands, FailedWriteKeepsAnEarlierFileOfThatName) {
   TempDir dir;
   Bank().WriteTo(dir / "BANK.SDT");
