@@ -139,6 +139,7 @@ void TFKestrelConvert::showEvent(QShowEvent* event) {
 }
 
 void TFKestrelConvert::FormShow() {
+  closing_ = false;
   FESource->clear();
   FEDestination->clear();
   FESourceChange();
@@ -173,7 +174,7 @@ void TFKestrelConvert::FESourceChange() { JudgeSource(false); }
 
 void TFKestrelConvert::FESourceConfirm() {
   // A name already taken keeps the destination the user may have edited since.
-  if (source_valid_) return;
+  if (source_valid_ || closing_) return;
   JudgeSource(true);
 }
 
@@ -191,6 +192,12 @@ void TFKestrelConvert::Report(const std::string& message) {
 void TFKestrelConvert::BStartClick() {
   const std::string source = NativePath(FESource->text());
   if (running_ || !FileExists(source)) return;
+  // The file may have been replaced since it was chosen.
+  if (!IsOldArchive(source)) {
+    source_valid_ = false;
+    JudgeSource(true);
+    return;
+  }
   const std::string destination = AbsolutePath(NativePath(FEDestination->text()));
 
   running_ = true;
@@ -230,6 +237,11 @@ void TFKestrelConvert::closeEvent(QCloseEvent* event) {
 
 void TFKestrelConvert::reject() {
   if (!running_) QDialog::reject();
+}
+
+void TFKestrelConvert::done(int result) {
+  closing_ = true;
+  QDialog::done(result);
 }
 
 }  // namespace kestrel::studio

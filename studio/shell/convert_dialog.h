@@ -53,6 +53,7 @@ class TFKestrelConvert : public QDialog {
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void reject() override;
+  void done(int result) override;
 
  private:
   void ApplyStartRule();
@@ -63,6 +64,7 @@ class TFKestrelConvert : public QDialog {
   bool source_valid_ = false;
   bool destination_given_ = false;
   bool running_ = false;
+  bool closing_ = false;  // the field losing the focus as the dialog goes is no end of typing
   std::vector<std::string> destinations_;
 };
 

@@ -93,7 +93,7 @@ void TFKestrelOptions::ReportRefreshNotes(const AssociationResult& result) {
 
 void TFKestrelOptions::BAssociateClick() {
   const QString program = programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath;
-  const AssociationResult result = AssociateMas(places(), program);
+  const AssociationResult result = AssociateMas(AssociationPlaces::ForCurrentUser(), program);
   if (result.failure) {
     dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName),
                          tr("The .MAS file extension could not be registered: %1 could not be written.\r\n%2")
@@ -106,7 +106,7 @@ void TFKestrelOptions::BAssociateClick() {
 }
 
 void TFKestrelOptions::BUnAssociateClick() {
-  const AssociationResult result = RemoveMasAssociation(places());
+  const AssociationResult result = RemoveMasAssociation(AssociationPlaces::ForCurrentUser());
   if (result.failure)
     dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName),
                          tr("%1 could not be rewritten without the .MAS association.\r\n%2")

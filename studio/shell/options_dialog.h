@@ -4,7 +4,6 @@
 
 #include <QDialog>
 #include <QString>
-#include <functional>
 
 #include "mas_association.h"
 
@@ -21,9 +20,7 @@ class TFKestrelOptions : public QDialog {
  public:
   TFKestrelOptions(StudioDialogs& dialogs, StudioSettings& settings, QWidget* parent = nullptr);
 
-  // Where the association writes, and the program it names; by default the current user's folders
-  // and the running program.
-  std::function<AssociationPlaces()> places = &AssociationPlaces::ForCurrentUser;
+  // The program the association names; empty: the running program.
   QString programPath;
 
   void FormShow();

@@ -135,6 +135,37 @@ TEST_F(ConvertDialogTest, TypingIsJudgedQuietlyUntilTheFieldIsLeft) {
   EXPECT_TRUE(watching_.messages.empty());
 }
 
+TEST_F(ConvertDialogTest, ClosingWhileANameIsHalfTypedSaysNothing) {
+  kestrel::testing::WriteFileBytes(Path("NOTES"), Bytes("just some text, longer than sixteen bytes"));
+  TFKestrelConvert& d = *dialog_;
+  QApplication::setActiveWindow(&d);
+  d.FESource->Edit()->setFocus();
+  ASSERT_TRUE(d.FESource->Edit()->hasFocus());
+  for (const QChar c : QPath("NOTES")) {
+    QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+    QCoreApplication::sendEvent(d.FESource->Edit(), &key);
+  }
+  ASSERT_EQ(d.FESource->text(), QPath("NOTES"));
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QCoreApplication::sendEvent(&d, &escape);
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_TRUE(watching_.messages.empty());
+}
+
+TEST_F(ConvertDialogTest, ASourceReplacedAfterItWasChosenIsRefusedAtStart) {
+  OldArchive("TRACK.MAS", {TestEntry("A.MTS", Bytes("mesh"), 1)});
+  TFKestrelConvert& d = *dialog_;
+  Browse(d.FESource, QPath("TRACK.MAS"));
+  ASSERT_TRUE(d.BStart->isEnabled());
+  WriteArchive("TRACK.MAS", ArchiveOf({TestEntry("A.MTS", Bytes("mesh"))}));  // now a current archive
+  d.BStart->click();
+  ASSERT_EQ(watching_.messages.size(), 1u);
+  EXPECT_EQ(watching_.messages[0].text, "This does not appear to be a valid F1-2001 MAS file.");
+  EXPECT_TRUE(d.FESource->text().isEmpty());
+  EXPECT_FALSE(QFile::exists(QPath("TRACK_2002.MAS")));
+  ExpectIdle();
+}
+
 TEST_F(ConvertDialogTest, StartFollowsTheSourceAndTheDestinationAsTheyChange) {
   const std::string old = OldArchive("TRACK.MAS", {TestEntry("A.MTS", Bytes("mesh"), 1)});
   TFKestrelConvert& d = *dialog_;
