@@ -81,6 +81,7 @@ TFKestrel::TFKestrel(StudioDialogs& dialogs, StudioEnvironment environment, QWid
   CreateMenus();
   CreateToolBar();
   settings_ = settings_store_.Read();
+  CreateDialogs();
   ApplyDeveloperMode();
   RebuildRecentFilesMenu();
   UpdateTitle();
