@@ -258,13 +258,7 @@ void TFKestrel::TBZoomOutClick() {}
 void TFKestrel::TBZoomResetClick() {}
 void TFKestrel::ConvertMASClick() {}
 void TFKestrel::SDTEditor1Click() {}
-void TFKestrel::ExportSingleVRMLFile1Click() {}
-void TFKestrel::RollallMTSObjectsinoneVRMLFile1Click() {}
-void TFKestrel::Blend1Click() {}
-void TFKestrel::Wireframe1Click() {}
-void TFKestrel::Textures1Click() {}
 void TFKestrel::Options2Click() {}
 void TFKestrel::About1Click() {}
-void TFKestrel::ToolButton6Click() {}
 
 }  // namespace kestrel::studio
