@@ -3,7 +3,21 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
+
 namespace kestrel {
+
+namespace {
+
+// The power of two the mipmap builder picks for a side: the nearest one, three times a power of
+// two going up (3 gives 4, 5 gives 4, 6 gives 8).
+GLint NearestPowerOfTwo(GLint side) {
+  GLint power = 1;
+  while (power * 2 <= side) power *= 2;
+  return side - power < power * 2 - side ? power : power * 2;
+}
+
+}  // namespace
 
 void GLMeshViewInit() {
   glClearColor(0.2f, 0.2f, 0.4f, 0.0f);
@@ -102,15 +116,35 @@ uint32_t GLTextureUploader::UploadTexture(uint16_t width, uint16_t height, Textu
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  if (width == 0 || height == 0) return name;
 
-  GLint savedAlignment = 4;
-  glGetIntegerv(GL_UNPACK_ALIGNMENT, &savedAlignment);
+  GLint savedUnpack = 4, savedPack = 4, maxSide = 1024;
+  glGetIntegerv(GL_UNPACK_ALIGNMENT, &savedUnpack);
+  glGetIntegerv(GL_PACK_ALIGNMENT, &savedPack);
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  if (format == TexturePixelFormat::RGBA)
-    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-  else
-    gluBuild2DMipmaps(GL_TEXTURE_2D, 3, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-  glPixelStorei(GL_UNPACK_ALIGNMENT, savedAlignment);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+
+  const GLenum source = format == TexturePixelFormat::RGBA ? GL_RGBA : GL_RGB;
+  const GLint components = format == TexturePixelFormat::RGBA ? GL_RGBA : 3;
+  const size_t channels = format == TexturePixelFormat::RGBA ? 4 : 3;
+  // The mipmap builder's own scaling to a power of two loses rows of some pictures (a 3 x 2
+  // picture comes out with its top row black), so the picture is scaled to the size the builder
+  // would choose first, and the builder only makes the smaller levels.
+  const GLint scaledWidth = std::min<GLint>(NearestPowerOfTwo(width), maxSide);
+  const GLint scaledHeight = std::min<GLint>(NearestPowerOfTwo(height), maxSide);
+  const uint8_t* data = pixels.data();
+  std::vector<uint8_t> scaled;
+  if (scaledWidth != width || scaledHeight != height) {
+    scaled.resize(static_cast<size_t>(scaledWidth) * static_cast<size_t>(scaledHeight) * channels);
+    gluScaleImage(source, width, height, GL_UNSIGNED_BYTE, pixels.data(), scaledWidth, scaledHeight, GL_UNSIGNED_BYTE,
+                  scaled.data());
+    data = scaled.data();
+  }
+  gluBuild2DMipmaps(GL_TEXTURE_2D, components, scaledWidth, scaledHeight, source, GL_UNSIGNED_BYTE, data);
+
+  glPixelStorei(GL_UNPACK_ALIGNMENT, savedUnpack);
+  glPixelStorei(GL_PACK_ALIGNMENT, savedPack);
   return name;
 }
 
