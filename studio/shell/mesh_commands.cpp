@@ -27,7 +27,7 @@ QString FromNative(const std::string& path) { return QFile::decodeName(path.c_st
 
 // "ddd mmm dd hh:nn:ss yyyy" with the day and month names of the user's locale.
 std::string VRMLDateNow() {
-  return QLocale::system().toString(QDateTime::currentDateTime(), QStringLiteral("ddd MMM dd HH:mm:ss yyyy")).toStdString();
+  return QLocale().toString(QDateTime::currentDateTime(), QStringLiteral("ddd MMM dd HH:mm:ss yyyy")).toStdString();
 }
 
 FileDialogRequest VRMLDialog(const QString& startDirectory, const QString& proposedName) {
@@ -138,7 +138,7 @@ void TFKestrel::ToolButton6Click() {
       dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLocal8Bit(message));
     };
     if (!LoadMTS410File(NativePath(*chosen), mesh, report)) return;
-    WriteMTSDump(MTSDumpPath(NativePath(*chosen)), mesh, QLocale::system().decimalPoint().toStdString());
+    WriteMTSDump(MTSDumpPath(NativePath(*chosen)), mesh, QLocale().decimalPoint().toStdString());
   } catch (const EInOutError& e) {
     dialogs_.ShowMessage(MessageIcon::None, caption, QString::fromLocal8Bit(FileErrorReport(e)));
   } catch (const std::exception& e) {
