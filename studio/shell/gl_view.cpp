@@ -19,8 +19,12 @@ int Pixels(int logical, qreal ratio) { return static_cast<int>(logical * ratio +
 
 TGLCanvas::TGLCanvas(QWidget* parent) : QOpenGLWidget(parent) {
   setObjectName(QStringLiteral("glCanvas"));
-  // 16-bit depth and stencil buffers, double buffered; a platform that gives more bits is fine.
+  // 16 colour bits, 16-bit depth and stencil buffers, double buffered; a platform that gives more
+  // bits is fine.
   QSurfaceFormat surface = format();
+  surface.setRedBufferSize(5);
+  surface.setGreenBufferSize(6);
+  surface.setBlueBufferSize(5);
   surface.setDepthBufferSize(16);
   surface.setStencilBufferSize(16);
   surface.setSwapBehavior(QSurfaceFormat::DoubleBuffer);

@@ -19,7 +19,7 @@ namespace {
 
 class MeshPreviewGLTest : public StudioTest {
  protected:
-  void Open() {
+  void Open(bool selectBeforeShowing = false) {
     const auto texture = kestrel::testing::BmpBytes(
         kestrel::testing::DrawPicture(4, 4, [](int, int) { return 0xFF643219u; }), {});
     const std::string path = WriteArchive(
@@ -27,6 +27,7 @@ class MeshPreviewGLTest : public StudioTest {
                                 TestEntry("TWO.MTS", FacingQuad("T.BMP", MeshLayout::Old), 17)}));
     RecordingWindow& w = Start(QString::fromStdString(path));
     w.showMeshes = true;
+    if (selectBeforeShowing) Select(0);
     w.show();
     QElapsedTimer timer;
     timer.start();
@@ -100,6 +101,11 @@ TEST_F(MeshPreviewGLTest, ALeftDragTurnsTheModelAndTheCameraStaysForTheNextMesh)
   EXPECT_FLOAT_EQ(W().MeshView().TransZ, -4);
   // Drawn with the turned camera: the same picture as the first mesh after the drag.
   EXPECT_EQ(Frame(), after);
+}
+
+TEST_F(MeshPreviewGLTest, AMeshSelectedBeforeTheViewHasItsContextIsBuiltOnceItHasOne) {
+  ASSERT_NO_FATAL_FAILURE(Open(/*selectBeforeShowing=*/true));
+  ExpectColour(QuadPixel(Frame(), 0.5, 0), 0x64, 0x32, 0x19);
 }
 
 }  // namespace
