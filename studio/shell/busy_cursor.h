@@ -1,4 +1,4 @@
-// The wait cursor for as long as a command works.
+// The busy cursor for as long as a piece of work runs, restored on every way out of it.
 #pragma once
 
 #include <QApplication>
