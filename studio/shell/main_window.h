@@ -142,11 +142,6 @@ class TFKestrel : public QMainWindow {
   OpenArchiveState state_;
   QString scratch_directory_;
   bool ended_ = false;
-  MeshViewState mesh_view_;
-  bool mesh_build_pending_ = false;    // a mesh was selected before the view had its context
-  std::string mesh_entry_archive_;      // archive and name of the entry CurrentMeshEntry counts in
-  std::string mesh_entry_name_;
-  QString other_file_last_;             // where SDOtherFile was last pointed
 
  public:
   // Menus, commands and controls, named as the studio names them.
@@ -198,6 +193,13 @@ class TFKestrel : public QMainWindow {
 
  private:
   ArchiveTreeModel* tree_model_ = nullptr;
+
+  // The mesh preview's state and what its commands remember.
+  MeshViewState mesh_view_;
+  bool mesh_build_pending_ = false;  // a mesh was selected before the view had its context
+  std::string mesh_entry_archive_;   // archive and name of the entry CurrentMeshEntry counts in
+  std::string mesh_entry_name_;
+  QString other_file_last_;          // where SDOtherFile was last pointed
 };
 
 }  // namespace kestrel::studio
