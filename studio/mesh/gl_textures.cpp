@@ -29,14 +29,26 @@ bool ReadAll(const std::string& path, std::vector<uint8_t>& bytes) {
 }
 
 // Whether the colour table of a bitmap of at most 8 bits per pixel lies inside the file, so that a
-// file cut short there is told apart from one cut short in its pixels.
+// file cut short there is told apart from one cut short in its pixels. Older headers than the
+// 40-byte one are left to the decoder.
 bool BmpPaletteComplete(const std::vector<uint8_t>& b) {
   const uint64_t headerSize = Le32(b, 14);
   const uint16_t bits = Le16(b, 28);
   const uint64_t used = Le32(b, 46);
-  if (bits == 0 || bits > 8) return true;
-  const uint64_t entries = used != 0 ? used : uint64_t{1} << bits;
+  if (headerSize < 40 || bits == 0 || bits > 8) return true;
+  const uint64_t full = uint64_t{1} << bits;
+  const uint64_t entries = used != 0 && used < full ? used : full;
   return 14 + headerSize + 4 * entries <= b.size();
+}
+
+// The decoded picture, or nothing when the decoder refuses the bytes.
+bool Decode(RgbaImage (*decoder)(const uint8_t*, size_t), const std::vector<uint8_t>& bytes, RgbaImage& image) {
+  try {
+    image = decoder(bytes.data(), bytes.size());
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 constexpr size_t kBmpHeadersSize = 14 + 40;
@@ -84,9 +96,7 @@ bool GLTextures::LoadBmpTextureFile(const std::string& path, uint32_t& textureNa
     return false;
   }
   RgbaImage image;
-  try {
-    image = DecodeBmp(bytes.data(), bytes.size());
-  } catch (const std::exception&) {
+  if (!Decode(DecodeBmp, bytes, image)) {
     Say(kBmpUnitCaption, "Error reading bitmap data");
     return false;
   }
@@ -97,10 +107,7 @@ bool GLTextures::LoadBmpTextureFile(const std::string& path, uint32_t& textureNa
 bool GLTextures::LoadJpgTextureFile(const std::string& path, uint32_t& textureName) {
   std::vector<uint8_t> bytes;
   RgbaImage image;
-  try {
-    if (!ReadAll(path, bytes)) throw ImageDecodeError("unreadable");
-    image = DecodeJpeg(bytes.data(), bytes.size());
-  } catch (const std::exception&) {
+  if (!ReadAll(path, bytes) || !Decode(DecodeJpeg, bytes, image)) {
     Say(kBmpUnitCaption, "Couldn't load JPG - " + Quoted(path));
     return false;
   }
@@ -136,9 +143,7 @@ bool GLTextures::LoadTgaTextureFile(const std::string& path, uint32_t& textureNa
     return false;
   }
   RgbaImage image;
-  try {
-    image = DecodeTarga(bytes.data(), bytes.size());
-  } catch (const std::exception&) {
+  if (!Decode(DecodeTarga, bytes, image)) {
     Say(kTgaFileErrorCaption, unreadable);
     return false;
   }

@@ -8,6 +8,8 @@
 #include <QOpenGLFramebufferObject>
 #include <QRegularExpression>
 #include <QSurfaceFormat>
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <optional>

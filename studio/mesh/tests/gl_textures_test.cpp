@@ -141,7 +141,9 @@ TEST_F(TextureLoaderTest, EveryBitmapDepthAndOrientationGivesTheRightColours) {
     const char* what;
     BmpLayout layout;
   };
-  BmpLayout p4, p8, b16, b32, topDown;
+  BmpLayout p4, p8, b16, b32, topDown, core;
+  core.HeaderSize = 12;
+  core.Bits = 8;
   p4.Bits = 4;
   p8.Bits = 8;
   b16.Bits = 16;
@@ -149,7 +151,8 @@ TEST_F(TextureLoaderTest, EveryBitmapDepthAndOrientationGivesTheRightColours) {
   b16.Masks = {0xF800, 0x07E0, 0x001F, 0};
   b32.Bits = 32;
   topDown.TopDown = true;
-  const Case cases[] = {{"4-bit palette", p4}, {"8-bit palette", p8}, {"32-bit", b32}, {"top-down", topDown}};
+  const Case cases[] = {{"4-bit palette", p4}, {"8-bit palette", p8}, {"32-bit", b32}, {"top-down", topDown},
+                       {"12-byte header, 8-bit palette", core}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     gl_.uploads.clear();
