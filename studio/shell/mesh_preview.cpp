@@ -85,9 +85,15 @@ void TFKestrel::ConnectMeshPreview() {
   canvas->SetViewState(&mesh_view_);
   canvas->onContextReady = [this] {
     if (!mesh_build_pending_ || !mesh_view_.CurrentMeshEntry) return;
-    mesh_build_pending_ = false;
-    const int entry = *mesh_view_.CurrentMeshEntry;
-    RunCommand(QStringLiteral("ShowMTS"), [this, entry] { ShowMTS(entry); });
+    // Built once the view's initialisation is over, not inside it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (!mesh_build_pending_ || !mesh_view_.CurrentMeshEntry) return;
+          const int entry = *mesh_view_.CurrentMeshEntry;
+          RunCommand(QStringLiteral("ShowMTS"), [this, entry] { ShowMTS(entry); });
+        },
+        Qt::QueuedConnection);
   };
   canvas->onMouseDown = [this](Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position) {
     if (glWindow->MouseHandlersAttached()) glWindowMouseDown(button, modifiers, position);

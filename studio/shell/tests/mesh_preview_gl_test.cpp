@@ -105,6 +105,7 @@ TEST_F(MeshPreviewGLTest, ALeftDragTurnsTheModelAndTheCameraStaysForTheNextMesh)
 
 TEST_F(MeshPreviewGLTest, AMeshSelectedBeforeTheViewHasItsContextIsBuiltOnceItHasOne) {
   ASSERT_NO_FATAL_FAILURE(Open(/*selectBeforeShowing=*/true));
+  QCoreApplication::processEvents();
   ExpectColour(QuadPixel(Frame(), 0.5, 0), 0x64, 0x32, 0x19);
 }
 
