@@ -33,9 +33,9 @@ int main(int argc, char** argv) {
   }
 
   kestrel::studio::KestrelApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QString::fromLatin1(kestrel::studio::kStudioName));
   if (argc > 1 && std::string(argv[1]) == kestrel::studio::kRenderOption)
     return kestrel::studio::RunRenderCommand(QCoreApplication::arguments().mid(2));
-  QCoreApplication::setApplicationName(QString::fromLatin1(kestrel::studio::kStudioName));
   kestrel::studio::SetApplicationTitle(QString::fromLatin1(kestrel::studio::kStudioName));
 
   kestrel::studio::QtStudioDialogs dialogs;
