@@ -1,27 +1,50 @@
 // The OpenGL view `glWindow` on the right of the main window, where meshes are shown.
 #pragma once
 
-#include <QOpenGLFunctions>
 #include <QOpenGLWidget>
 #include <QWidget>
+#include <functional>
+
+namespace kestrel {
+struct MeshViewState;
+}
 
 namespace kestrel::studio {
 
-// The drawing surface inside the view. Until a mesh is shown it only clears to the background.
-class TGLCanvas : public QOpenGLWidget, protected QOpenGLFunctions {
+// The drawing surface inside the view: it draws the display state it is given and passes the
+// mouse on to the handlers the main window attaches.
+class TGLCanvas : public QOpenGLWidget {
   Q_OBJECT
  public:
   explicit TGLCanvas(QWidget* parent = nullptr);
 
+  // Until a state is set the view only clears to the background.
+  void SetViewState(const MeshViewState* view) { view_ = view; }
+  // Makes the context current, draws and shows the frame before returning. Nothing without a context.
+  void RedrawNow();
+  // Whether the context exists and glWindowInit has run in it.
+  bool Ready() const { return ready_ && isValid(); }
+
+  // Called once the context exists and glWindowInit and glWindowResize have run.
+  std::function<void()> onContextReady;
+  // The mouse handlers; empty while detached. Positions in view pixels, y growing downwards.
+  std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, QPoint)> onMouseDown;
+  std::function<void(Qt::KeyboardModifiers, QPoint)> onMouseMove;
+  std::function<void()> onMouseUp;
+  std::function<void(int angleDelta)> onWheel;
+
  protected:
-  void initializeGL() override { glWindowInit(); }
-  void resizeGL(int width, int height) override { glWindowResize(width, height); }
-  void paintGL() override { glWindowDraw(); }
+  void initializeGL() override;
+  void resizeGL(int width, int height) override;
+  void paintGL() override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
-  void glWindowInit();
-  void glWindowResize(int width, int height);
-  void glWindowDraw();
+  const MeshViewState* view_ = nullptr;
+  bool ready_ = false;
 };
 
 // The view. It holds an OpenGL canvas only where a context can be made: a window that holds a
@@ -39,6 +62,8 @@ class TGLWindow : public QWidget {
   // Whether an OpenGL context can be made here at all (tried once).
   static bool Available();
   TGLCanvas* Canvas() const { return canvas_; }
+  // Whether the canvas has its context and has run glWindowInit.
+  bool HasContext() const;
 
   // Mouse dragging turns and moves a mesh only while a mesh entry is on show.
   void SetMouseHandlersAttached(bool attached) { mouse_handlers_attached_ = attached; }

@@ -1,10 +1,13 @@
 // kestrel [ARCHIVE.MAS]: the desktop studio. A first argument that is not empty is opened at start.
+// kestrel --render ARCHIVE.MAS ENTRY OUT.png [WIDTHxHEIGHT]: a picture of one mesh entry, no window.
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "main_window.h"
 #include "qt_studio_dialogs.h"
+#include "render_command.h"
 #include "studio_application.h"
 
 namespace {
@@ -31,6 +34,8 @@ int main(int argc, char** argv) {
 
   kestrel::studio::KestrelApplication app(argc, argv);
   QCoreApplication::setApplicationName(QString::fromLatin1(kestrel::studio::kStudioName));
+  if (argc > 1 && std::string(argv[1]) == kestrel::studio::kRenderOption)
+    return kestrel::studio::RunRenderCommand(QCoreApplication::arguments().mid(2));
   kestrel::studio::SetApplicationTitle(QString::fromLatin1(kestrel::studio::kStudioName));
 
   kestrel::studio::QtStudioDialogs dialogs;

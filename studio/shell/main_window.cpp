@@ -134,6 +134,7 @@ void TFKestrel::CreateLayout() {
   // Created last, so that it lies over the image view at first.
   glWindow = new TGLWindow(environment_.openGLAvailable ? *environment_.openGLAvailable : TGLWindow::Available(),
                            PViewer);
+  ConnectMeshPreview();
 
   Splitter1->addWidget(PTree);
   Splitter1->addWidget(PViewer);

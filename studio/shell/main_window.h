@@ -17,6 +17,7 @@
 
 #include "archive_state.h"
 #include "recent_files.h"
+#include "studio/mesh/mesh_view_state.h"
 #include "studio_settings.h"
 
 class QAction;
@@ -89,6 +90,12 @@ class TFKestrel : public QMainWindow {
   void RecentFileClick(const QString& path);
   void MASTreeNTChange();
 
+  // The mesh preview's display state: camera, display options, the model on show.
+  const MeshViewState& MeshView() const { return mesh_view_; }
+  void glWindowMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
+  void glWindowMouseMove(Qt::KeyboardModifiers modifiers, QPoint position);
+  void glWindowMouseUp();
+
  protected:
   // The previews, called by ShowEntry.
   virtual void ShowImageEntry(int index);
@@ -103,6 +110,10 @@ class TFKestrel : public QMainWindow {
   void CreateDialogs();
   void RebuildRecentFilesMenu();
   void ProgramEnd();
+  void ConnectMeshPreview();
+  void RedrawMeshNow();
+  // The entry "Export Single VRML File" works on: the mesh on show, if it is of this archive.
+  std::optional<int> MeshEntryOnShow() const;
   QAction* NewAction(const char* objectName, const QString& caption, const QString& hint, bool enabled);
   void Bind(QAction* action, void (TFKestrel::*handler)());
 
@@ -191,6 +202,13 @@ class TFKestrel : public QMainWindow {
 
  private:
   ArchiveTreeModel* tree_model_ = nullptr;
+
+  // The mesh preview's state and what its commands remember.
+  MeshViewState mesh_view_;
+  bool mesh_build_pending_ = false;  // a mesh was selected before the view had its context
+  std::string mesh_entry_archive_;   // archive and name of the entry CurrentMeshEntry counts in
+  std::string mesh_entry_name_;
+  QString other_file_last_;          // where SDOtherFile was last pointed
 };
 
 }  // namespace kestrel::studio

@@ -259,11 +259,5 @@ void TFKestrel::TBZoomInClick() {}
 void TFKestrel::TBZoomOutClick() {}
 void TFKestrel::TBZoomResetClick() {}
 void TFKestrel::SDTEditor1Click() { findChild<TFKestrelSDT*>(QStringLiteral("FKestrelSDT"))->exec(); }
-void TFKestrel::ExportSingleVRMLFile1Click() {}
-void TFKestrel::RollallMTSObjectsinoneVRMLFile1Click() {}
-void TFKestrel::Blend1Click() {}
-void TFKestrel::Wireframe1Click() {}
-void TFKestrel::Textures1Click() {}
-void TFKestrel::ToolButton6Click() {}
 
 }  // namespace kestrel::studio

@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTreeView>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,15 +29,19 @@ namespace kestrel::studio::testing {
 using kestrel::testing::TestArchive;
 using kestrel::testing::TestEntry;
 
-// Records which preview ShowEntry asked for instead of decoding anything.
+// Records which preview ShowEntry asked for instead of decoding anything, unless told to show it too.
 class RecordingWindow : public TFKestrel {
  public:
   using TFKestrel::TFKestrel;
   std::vector<std::pair<char, int>> previews;  // ('I', index) image, ('M', index) mesh
+  bool showMeshes = false;                     // also build the mesh preview for real
 
  protected:
   void ShowImageEntry(int index) override { previews.emplace_back('I', index); }
-  void ShowMTS(int index) override { previews.emplace_back('M', index); }
+  void ShowMTS(int index) override {
+    previews.emplace_back('M', index);
+    if (showMeshes) TFKestrel::ShowMTS(index);
+  }
 };
 
 // A caption as the user reads it: the mnemonic mark that underlines its Alt letter taken out
@@ -85,6 +90,7 @@ class StudioTest : public ::testing::Test {
     environment.settingsPath = SettingsStore::DefaultIniPath();
     environment.scratchDirectory = QString::fromStdString(dir_ / "scratch");
     if (read_only_) environment.canWrite = [](const std::string&) { return false; };
+    environment.openGLAvailable = open_gl_available_;
     return environment;
   }
 
@@ -111,6 +117,7 @@ class StudioTest : public ::testing::Test {
   kestrel::testing::TempDir dir_;
   ScriptedDialogs dialogs_;
   bool read_only_ = false;
+  std::optional<bool> open_gl_available_;  // empty: whether a context can be made
   std::unique_ptr<RecordingWindow> window_;
 
  private:

@@ -1,0 +1,85 @@
+#include "studio/mesh/mesh_display_lists.h"
+
+#include <array>
+#include <cstdio>
+#include <variant>
+
+namespace kestrel {
+namespace {
+
+MeshCorner CornerOf(const TMTS_Vertex& v) {
+  return {v.U, 1.0f - v.V, v.NX, v.NY, -v.NZ, v.X, v.Y, -v.Z};
+}
+
+size_t MaterialCount(const AnyMesh& mesh) {
+  return std::visit([](const auto& m) { return m.MatObjects.size(); }, mesh);
+}
+
+const TMTS_Cube& CubeOf(const AnyMesh& mesh) {
+  return std::visit([](const auto& m) -> const TMTS_Cube& { return m.Cube; }, mesh);
+}
+
+}  // namespace
+
+std::optional<std::string> MaterialTextureName(const TMTS410& mesh, size_t i) {
+  if (i >= mesh.MatObjects.size() || mesh.MatObjects[i].Bitmaps.empty()) return std::nullopt;
+  const TMTS410_Bitmap& first = mesh.MatObjects[i].Bitmaps.front();
+  if (first.Frames.empty()) return first.Name;
+  char frame[16];
+  std::snprintf(frame, sizeof frame, "%02d", static_cast<int>(first.Frames.front()));
+  return first.Name + frame + ".BMP";
+}
+
+std::optional<std::string> MaterialTextureName(const TMTS& mesh, size_t i) {
+  if (i >= mesh.MatObjects.size() || mesh.MatObjects[i].Bitmaps.empty()) return std::nullopt;
+  return mesh.MatObjects[i].Bitmaps.front();
+}
+
+std::vector<std::optional<std::string>> MaterialTextureNames(const AnyMesh& mesh) {
+  std::vector<std::optional<std::string>> names;
+  std::visit(
+      [&](const auto& m) {
+        for (size_t i = 0; i < m.MatObjects.size(); ++i) names.push_back(MaterialTextureName(m, i));
+      },
+      mesh);
+  return names;
+}
+
+void ReleaseMeshLists(std::vector<uint32_t>& lists, std::vector<uint32_t>& textures, DisplayListTarget& target) {
+  for (const uint32_t list : lists) target.DeleteList(list);
+  for (const uint32_t texture : textures)
+    if (texture != 0) target.DeleteTexture(texture);
+  lists.clear();
+  textures.clear();
+}
+
+std::vector<uint32_t> BuildMeshLists(const AnyMesh& mesh, const std::vector<uint32_t>& textures, bool bindTextures,
+                                     DisplayListTarget& target) {
+  const TMTS_Cube& cube = CubeOf(mesh);
+  const bool olderLayout = std::holds_alternative<TMTS>(mesh);
+  const size_t materials = MaterialCount(mesh);
+  std::vector<uint32_t> lists;
+  lists.reserve(materials);
+  for (size_t i = 0; i < materials; ++i) {
+    lists.push_back(target.BeginList());
+    if (bindTextures) target.BindTexture(i < textures.size() ? textures[i] : 0);
+    target.BeginTriangles();
+    if (i < cube.ObjectHeaders.size()) {
+      const std::vector<TMTS_Vertex>& vertices = cube.ObjectHeaders[i].Vertices;
+      for (size_t j = 0; j < cube.Polygons.size(); ++j) {
+        const TMTS_Polygon& p = cube.Polygons[j];
+        if (p.M < 0 || static_cast<size_t>(p.M) != i) continue;
+        if (p.V0 >= vertices.size() || p.V1 >= vertices.size() || p.V2 >= vertices.size()) continue;
+        const bool reversed = olderLayout && j % 2 == 1;
+        const std::array<uint16_t, 3> corners = reversed ? std::array<uint16_t, 3>{p.V2, p.V1, p.V0}
+                                                         : std::array<uint16_t, 3>{p.V0, p.V1, p.V2};
+        for (const uint16_t corner : corners) target.Corner(CornerOf(vertices[corner]));
+      }
+    }
+    target.EndTriangles();
+    target.EndList();
+  }
+  return lists;
+}
+
+}  // namespace kestrel
