@@ -141,6 +141,20 @@ uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
 
+// A relative URI's file name: %XX sequences decoded.
+std::string UriPath(const std::string& uri) {
+  std::string out;
+  for (size_t i = 0; i < uri.size(); ++i) {
+    if (uri[i] == '%' && i + 2 < uri.size()) {
+      out += static_cast<char>(std::stoi(uri.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += uri[i];
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 bool Json::Has(const std::string& key) const {
@@ -185,7 +199,7 @@ GltfRead ReadGltfFile(const std::string& path) {
   GltfRead read;
   read.Doc = ParseJson(std::string(bytes.begin(), bytes.end()));
   read.Directory = DirectoryOf(path);
-  if (read.Doc.Has("buffers")) read.Buffer = ReadWholeFile(JoinPath(read.Directory, read.Doc["buffers"][0]["uri"].String()));
+  if (read.Doc.Has("buffers")) read.Buffer = ReadWholeFile(JoinPath(read.Directory, UriPath(read.Doc["buffers"][0]["uri"].String())));
   return read;
 }
 
@@ -224,7 +238,7 @@ std::vector<uint32_t> GltfRead::Indices(size_t accessor) const {
 
 std::vector<uint8_t> GltfRead::ImageBytes(size_t image) const {
   const Json& i = Doc["images"][image];
-  if (i.Has("uri")) return ReadWholeFile(JoinPath(Directory, i["uri"].String()));
+  if (i.Has("uri")) return ReadWholeFile(JoinPath(Directory, UriPath(i["uri"].String())));
   const Json& view = Doc["bufferViews"][i["bufferView"].Index()];
   const size_t offset = view["byteOffset"].Index(), length = view["byteLength"].Index();
   return {Buffer.begin() + static_cast<ptrdiff_t>(offset), Buffer.begin() + static_cast<ptrdiff_t>(offset + length)};
