@@ -1,6 +1,7 @@
 #include "studio/mesh/gltf_geometry.h"
 
 #include <cmath>
+#include <limits>
 
 #include "studio/mesh/mesh_textures.h"
 
@@ -9,10 +10,11 @@ namespace {
 
 using Vec3 = std::array<double, 3>;
 
-// The float a glTF reader gets for `value`; what is not finite as a float is 0.
+// The float a glTF reader gets for `value`; what is not finite as a float is 0. Values past the
+// float range are caught before the conversion, which would be undefined for them.
 float Finite(double value) {
-  const float f = static_cast<float>(value);
-  return std::isfinite(f) ? f : 0.0f;
+  if (!std::isfinite(value) || std::fabs(value) > std::numeric_limits<float>::max()) return 0.0f;
+  return static_cast<float>(value);
 }
 
 Vec3 Minus(const std::array<float, 3>& a, const std::array<float, 3>& b) {
