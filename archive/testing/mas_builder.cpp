@@ -14,6 +14,20 @@
 
 namespace kestrel::testing {
 
+TestEntry OldImage(const std::string& name, int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
+                   bool stored) {
+  ByteWriter w;
+  w.I32(width);
+  w.I32(height);
+  for (int i = 0; i < 8; ++i) w.U8(0xAB);
+  const std::vector<uint8_t> body = stored ? pixels : Deflate(pixels);
+  w.Raw(body.data(), body.size());
+  TestEntry e(name, pixels, 2, stored);
+  e.RawBytes = w.Bytes();
+  if (!stored) e.UncompressedSize = static_cast<int32_t>(pixels.size() + 16);
+  return e;
+}
+
 std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data) {
   uLongf size = compressBound(data.size());
   std::vector<uint8_t> out(size);

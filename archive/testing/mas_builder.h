@@ -38,6 +38,11 @@ struct TestArchive {
   void WriteTo(const std::string& path) const;
 };
 
+// An F1-2001 image entry (type 2): width, height and 8 unused bytes, never compressed, then the
+// pixel rows, stored or as one zlib stream.
+TestEntry OldImage(const std::string& name, int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
+                   bool stored);
+
 // A zlib stream at level 9 (what the packers write).
 std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data);
 // Deterministic pseudo-random bytes, `size` long, from `seed`.

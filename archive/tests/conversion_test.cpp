@@ -21,26 +21,11 @@ using testing::BytesOf;
 using testing::Deflate;
 using testing::NamesIn;
 using testing::NoiseBytes;
+using testing::OldImage;
 using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::TestArchive;
 using testing::TestEntry;
-
-// An old image entry: width, height and 8 unused bytes, never compressed, then the pixel rows,
-// stored or as one zlib stream.
-TestEntry OldImage(const std::string& name, int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
-                   bool stored) {
-  ByteWriter w;
-  w.I32(width);
-  w.I32(height);
-  for (int i = 0; i < 8; ++i) w.U8(0xAB);
-  const std::vector<uint8_t> body = stored ? pixels : Deflate(pixels);
-  w.Raw(body.data(), body.size());
-  TestEntry e(name, pixels, 2, stored);
-  e.RawBytes = w.Bytes();
-  if (!stored) e.UncompressedSize = static_cast<int32_t>(pixels.size() + 16);
-  return e;
-}
 
 // The bitmap a viewer expects, written out field by field: rows bottom first.
 std::vector<uint8_t> ExpectedBitmap(int32_t width, int32_t height, const std::vector<uint8_t>& pixels) {

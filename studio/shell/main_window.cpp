@@ -18,6 +18,7 @@
 #include "scratch_directory.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
+#include "studio/soundbank/sdt_editor.h"
 
 namespace kestrel::studio {
 
@@ -80,10 +81,14 @@ TFKestrel::TFKestrel(StudioDialogs& dialogs, StudioEnvironment environment, QWid
   CreateMenus();
   CreateToolBar();
   settings_ = settings_store_.Read();
+  CreateDialogs();
   ApplyDeveloperMode();
   RebuildRecentFilesMenu();
   UpdateTitle();
   ResetCommands();
+  // The sound bank editor is made once, hidden, and shown by Tools > SDT Editor.
+  new TFKestrelSDT(dialogs_, settings_, audio::SystemAudioLibrary(),
+                   [this](const QString& name, const std::function<void()>& handler) { RunCommand(name, handler); }, this);
 
   if (!environment_.startupArchive.isEmpty()) {
     const QString path = environment_.startupArchive;

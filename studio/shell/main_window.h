@@ -31,6 +31,9 @@ namespace kestrel::studio {
 
 class ArchiveTreeModel;
 class StudioDialogs;
+class TFKestrelAbout;
+class TFKestrelConvert;
+class TFKestrelOptions;
 class TGLWindow;
 class TImageView;
 
@@ -97,6 +100,7 @@ class TFKestrel : public QMainWindow {
   void CreateToolBar();
   void CreateLayout();
   void ApplyDeveloperMode();
+  void CreateDialogs();
   void RebuildRecentFilesMenu();
   void ProgramEnd();
   QAction* NewAction(const char* objectName, const QString& caption, const QString& hint, bool enabled);
@@ -181,6 +185,11 @@ class TFKestrel : public QMainWindow {
   TGLWindow* glWindow = nullptr;
   TImageView* MASImgView = nullptr;
   QStatusBar* StatusBar = nullptr;
+
+  // The dialogs the menus show modally; made with the window, hidden until then.
+  TFKestrelAbout* FKestrelAbout = nullptr;
+  TFKestrelOptions* FKestrelOptions = nullptr;
+  TFKestrelConvert* FKestrelConvert = nullptr;
 
  private:
   ArchiveTreeModel* tree_model_ = nullptr;

@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "main_window.h"
+#include "studio/soundbank/sdt_editor.h"
 #include "toolbar_images.h"
 
 namespace kestrel::studio {
@@ -55,7 +56,8 @@ QAction* TFKestrel::NewAction(const char* objectName, const QString& caption, co
   auto* action = new QAction(caption, this);
   action->setObjectName(QString::fromLatin1(objectName));
   action->setStatusTip(hint);
-  action->setToolTip(hint.isEmpty() ? caption : hint);
+  // Without a hint Qt's tool tip is the caption with its mnemonic mark taken out.
+  if (!hint.isEmpty()) action->setToolTip(hint);
   action->setEnabled(enabled);
   action->setIconVisibleInMenu(false);
   return action;
@@ -67,40 +69,40 @@ void TFKestrel::Bind(QAction* action, void (TFKestrel::*handler)()) {
 }
 
 void TFKestrel::CreateActions() {
-  Open1 = NewAction("Open1", tr("Open"), tr("Open MAS file"), true);
-  ExportglTFFile1 = NewAction("ExportglTFFile1", tr("Export glTF File"), tr("Export the selected mesh as glTF"), false);
+  Open1 = NewAction("Open1", tr("&Open"), tr("Open MAS file"), true);
+  ExportglTFFile1 = NewAction("ExportglTFFile1", tr("Export &glTF File"), tr("Export the selected mesh as glTF"), false);
   N1 = Separator(this, "N1");
-  Exit1 = NewAction("Exit1", tr("Exit"), tr("Exit Kestrel"), true);
+  Exit1 = NewAction("Exit1", tr("E&xit"), tr("Exit Kestrel"), true);
 
   // Shared by menu item and tool button; the hint is the button's alone.
-  Exportimagetofile1 = NewAction("Exportimagetofile1", tr("Export image to file"), {}, false);
-  Importimagefromfile1 = NewAction("Importimagefromfile1", tr("Import image from file"), {}, false);
+  Exportimagetofile1 = NewAction("Exportimagetofile1", tr("&Export image to file"), {}, false);
+  Importimagefromfile1 = NewAction("Importimagefromfile1", tr("&Import image from file"), {}, false);
   N7 = Separator(this, "N7");
-  Exportnonimagefile1 = NewAction("Exportnonimagefile1", tr("Export non-image file"), {}, false);
-  Importnonimagefile1 = NewAction("Importnonimagefile1", tr("Import non-image file"), {}, false);
+  Exportnonimagefile1 = NewAction("Exportnonimagefile1", tr("Export &non-image file"), {}, false);
+  Importnonimagefile1 = NewAction("Importnonimagefile1", tr("Imp&ort non-image file"), {}, false);
   N8 = Separator(this, "N8");
-  AddafiletothisMASfile1 = NewAction("AddafiletothisMASfile1", tr("Add a file to this MAS file"), {}, false);
+  AddafiletothisMASfile1 = NewAction("AddafiletothisMASfile1", tr("&Add a file to this MAS file"), {}, false);
   RemoveselecteditemfromthisMASfile1 =
-      NewAction("RemoveselecteditemfromthisMASfile1", tr("Remove selected item from this MAS file"), {}, false);
+      NewAction("RemoveselecteditemfromthisMASfile1", tr("&Remove selected item from this MAS file"), {}, false);
 
-  ConvertMAS = NewAction("ConvertMAS", tr("Convert F1-2001 MAS to F1-2002 MAS"),
+  ConvertMAS = NewAction("ConvertMAS", tr("&Convert F1-2001 MAS to F1-2002 MAS"),
                          tr("Convert a F1-2001 .MAS file to a F1-2002 .MAS file"), true);
   N2 = Separator(this, "N2");
-  SDTEditor1 = NewAction("SDTEditor1", tr("SDT Editor"), tr("SDT Sound Editor"), true);
+  SDTEditor1 = NewAction("SDTEditor1", tr("&SDT Editor"), tr("SDT Sound Editor"), true);
   N6 = Separator(this, "N6");
-  ExportSingleVRMLFile1 = NewAction("ExportSingleVRMLFile1", tr("Export Single VRML File"), {}, false);
+  ExportSingleVRMLFile1 = NewAction("ExportSingleVRMLFile1", tr("Export &Single VRML File"), {}, false);
   RollallMTSObjectsinoneVRMLFile1 =
-      NewAction("RollallMTSObjectsinoneVRMLFile1", tr("Roll all MTS objects in one VRML File"), {}, false);
-  Blend1 = NewAction("Blend1", tr("Blend"), {}, true);
+      NewAction("RollallMTSObjectsinoneVRMLFile1", tr("&Roll all MTS objects in one VRML File"), {}, false);
+  Blend1 = NewAction("Blend1", tr("&Blend"), {}, true);
   Blend1->setCheckable(true);
-  Wireframe1 = NewAction("Wireframe1", tr("Wireframe"), {}, true);
+  Wireframe1 = NewAction("Wireframe1", tr("&Wireframe"), {}, true);
   Wireframe1->setCheckable(true);
-  Textures1 = NewAction("Textures1", tr("Textures"), {}, true);
+  Textures1 = NewAction("Textures1", tr("&Textures"), {}, true);
   Textures1->setCheckable(true);
   Textures1->setChecked(true);
   N3 = Separator(this, "N3");
-  Options2 = NewAction("Options2", tr("Options"), tr("Change Kestrel options"), true);
-  About1 = NewAction("About1", tr("About"), tr("About Kestrel"), true);
+  Options2 = NewAction("Options2", tr("&Options"), tr("Change Kestrel options"), true);
+  About1 = NewAction("About1", tr("&About"), tr("About Kestrel"), true);
   RecentSeparator = Separator(this, "RecentSeparator");
 
   TBZoomIn = NewAction("TBZoomIn", tr("Zoom in"), tr("Zoom in"), false);
@@ -138,29 +140,29 @@ void TFKestrel::CreateMenus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("MainMenu1"));
 
-  File1 = bar->addMenu(tr("File"));
+  File1 = bar->addMenu(tr("&File"));
   File1->setObjectName(QStringLiteral("File1"));
   File1->addActions({Open1, ExportglTFFile1, RecentSeparator, N1, Exit1});
 
-  Edit1 = bar->addMenu(tr("Edit"));
+  Edit1 = bar->addMenu(tr("&Edit"));
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->addActions({Exportimagetofile1, Importimagefromfile1, N7, Exportnonimagefile1, Importnonimagefile1, N8,
                      AddafiletothisMASfile1, RemoveselecteditemfromthisMASfile1});
 
-  Tools1 = bar->addMenu(tr("Tools"));
+  Tools1 = bar->addMenu(tr("&Tools"));
   Tools1->setObjectName(QStringLiteral("Tools1"));
   Tools1->addActions({ConvertMAS, N2, SDTEditor1, N6});
-  VRML1 = Tools1->addMenu(tr("VRML"));
+  VRML1 = Tools1->addMenu(tr("&VRML"));
   VRML1->setObjectName(QStringLiteral("VRML1"));
   VRML1->menuAction()->setObjectName(QStringLiteral("VRML1"));
   VRML1->addActions({ExportSingleVRMLFile1, RollallMTSObjectsinoneVRMLFile1});
-  Display1 = Tools1->addMenu(tr("Display"));
+  Display1 = Tools1->addMenu(tr("&Display"));
   Display1->setObjectName(QStringLiteral("Display1"));
   Display1->menuAction()->setObjectName(QStringLiteral("Display1"));
   Display1->addActions({Blend1, Wireframe1, Textures1});
   Tools1->addActions({N3, Options2});
 
-  Help1 = bar->addMenu(tr("Help"));
+  Help1 = bar->addMenu(tr("&Help"));
   Help1->setObjectName(QStringLiteral("Help1"));
   Help1->addAction(About1);
 }
@@ -258,15 +260,12 @@ void TFKestrel::RemoveselecteditemfromthisMASfile1Click() {}
 void TFKestrel::TBZoomInClick() {}
 void TFKestrel::TBZoomOutClick() {}
 void TFKestrel::TBZoomResetClick() {}
-void TFKestrel::ConvertMASClick() {}
-void TFKestrel::SDTEditor1Click() {}
+void TFKestrel::SDTEditor1Click() { findChild<TFKestrelSDT*>(QStringLiteral("FKestrelSDT"))->exec(); }
 void TFKestrel::ExportSingleVRMLFile1Click() {}
 void TFKestrel::RollallMTSObjectsinoneVRMLFile1Click() {}
 void TFKestrel::Blend1Click() {}
 void TFKestrel::Wireframe1Click() {}
 void TFKestrel::Textures1Click() {}
-void TFKestrel::Options2Click() {}
-void TFKestrel::About1Click() {}
 void TFKestrel::ToolButton6Click() {}
 
 }  // namespace kestrel::studio

@@ -1,5 +1,6 @@
 #include "qt_studio_dialogs.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -31,8 +32,13 @@ QString DisplayText(const QString& text) {
   return shown;
 }
 
+QWidget* QtStudioDialogs::Parent() const {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return parent_;
+}
+
 std::optional<QString> QtStudioDialogs::RunFileDialog(const FileDialogRequest& request, bool save) {
-  QFileDialog dialog(parent_, request.title, request.startDirectory);
+  QFileDialog dialog(Parent(), request.title, request.startDirectory);
   dialog.setObjectName(request.objectName);
   dialog.setNameFilter(QtFilterFromStudioFilter(request.filter));
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -57,7 +63,7 @@ std::optional<QString> QtStudioDialogs::SaveFile(const FileDialogRequest& reques
 }
 
 bool QtStudioDialogs::AskYesNo(const QString& caption, const QString& text) {
-  QMessageBox box(QMessageBox::Question, caption, DisplayText(text), QMessageBox::Yes | QMessageBox::No, parent_);
+  QMessageBox box(QMessageBox::Question, caption, DisplayText(text), QMessageBox::Yes | QMessageBox::No, Parent());
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }
@@ -70,12 +76,12 @@ void QtStudioDialogs::ShowMessage(MessageIcon icon, const QString& caption, cons
     case MessageIcon::Warning: qtIcon = QMessageBox::Warning; break;
     case MessageIcon::Error: qtIcon = QMessageBox::Critical; break;
   }
-  QMessageBox box(qtIcon, caption, DisplayText(text), QMessageBox::Ok, parent_);
+  QMessageBox box(qtIcon, caption, DisplayText(text), QMessageBox::Ok, Parent());
   box.exec();
 }
 
 void QtStudioDialogs::ShowApplicationError(const QString& caption, const QString& message, const QString& details) {
-  ApplicationErrorDialog dialog(caption, DisplayText(message), details, parent_);
+  ApplicationErrorDialog dialog(caption, DisplayText(message), details, Parent());
   dialog.exec();
 }
 

@@ -21,6 +21,8 @@ class QtStudioDialogs : public StudioDialogs {
 
  private:
   std::optional<QString> RunFileDialog(const FileDialogRequest& request, bool save);
+  // The modal dialog the user is working in, else the main window: a box stays over what asked.
+  QWidget* Parent() const;
   QPointer<QWidget> parent_;
 };
 

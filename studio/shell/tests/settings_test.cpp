@@ -83,7 +83,7 @@ class RecentFilesTest : public StudioTest {
   QStringList MenuTexts() {
     QStringList texts;
     for (QAction* a : W().File1->actions())
-      if (a->isVisible()) texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+      if (a->isVisible()) texts << (a->isSeparator() ? QStringLiteral("-") : Caption(a));
     return texts;
   }
   QStringList Stored() {

@@ -1,5 +1,7 @@
 // The main window as it starts: commands, captions, hints, developer items, tool bar and title.
 #include <QMenu>
+#include <QMenuBar>
+#include <QSet>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -68,7 +70,7 @@ const ButtonAtStart kButtons[] = {
 QStringList VisibleTexts(const QList<QAction*>& actions) {
   QStringList texts;
   for (QAction* action : actions)
-    if (action->isVisible()) texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    if (action->isVisible()) texts << (action->isSeparator() ? QStringLiteral("-") : Caption(action));
   return texts;
 }
 
@@ -85,7 +87,7 @@ TEST_F(StartupTest, MenusAndToolBarStartWithTheirCaptionsHintsAndStates) {
     SCOPED_TRACE(c.name);
     auto* action = w.findChild<QAction*>(QString::fromLatin1(c.name));
     ASSERT_NE(action, nullptr);
-    EXPECT_EQ(action->text(), c.caption);
+    EXPECT_EQ(Caption(action), c.caption);
     EXPECT_EQ(action->statusTip(), c.hint);
     EXPECT_EQ(action->isEnabled(), c.enabled);
   }
@@ -119,6 +121,34 @@ TEST_F(StartupTest, MenusAndToolBarStartWithTheirCaptionsHintsAndStates) {
     EXPECT_EQ(button->isEnabled(), b.enabled);
     EXPECT_FALSE(button->icon().isNull());
   }
+}
+
+// The Alt letter of a caption ("E&xit" gives 'X'), or 0 when it has none.
+QChar MnemonicOf(const QString& text) {
+  for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != QLatin1Char('&')) continue;
+    if (text[i + 1] != QLatin1Char('&')) return text[i + 1].toUpper();
+    ++i;
+  }
+  return QChar();
+}
+
+TEST_F(StartupTest, EveryMenuAndItemHasItsOwnAltLetter) {
+  WriteIni("IsDeveloper=1\n");
+  TFKestrel& w = Start();
+  std::vector<QList<QAction*>> menus = {w.menuBar()->actions()};
+  for (QMenu* menu : {w.File1, w.Edit1, w.Tools1, w.Help1, w.VRML1, w.Display1}) menus.push_back(menu->actions());
+  for (const QList<QAction*>& items : menus) {
+    QSet<QChar> letters;
+    for (QAction* item : items) {
+      if (item->isSeparator() || !item->isVisible()) continue;
+      const QChar letter = MnemonicOf(item->text());
+      EXPECT_FALSE(letter.isNull()) << item->text().toStdString();
+      EXPECT_FALSE(letters.contains(letter)) << item->text().toStdString();
+      letters.insert(letter);
+    }
+  }
+  EXPECT_EQ(VisibleTexts(w.menuBar()->actions()), QStringList({"File", "Edit", "Tools", "Help"}));
 }
 
 TEST_F(StartupTest, EachEditCommandIsOneCommandOnMenuAndToolBar) {

@@ -39,15 +39,30 @@ class RecordingWindow : public TFKestrel {
   void ShowMTS(int index) override { previews.emplace_back('M', index); }
 };
 
+// A caption as the user reads it: the mnemonic mark that underlines its Alt letter taken out
+// ("&&" stands for one ampersand).
+inline QString WithoutMnemonic(const QString& text) {
+  QString caption;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == QLatin1Char('&') && i + 1 < text.size()) ++i;
+    caption += text[i];
+  }
+  return caption;
+}
+inline QString Caption(const QAction* action) { return WithoutMnemonic(action->text()); }
+
 class StudioTest : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_config_ = qgetenv("XDG_CONFIG_HOME");
+    saved_data_ = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir_ / "config"));
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir_ / "data"));
   }
   void TearDown() override {
     window_.reset();
     qputenv("XDG_CONFIG_HOME", saved_config_);
+    qputenv("XDG_DATA_HOME", saved_data_);
   }
 
   std::string Path(const std::string& name) const { return dir_ / name; }
@@ -100,6 +115,7 @@ class StudioTest : public ::testing::Test {
 
  private:
   QByteArray saved_config_;
+  QByteArray saved_data_;
 };
 
 }  // namespace kestrel::studio::testing
