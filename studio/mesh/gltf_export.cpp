@@ -64,8 +64,8 @@ GltfContent GltfContentOf(const std::string& name, const AnyMesh& mesh, const Te
   content.Geometry = std::visit([](const auto& m) { return BuildGltfGeometry(m); }, mesh);
   const size_t skipped = content.Geometry.SkippedTriangles;
   if (skipped)
-    Say(warn, std::to_string(skipped) + (skipped == 1 ? " triangle" : " triangles") +
-                  " left out: each names a material object without vertices or a corner past them");
+    Say(warn, std::to_string(skipped) + (skipped == 1 ? " triangle left out: it names" : " triangles left out: they name") +
+                  " no material object with vertices, or a corner past its vertices");
   std::vector<std::string> tried;
   for (const GltfPrimitive& p : content.Geometry.Primitives) {
     if (p.TextureName.empty() || std::find(tried.begin(), tried.end(), p.TextureName) != tried.end()) continue;

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "studio/mesh/mesh_textures.h"
+#include "studio/mesh/mesh_traversal.h"
 
 namespace kestrel {
 namespace {
@@ -50,13 +51,12 @@ void RepairNormals(GltfPrimitive& p, const std::vector<bool>& broken) {
 }
 
 GltfPrimitive BuildPrimitive(size_t i, const std::string& materialName, std::string textureName,
-                             const TMTS_Cube& cube, bool oddTrianglesReversed, size_t& skipped) {
+                             const TMTS_Cube& cube, bool oddTrianglesReversed) {
   GltfPrimitive p;
   p.MaterialObject = i;
   p.MaterialName = materialName;
   p.TextureName = std::move(textureName);
-  if (i >= cube.ObjectHeaders.size()) return p;
-  const std::vector<TMTS_Vertex>& vertices = cube.ObjectHeaders[i].Vertices;
+  const std::vector<TMTS_Vertex>& vertices = MaterialVertices(cube, i);
   const double wx = cube.WorldPos[0], wy = cube.WorldPos[1], wz = cube.WorldPos[2];
 
   std::vector<bool> broken(vertices.size(), false);
@@ -69,14 +69,8 @@ GltfPrimitive BuildPrimitive(size_t i, const std::string& materialName, std::str
     p.TexCoords.push_back({Finite(v.U), Finite(v.V)});
   }
 
-  const size_t count = vertices.size();
-  for (size_t j = 0; j < cube.Polygons.size(); ++j) {
+  for (size_t j : MaterialTriangles(cube, i)) {
     const TMTS_Polygon& t = cube.Polygons[j];
-    if (t.M < 0 || static_cast<size_t>(t.M) != i) continue;
-    if (t.V0 >= count || t.V1 >= count || t.V2 >= count) {
-      ++skipped;
-      continue;
-    }
     if (oddTrianglesReversed && j % 2 == 1)
       p.Indices.insert(p.Indices.end(), {t.V2, t.V1, t.V0});
     else
@@ -90,16 +84,14 @@ template <typename Mesh>
 GltfGeometry Build(const Mesh& mesh, bool oddTrianglesReversed) {
   GltfGeometry g;
   const TMTS_Cube& cube = mesh.Cube;
+  size_t drawn = 0;
   for (size_t i = 0; i < mesh.MatObjects.size(); ++i) {
     GltfPrimitive p = BuildPrimitive(i, mesh.MatObjects[i].Name, MaterialTextureName(mesh.MatObjects[i]), cube,
-                                     oddTrianglesReversed, g.SkippedTriangles);
+                                     oddTrianglesReversed);
+    drawn += p.Indices.size() / 3;
     if (!p.Indices.empty()) g.Primitives.push_back(std::move(p));
   }
-  // Triangles of objects that no material object draws.
-  for (const TMTS_Polygon& t : cube.Polygons)
-    if (t.M < 0 || static_cast<size_t>(t.M) >= mesh.MatObjects.size() ||
-        static_cast<size_t>(t.M) >= cube.ObjectHeaders.size())
-      ++g.SkippedTriangles;
+  g.SkippedTriangles = cube.Polygons.size() - drawn;
   return g;
 }
 
