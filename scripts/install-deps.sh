@@ -30,3 +30,14 @@ if ((${#missing[@]})); then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# npm installs the glTF validator the tests use. Node.js builds that bundle npm conflict with
+# Debian's separate npm package, so that package is only asked for when no npm is on the path.
+if ! command -v npm >/dev/null; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing: npm. Run this script as root (or install it with apt-get) and try again." >&2
+    exit 1
+  fi
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends npm >/dev/null
+fi

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "archive/file_error.h"
+#include "studio/mesh/mesh_traversal.h"
 #include "studio/mesh/number_format.h"
 #include "studio/mesh/text_file.h"
 
@@ -67,10 +68,9 @@ void ListEntry(VRMLText& out, const std::string& text, size_t index, size_t coun
 }
 
 void WriteMaterial(VRMLText& out, size_t i, const MaterialView& material, const TMTS_Cube& cube) {
-  static const std::vector<TMTS_Vertex> kNoVertices;
   const std::string def = DefName(*material.Name);
   // Object header i carries material i's vertices; a material without one draws nothing.
-  const std::vector<TMTS_Vertex>& vertices = i < cube.ObjectHeaders.size() ? cube.ObjectHeaders[i].Vertices : kNoVertices;
+  const std::vector<TMTS_Vertex>& vertices = MaterialVertices(cube, i);
   const double wx = cube.WorldPos[0], wy = cube.WorldPos[1], wz = cube.WorldPos[2];
   const size_t count = vertices.size();
 
@@ -118,10 +118,8 @@ void WriteMaterial(VRMLText& out, size_t i, const MaterialView& material, const 
   out.Line(24, "}");
   out.Line(24, "coordIndex [");
   const std::vector<TMTS_Polygon>& polygons = cube.Polygons;
-  for (size_t j = 0; j < polygons.size(); ++j) {
+  for (size_t j : MaterialTriangles(cube, i)) {
     const TMTS_Polygon& p = polygons[j];
-    if (p.M < 0 || static_cast<size_t>(p.M) != i) continue;
-    if (p.V0 >= count || p.V1 >= count || p.V2 >= count) continue;
     std::string line = std::to_string(p.V0) + " " + std::to_string(p.V1) + " " + std::to_string(p.V2) + " -1";
     // Only the table's very last triangle goes without ",", whichever material it belongs to.
     if (j + 1 < polygons.size()) line += ",";

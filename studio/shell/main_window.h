@@ -131,6 +131,7 @@ class TFKestrel : public QMainWindow {
   void SDTEditor1Click();
   void ExportSingleVRMLFile1Click();
   void RollallMTSObjectsinoneVRMLFile1Click();
+  void ExportglTFFile1Click();
   void Blend1Click();
   void Wireframe1Click();
   void Textures1Click();
@@ -156,6 +157,7 @@ class TFKestrel : public QMainWindow {
   QMenu* VRML1 = nullptr;
   QMenu* Display1 = nullptr;
   QAction* Open1 = nullptr;
+  QAction* ExportglTFFile1 = nullptr;
   QAction* N1 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* Exportimagetofile1 = nullptr;

@@ -70,6 +70,7 @@ void TFKestrel::Bind(QAction* action, void (TFKestrel::*handler)()) {
 
 void TFKestrel::CreateActions() {
   Open1 = NewAction("Open1", tr("&Open"), tr("Open MAS file"), true);
+  ExportglTFFile1 = NewAction("ExportglTFFile1", tr("Export &glTF File"), tr("Export the selected mesh as glTF"), false);
   N1 = Separator(this, "N1");
   Exit1 = NewAction("Exit1", tr("E&xit"), tr("Exit Kestrel"), true);
 
@@ -113,6 +114,7 @@ void TFKestrel::CreateActions() {
 
   Bind(Open1, &TFKestrel::Open1Click);
   Bind(Exit1, &TFKestrel::Exit1Click);
+  Bind(ExportglTFFile1, &TFKestrel::ExportglTFFile1Click);
   Bind(Exportimagetofile1, &TFKestrel::Exportimagetofile1Click);
   Bind(Importimagefromfile1, &TFKestrel::Importimagefromfile1Click);
   Bind(Exportnonimagefile1, &TFKestrel::Exportnonimagefile1Click);
@@ -140,7 +142,7 @@ void TFKestrel::CreateMenus() {
 
   File1 = bar->addMenu(tr("&File"));
   File1->setObjectName(QStringLiteral("File1"));
-  File1->addActions({Open1, RecentSeparator, N1, Exit1});
+  File1->addActions({Open1, ExportglTFFile1, RecentSeparator, N1, Exit1});
 
   Edit1 = bar->addMenu(tr("&Edit"));
   Edit1->setObjectName(QStringLiteral("Edit1"));

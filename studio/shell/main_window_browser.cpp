@@ -62,6 +62,7 @@ void TFKestrel::ShowEntry(int index) {
       glWindow->SetMouseHandlersAttached(true);
     }
   }
+  ExportglTFFile1->setEnabled(type == kMasTypeMTS);
   if (state_.FileCount() >= 2) RemoveselecteditemfromthisMASfile1->setEnabled(true);
 }
 

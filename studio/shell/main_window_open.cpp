@@ -134,7 +134,7 @@ void TFKestrel::UpdateTitle() {
 
 void TFKestrel::ResetCommands() {
   for (QAction* command : {Exportimagetofile1, Importimagefromfile1, Exportnonimagefile1, Importnonimagefile1,
-                           RemoveselecteditemfromthisMASfile1})
+                           RemoveselecteditemfromthisMASfile1, ExportglTFFile1})
     command->setEnabled(false);
   AddafiletothisMASfile1->setEnabled(state_.IsOpen());
   for (QAction* zoom : {TBZoomIn, TBZoomOut, TBZoomReset}) zoom->setEnabled(false);

@@ -15,6 +15,8 @@ namespace kestrel::cli {
 int RunMeshDump(const Args&);
 int RunVrml(const Args&);
 int RunVrmlAll(const Args&);
+int RunGltf(const Args&);
+int RunGltfAll(const Args&);
 int RunSdtList(const Args&);
 int RunSdtExport(const Args&);
 int RunSdtImport(const Args&);
@@ -27,6 +29,9 @@ static const std::vector<Command> kCommands = {
     {"vrml", "MESH.MTS OUT.WRL | ARCHIVE.MAS ENTRY OUT.WRL", "export one mesh file or mesh entry as VRML 2.0",
      RunVrml},
     {"vrml-all", "ARCHIVE.MAS OUT.WRL", "export every mesh entry of an archive into one VRML file", RunVrmlAll},
+    {"gltf", "MESH.MTS OUT.glb | ARCHIVE.MAS ENTRY OUT.glb", "export one mesh with its textures as glTF (.glb or .gltf)",
+     RunGltf},
+    {"gltf-all", "ARCHIVE.MAS DIR", "export every mesh entry of an archive as DIR/ENTRY.glb", RunGltfAll},
     {"sdt-list", "BANK.SDT", "list a sound bank's samples: index, name and size", RunSdtList},
     {"sdt-export", "BANK.SDT INDEX OUT.MP2", "copy one sample's data out to a file, byte for byte", RunSdtExport},
     {"sdt-import", "BANK.SDT INDEX IN.MP2", "replace one sample's data by a file's bytes; rewrites the bank",

@@ -95,7 +95,7 @@ TEST_F(StartupTest, MenusAndToolBarStartWithTheirCaptionsHintsAndStates) {
   EXPECT_FALSE(w.Blend1->isChecked());
   EXPECT_FALSE(w.Wireframe1->isChecked());
 
-  EXPECT_EQ(VisibleTexts(w.File1->actions()), QStringList({"Open", "-", "Exit"}));
+  EXPECT_EQ(VisibleTexts(w.File1->actions()), QStringList({"Open", "Export glTF File", "-", "Exit"}));
   EXPECT_EQ(VisibleTexts(w.Edit1->actions()),
             QStringList({"Export image to file", "Import image from file", "-", "Export non-image file",
                          "Import non-image file", "-", "Add a file to this MAS file",

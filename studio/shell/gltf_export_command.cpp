@@ -1,0 +1,91 @@
+// File > "Export glTF File": the selected mesh entry, with its textures, as a glTF file.
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <stdexcept>
+
+#include "archive/file_error.h"
+#include "archive/file_io.h"
+#include "entry_access.h"
+#include "main_window.h"
+#include "studio/mesh/gltf_export.h"
+#include "studio_application.h"
+#include "studio_dialogs.h"
+
+namespace kestrel::studio {
+
+namespace {
+
+class WaitCursor {
+ public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+QString FromNative(const std::string& text) { return QFile::decodeName(text.c_str()); }
+
+}  // namespace
+
+void TFKestrel::ExportglTFFile1Click() {
+  const int index = state_.SelectedEntry - 1;
+  if (index < 0 || index >= state_.FileCount() || state_.Table[static_cast<size_t>(index)].FileType != kMasTypeMTS)
+    return;
+  const std::string entryName = state_.Table[static_cast<size_t>(index)].Name();
+  const QString caption = QString::fromLatin1(kStudioName);
+  const MeshReport showError = [&](const std::string& message) {
+    dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLocal8Bit(message));
+  };
+
+  AnyMesh mesh;
+  {
+    WaitCursor wait;
+    const std::optional<std::vector<uint8_t>> bytes = ReadEntryData(index);
+    if (!bytes || !DecodeAnyMesh(bytes->data(), bytes->size(), mesh, showError)) return;
+  }
+
+  FileDialogRequest request;
+  request.objectName = QStringLiteral("SDglTFFile");
+  request.title = tr("Save a glTF File");
+  request.filter = tr("glTF Binary Files (*.glb)|*.glb|glTF Files (*.gltf)|*.gltf");
+  request.startDirectory = settings_.BMPInitialDir;
+  request.proposedName = FromNative(ReplaceExtension(entryName, ".glb"));
+  request.defaultSuffix = QStringLiteral("glb");
+  const std::optional<QString> chosen = dialogs_.SaveFile(request);
+  if (!chosen) return;
+  std::string path = QFile::encodeName(*chosen).toStdString();
+  if (!GltfFormOfPath(path)) path += ".glb";
+  settings_.BMPInitialDir = QFileInfo(*chosen).absolutePath();
+
+  WaitCursor wait;
+  // Textures as the preview finds them: beside the archive first, then inside it.
+  const MeshEntryReader readEntry = [this](size_t i) {
+    EntryBytes entry = ReadEntryBytes(state_, static_cast<int>(i));
+    if (!entry.Ok()) throw std::runtime_error(entry.Message.empty() ? kFailedToReadFile : entry.Message);
+    return std::move(entry.Data);
+  };
+  QStringList warnings;
+  const GltfContent content =
+      GltfContentOf(VRMLObjectName(entryName), mesh, TexturesBesideOrInside(DirectoryOf(state_.ArchivePath), &state_.Table, readEntry),
+                    [&](const std::string& line) { warnings << QString::fromLocal8Bit(line); });
+  try {
+    const std::vector<GltfFile> files = LayOutGltf(content, path, *GltfFormOfPath(path));
+    for (const GltfFile& f : files)
+      if (IsSameFile(f.Path, state_.ArchivePath)) {
+        showError(f.Path + " is the open archive; choose another file");
+        return;
+      }
+    WriteGltfFiles(files);
+  } catch (const EInOutError& e) {
+    showError(FileErrorReport(e));
+    return;
+  } catch (const std::length_error& e) {
+    showError(path + ": " + e.what());
+    return;
+  }
+  if (!warnings.isEmpty()) dialogs_.ShowMessage(MessageIcon::Warning, caption, warnings.join(QStringLiteral("\r\n")));
+}
+
+}  // namespace kestrel::studio
