@@ -19,6 +19,8 @@ int RunSdtList(const Args&);
 int RunSdtExport(const Args&);
 int RunSdtImport(const Args&);
 int RunConvert(const Args&);
+int RunPng(const Args&);
+int RunPngAll(const Args&);
 
 static const std::vector<Command> kCommands = {
     {"mesh-dump", "MESH.MTS", "write the developer's text dump of a 4.10 mesh beside it (.txt)", RunMeshDump},
@@ -30,6 +32,8 @@ static const std::vector<Command> kCommands = {
     {"sdt-import", "BANK.SDT INDEX IN.MP2", "replace one sample's data by a file's bytes; rewrites the bank",
      RunSdtImport},
     {"convert", "OLD.MAS [NEW.MAS]", "convert an F1-2001 archive (NEW defaults to OLD_2002.MAS)", RunConvert},
+    {"png", "ARCHIVE.MAS ENTRY OUT.png | IMAGE OUT.png", "write one image entry or image file as PNG", RunPng},
+    {"png-all", "ARCHIVE.MAS DIR", "write every image entry into DIR as NAME.png", RunPngAll},
 };
 
 int Fail(const std::string& message) {
