@@ -190,7 +190,8 @@ struct NamedEdit {
 };
 std::vector<NamedEdit> AllEdits() {
   return {{"replace", [](const LoadedArchive& a) { ReplaceEntry(a, 0, EncodeEntryContent(NoiseBytes(300000, 9))); }},
-          {"append", [](const LoadedArchive& a) { AppendEntry(a, "N.BMP", 18, EncodeEntryContent(NoiseBytes(300000, 9))); }},
+          {"append",
+           [](const LoadedArchive& a) { AppendEntry(a, "N.BMP", 18, EncodeEntryContent(NoiseBytes(300000, 9))); }},
           {"remove", [](const LoadedArchive& a) { RemoveEntry(a, 0); }}};
 }
 
@@ -267,8 +268,9 @@ TEST_F(ArchiveEditing, EntriesNotBackToBackAreRefusedWithTheReason) {
     TestArchive damaged = ThreeEntries();
     c.damage(damaged);
     Write(damaged);
-    for (const Edit& edit : {Edit([&](const LoadedArchive& a) { ReplaceEntry(a, c.index, EncodeEntryContent(Text(9, 'n'))); }),
-                             Edit([&](const LoadedArchive& a) { RemoveEntry(a, c.index); })}) {
+    const Edit replace = [&](const LoadedArchive& a) { ReplaceEntry(a, c.index, EncodeEntryContent(Text(9, 'n'))); };
+    const Edit remove = [&](const LoadedArchive& a) { RemoveEntry(a, c.index); };
+    for (const Edit& edit : {replace, remove}) {
       try {
         edit(Load());
         ADD_FAILURE() << "an archive whose entries are not back to back was rewritten";

@@ -19,6 +19,11 @@ int RunSdtList(const Args&);
 int RunSdtExport(const Args&);
 int RunSdtImport(const Args&);
 int RunConvert(const Args&);
+int RunExtract(const Args&);
+int RunReplace(const Args&);
+int RunAdd(const Args&);
+int RunRemove(const Args&);
+int RunTest(const Args&);
 
 static const std::vector<Command> kCommands = {
     {"mesh-dump", "MESH.MTS", "write the developer's text dump of a 4.10 mesh beside it (.txt)", RunMeshDump},
@@ -30,6 +35,11 @@ static const std::vector<Command> kCommands = {
     {"sdt-import", "BANK.SDT INDEX IN.MP2", "replace one sample's data by a file's bytes; rewrites the bank",
      RunSdtImport},
     {"convert", "OLD.MAS [NEW.MAS]", "convert an F1-2001 archive (NEW defaults to OLD_2002.MAS)", RunConvert},
+    {"extract", "ARCHIVE ENTRY [OUT]", "write an entry's decoded bytes to OUT (default: its name, here)", RunExtract},
+    {"replace", "ARCHIVE ENTRY FILE", "make FILE the entry's content; its name, type and Unknown stay", RunReplace},
+    {"add", "ARCHIVE FILE...", "append each FILE as a new entry named after it, upper-cased", RunAdd},
+    {"remove", "ARCHIVE ENTRY...", "remove the entries; later entries move up", RunRemove},
+    {"test", "ARCHIVE", "check header, table, layout and every entry's stream", RunTest},
 };
 
 int Fail(const std::string& message) {
