@@ -6,6 +6,7 @@
 // entry access (main_window_browser.cpp), and the previews (image_preview.cpp, mesh_preview.cpp).
 #pragma once
 
+#include <QImage>
 #include <QList>
 #include <QMainWindow>
 #include <QString>
@@ -26,6 +27,10 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 class QTreeView;
+
+namespace kestrel {
+struct EncodedEntry;
+}
 
 namespace kestrel::studio {
 
@@ -76,6 +81,9 @@ class TFKestrel : public QMainWindow {
   std::optional<std::vector<uint8_t>> ReadEntryData(int index);
   bool ExtractEntryToFile(int index, const QString& path);
   int FindEntryByName(const QString& name) const;
+  // Decodes image entry `index` into `bitmap`; false after any message the failure needs. A
+  // picture the decoders refuse throws ImageDecodeError.
+  bool ReadImageEntry(int index, QImage& bitmap);
 
   // Runs a command; an error it does not handle goes to the application error dialog.
   void RunCommand(const QString& name, const std::function<void()>& command);
@@ -112,6 +120,8 @@ class TFKestrel : public QMainWindow {
   void TBZoomInClick();
   void TBZoomOutClick();
   void TBZoomResetClick();
+  void ApplyZoom();
+  bool ReplaceImageEntry(int index, const EncodedEntry& content);
   void ConvertMASClick();
   void SDTEditor1Click();
   void ExportSingleVRMLFile1Click();
