@@ -1,6 +1,10 @@
 // The image view, zoom and the two image commands, on a real window with scripted dialogs.
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QImage>
 #include <QTreeView>
+#include <cstdio>
 
 #include "archive/testing/mas_builder.h"
 #include "archive_tree_model.h"
@@ -238,6 +242,77 @@ TEST_F(ImagePreviewTest, ImportFailuresLeaveTheArchiveAsItWas) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
   EXPECT_EQ(kestrel::testing::ReadFileBytes(archive_), grown);
+}
+
+// Lowers the address-space limit to what the process uses now plus `headroom`, for as long as the
+// object lives, so that one large allocation fails as it would on a machine short of memory.
+class AddressSpaceLimit {
+ public:
+  explicit AddressSpaceLimit(rlim_t headroom) {
+    getrlimit(RLIMIT_AS, &saved_);
+    long pages = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+      std::fclose(statm);
+    }
+    rlimit lowered = saved_;
+    lowered.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + headroom;
+    setrlimit(RLIMIT_AS, &lowered);
+  }
+  ~AddressSpaceLimit() { setrlimit(RLIMIT_AS, &saved_); }
+  AddressSpaceLimit(const AddressSpaceLimit&) = delete;
+  AddressSpaceLimit& operator=(const AddressSpaceLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+};
+
+TEST_F(ImagePreviewTest, NoMemoryForThePictureOrTheFileGivesTheStudiosMessages) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_MEMORY__)
+  GTEST_SKIP() << "the sanitizer's allocator does not report a failed allocation as std::bad_alloc";
+#endif
+  // A run-length bitmap that claims 16384 x 16384 pixels (1 GiB decoded) in a few bytes.
+  std::vector<uint8_t> huge = BmpBytes(DrawPicture(1, 1, Colour), {.Bits = 8, .Compression = 1});
+  for (size_t at : {18u, 22u}) {
+    huge[at] = 0x00;
+    huge[at + 1] = 0x40;
+  }
+  TestArchive archive = Images();
+  archive.Entries.emplace_back("HUGE.BMP", huge, 18);
+  Open(archive);
+  Select(0);
+  const QImage before = Shown();
+  {
+    AddressSpaceLimit limit(256u << 20);
+    Select(6);
+  }
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
+  EXPECT_EQ(dialogs_.messages[0].text.toStdString(),
+            "Failed to allocate the needed memory for this operation. \r\nAttempt at showing the preview has been cancelled");
+  EXPECT_EQ(Shown(), before);
+  EXPECT_TRUE(dialogs_.applicationErrors.empty());
+
+  // A file of 2 GiB, sparse on disk, to import.
+  Select(0);
+  dialogs_.Clear();
+  const std::vector<uint8_t> archiveBefore = kestrel::testing::ReadFileBytes(archive_);
+  {
+    QFile big(QPath("BIG.BMP"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(qint64{2} << 30));
+  }
+  dialogs_.fileAnswers = {QPath("BIG.BMP")};
+  {
+    AddressSpaceLimit limit(256u << 20);
+    R().Importimagefromfile1->trigger();
+  }
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
+  EXPECT_EQ(dialogs_.messages[0].text.toStdString(),
+            "Failed to allocate the needed memory for this operation. \r\nAttempt at loading the image has been cancelled");
+  EXPECT_EQ(kestrel::testing::ReadFileBytes(archive_), archiveBefore);
+  QFile::remove(QPath("BIG.BMP"));
 }
 
 TEST_F(ImagePreviewTest, OnAReadOnlyMediumOnlyExportIsEnabled) {
