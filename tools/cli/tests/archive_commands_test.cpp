@@ -175,6 +175,11 @@ TEST(ArchiveCommands, TestNamesEveryProblemOfADamagedArchive) {
                 "entry #3 \"LONG.ANM\": decodes to 100 bytes, not its UncompressedSize of 99\n");
   EXPECT_EQ(run.err, "kestrel-cli: 7 problems in DAMAGED.MAS\n");
 
+  run = RunCli(dir, {"extract", "DAMAGED.MAS", "car.mts"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "kestrel-cli: entry \"CAR.MTS\" does not decode (data error); nothing was written\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "CAR.MTS"));
+
   TestArchive cut = Track();
   cut.TruncateTo = 24 + 3 * 256 + 100;
   cut.WriteTo(dir / "CUT.MAS");
