@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QTreeView>
 #include <cerrno>
+#include <functional>
+#include <optional>
 
 #include "archive/archive_editing.h"
 #include "archive/file_io.h"
@@ -88,13 +90,11 @@ OtherFileDialog SaveDialogFor(int32_t fileType) {
   return {"All Files (*.*)|*.*", "Save a File", ""};
 }
 
-}  // namespace
-
 // One rewrite with its before and after: the read-only refusal, the reopen, and on failure the
 // message. `rewrite` gets the archive as the studio loaded it.
-static bool RunRewrite(TFKestrel& window, StudioDialogs& dialogs,
-                       const std::function<bool(const std::string&)>& canWrite,
-                       const std::function<void(const LoadedArchive&)>& rewrite) {
+bool RunRewrite(TFKestrel& window, StudioDialogs& dialogs,
+                const std::function<bool(const std::string&)>& canWrite,
+                const std::function<void(const LoadedArchive&)>& rewrite) {
   OpenArchiveState& state = window.State();
   QString error;
   try {
@@ -114,7 +114,7 @@ static bool RunRewrite(TFKestrel& window, StudioDialogs& dialogs,
 }
 
 // The compression step before a rewrite; its failure is shown and ends the edit with nothing written.
-static std::optional<EncodedEntry> Encode(StudioDialogs& dialogs, const std::vector<uint8_t>& fileBytes) {
+std::optional<EncodedEntry> Encode(StudioDialogs& dialogs, const std::vector<uint8_t>& fileBytes) {
   try {
     return EncodeEntryContent(fileBytes);
   } catch (const EZLibError& e) {
@@ -122,6 +122,8 @@ static std::optional<EncodedEntry> Encode(StudioDialogs& dialogs, const std::vec
     return std::nullopt;
   }
 }
+
+}  // namespace
 
 bool TFKestrel::ReplaceEntry(int index, const std::vector<uint8_t>& fileBytes) {
   if (!state_.IsOpen() || index < 0 || index >= state_.FileCount()) return false;
