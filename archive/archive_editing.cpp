@@ -10,10 +10,6 @@
 namespace kestrel {
 namespace {
 
-// Untouched data goes through a buffer of this size, so an edit's memory does not grow with the
-// archive. Large enough that the system calls cost nothing next to the disk.
-constexpr size_t kCopyChunkSize = 1 << 20;
-
 std::string EntryLabel(const LoadedArchive& archive, size_t index) {
   return "entry #" + std::to_string(index) + " \"" + archive.Table[index].Name() + "\"";
 }
@@ -73,17 +69,6 @@ void WriteFront(BinaryFile& out, const TMAS_Header& header, const std::vector<TM
   out.WriteAll(front.data(), front.size());
 }
 
-void CopyRange(BinaryFile& from, int64_t position, int64_t length, BinaryFile& to, std::vector<uint8_t>& buffer) {
-  if (length <= 0) return;
-  from.Seek(position);
-  while (length > 0) {
-    const size_t chunk = static_cast<size_t>(std::min<int64_t>(length, static_cast<int64_t>(buffer.size())));
-    from.ReadExact(buffer.data(), chunk);
-    to.WriteAll(buffer.data(), chunk);
-    length -= static_cast<int64_t>(chunk);
-  }
-}
-
 // One rewrite: the new front, then pieces of the old data area and new bytes in order.
 struct Piece {
   int64_t OldPosition = 0;  // file position in the old archive
@@ -97,12 +82,11 @@ void WriteArchive(const LoadedArchive& archive, const TMAS_Header& header, const
   FileReplacement replacement(archive.Path);
   BinaryFile& out = replacement.File();
   WriteFront(out, header, table);
-  std::vector<uint8_t> buffer(kCopyChunkSize);
   for (const Piece& piece : pieces) {
     if (piece.Bytes)
       out.WriteAll(piece.Bytes->data(), piece.Bytes->size());
-    else
-      CopyRange(old, piece.OldPosition, piece.Length, out, buffer);
+    else if (piece.Length > 0)
+      out.CopyFrom(old, piece.OldPosition, piece.Length);  // fixed chunks: memory does not grow with the archive
   }
   old.Close();
   replacement.Commit();

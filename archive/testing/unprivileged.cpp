@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <stdexcept>
 
 namespace kestrel::testing {
@@ -40,6 +41,18 @@ std::vector<std::string> UnprivilegedCommand(const std::string& program, const s
   command.push_back(program);
   command.insert(command.end(), args.begin(), args.end());
   return command;
+}
+
+UnprivilegedScope::UnprivilegedScope() {
+  if (::geteuid() != 0) return;
+  if (::setegid(kUnprivilegedId) != 0 || ::seteuid(kUnprivilegedId) != 0)
+    throw std::runtime_error("could not give up root for the test");
+  dropped_ = true;
+}
+
+UnprivilegedScope::~UnprivilegedScope() {
+  if (!dropped_) return;
+  if (::seteuid(0) != 0 || ::setegid(0) != 0) std::abort();  // a test left without root would mislead
 }
 
 void OpenToEveryone(const std::string& directory) {

@@ -23,6 +23,20 @@ int RunUnprivileged(const std::function<int()>& body);
 // root (through setpriv), or as is otherwise: the program first, then its arguments.
 std::vector<std::string> UnprivilegedCommand(const std::string& program, const std::vector<std::string>& args);
 
+// While alive, the process's effective user and group are kUnprivilegedId when it runs as root
+// (the real and saved ids stay root, so the destructor can return). For a moment inside a test
+// that cannot fork, such as one permission question asked by a window under test.
+class UnprivilegedScope {
+ public:
+  UnprivilegedScope();
+  ~UnprivilegedScope();
+  UnprivilegedScope(const UnprivilegedScope&) = delete;
+  UnprivilegedScope& operator=(const UnprivilegedScope&) = delete;
+
+ private:
+  bool dropped_ = false;
+};
+
 // Lets every user enter and write the directory, so that an unprivileged child can use it.
 void OpenToEveryone(const std::string& directory);
 

@@ -28,10 +28,6 @@ class QToolBar;
 class QToolButton;
 class QTreeView;
 
-namespace kestrel {
-struct EncodedEntry;
-}
-
 namespace kestrel::studio {
 
 class ArchiveTreeModel;
@@ -85,6 +81,16 @@ class TFKestrel : public QMainWindow {
   // picture the decoders refuse throws ImageDecodeError.
   bool ReadImageEntry(int index, QImage& bitmap);
 
+  // Archive edits (main_window_editing.cpp). Each encodes the file's bytes as a new entry, rewrites
+  // the open archive through the engine and reopens it with OpenArchive. A failure (compression, a
+  // read-only archive, a full disk, a layout the rewrites cannot keep) is shown with the error icon,
+  // the archive is reopened from disk so that state and file agree, and the result is false.
+  // ReplaceEntry selects the same tree node again afterwards and keeps SelectedEntry; the other two
+  // leave nothing selected (SelectedEntry -1) and the commands reset.
+  bool ReplaceEntry(int index, const std::vector<uint8_t>& fileBytes);
+  bool AppendEntry(const QString& name, int32_t fileType, const std::vector<uint8_t>& fileBytes);
+  bool RemoveEntry(int index);
+
   // Runs a command; an error it does not handle goes to the application error dialog.
   void RunCommand(const QString& name, const std::function<void()>& command);
 
@@ -121,7 +127,6 @@ class TFKestrel : public QMainWindow {
   void TBZoomOutClick();
   void TBZoomResetClick();
   void ApplyZoom();
-  bool ReplaceImageEntry(int index, const EncodedEntry& content);
   void ConvertMASClick();
   void SDTEditor1Click();
   void ExportSingleVRMLFile1Click();
@@ -141,6 +146,7 @@ class TFKestrel : public QMainWindow {
   OpenArchiveState state_;
   QString scratch_directory_;
   bool ended_ = false;
+  int other_file_filter_ = 0;  // the filter of ODOtherFile chosen last time
 
  public:
   // Menus, commands and controls, named as the studio names them.

@@ -247,10 +247,6 @@ void TFKestrel::RebuildRecentFilesMenu() {
 void TFKestrel::Exit1Click() { close(); }
 
 // The commands below come with the editing, image, mesh, sound bank and options work of the studio.
-void TFKestrel::Exportnonimagefile1Click() {}
-void TFKestrel::Importnonimagefile1Click() {}
-void TFKestrel::AddafiletothisMASfile1Click() {}
-void TFKestrel::RemoveselecteditemfromthisMASfile1Click() {}
 void TFKestrel::ConvertMASClick() {}
 void TFKestrel::SDTEditor1Click() {}
 void TFKestrel::ExportSingleVRMLFile1Click() {}

@@ -2,13 +2,9 @@
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
-#include <QTreeView>
 #include <new>
 
-#include "archive/archive_editing.h"
 #include "archive/file_io.h"
-#include "archive/zbuffer.h"
-#include "archive_tree_model.h"
 #include "busy_cursor.h"
 #include "image_view.h"
 #include "main_window.h"
@@ -118,46 +114,9 @@ void TFKestrel::Importimagefromfile1Click() {
     dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForImage));
     return;
   }
-  EncodedEntry content;
-  try {
-    content = EncodeEntryContent(file);
-  } catch (const EZLibError& e) {
-    dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLocal8Bit(e.what()));
-    return;
-  }
-  if (ReplaceImageEntry(index, content)) ShowImageEntry(index);
+  // The rewrite shows its own failures and reselects the entry's node without showing it anew.
+  if (ReplaceEntry(index, file)) ShowImageEntry(index);
   settings_.BMPInitialDir = FolderOf(*chosen);
-}
-
-// Rewrites the archive with the entry's new content, reopens it and selects the entry's node again
-// without showing it anew (the caller shows the new picture). A failed rewrite leaves the archive
-// as it was and reopens nothing; the error is shown with the error icon.
-bool TFKestrel::ReplaceImageEntry(int index, const EncodedEntry& content) {
-  LoadedArchive archive;
-  archive.Path = state_.ArchivePath;
-  archive.Header = state_.Header;
-  archive.Table = state_.Table;
-  archive.DataStart = state_.DataStart;
-  archive.FileLength = state_.FileLength;
-  try {
-    ReplaceEntry(archive, static_cast<size_t>(index), content);
-  } catch (const std::exception& e) {
-    dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), QString::fromLocal8Bit(e.what()));
-    return false;
-  }
-  const QModelIndex previous = MASTreeNT->currentIndex();
-  const int previousRow = previous.isValid() ? previous.row() : -1;
-  const int previousEntry = previous.isValid() ? previous.data(ArchiveTreeModel::EntryIndexRole).toInt() : 0;
-  const bool onDetail = previous.isValid() && previous.parent().data(ArchiveTreeModel::EntryIndexRole).toInt() != 0;
-  OpenArchive(QFile::decodeName(archive.Path.c_str()));
-  if (!state_.IsOpen() || index >= state_.FileCount()) return false;
-  // The tree has the same shape: the same entry node, or the same detail line below it.
-  const QModelIndex node = onDetail && previousEntry == index + 1 ? tree_model_->DetailNode(index, previousRow)
-                                                                  : tree_model_->EntryNode(index);
-  MASTreeNT->expand(tree_model_->NumFilesNode());
-  MASTreeNT->setCurrentIndex(node);
-  MASTreeNT->expandRecursively(node);
-  return true;
 }
 
 }  // namespace kestrel::studio

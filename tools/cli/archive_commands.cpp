@@ -56,7 +56,12 @@ int RunExtract(const Args& args) {
     return Fail("entry " + Quoted(entry.Name()) + " has no plain file name; give the output file as OUT");
   if (OutputIsInput(output, args[0])) return 1;
   return Guarded([&] {
-    const std::vector<uint8_t> bytes = DecodeEntryBytes(entry, ReadStoredBytes(*archive, *index));
+    std::vector<uint8_t> bytes;
+    try {
+      bytes = DecodeEntryBytes(entry, ReadStoredBytes(*archive, *index));
+    } catch (const EZLibError& e) {
+      return Fail("entry " + Quoted(entry.Name()) + " does not decode (" + e.what() + "); nothing was written");
+    }
     if (static_cast<int64_t>(bytes.size()) != entry.UncompressedSize)
       std::cerr << "kestrel-cli: warning: entry " << Quoted(entry.Name()) << " decodes to " << bytes.size()
                 << " bytes, not the " << entry.UncompressedSize << " its table gives; all of them were written\n";
