@@ -202,13 +202,15 @@ void ReadUncompressed(ByteReader& r, const BmpHeader& h, PixelPainter& painter) 
 
 // RLE8 and RLE4: lines are counted from the bottom; pixels that no packet reaches keep palette
 // entry 0. A packet that would write outside the picture is refused, and the data must end with
-// the end-of-bitmap code.
-void ReadRunLength(ByteReader& r, const BmpHeader& h, PixelPainter& painter) {
+// the end-of-bitmap code. Without a painter the data is only checked, so that a few bytes claiming
+// a huge picture are refused before the picture is reserved.
+void ReadRunLength(ByteReader& r, const BmpHeader& h, PixelPainter* painter) {
   const bool fourBits = h.Compression == kRle4;
   const uint64_t width = static_cast<uint64_t>(h.Width);
   const uint64_t height = static_cast<uint64_t>(h.Height);
-  for (uint32_t y = 0; y < height; ++y)
-    for (uint32_t x = 0; x < width; ++x) painter.Put(x, y, painter.Indexed(0));
+  if (painter)
+    for (uint32_t y = 0; y < height; ++y)
+      for (uint32_t x = 0; x < width; ++x) painter->Put(x, y, painter->Indexed(0));
 
   r.Seek(h.DataOffset);
   uint64_t x = 0, line = 0;
@@ -217,7 +219,8 @@ void ReadRunLength(ByteReader& r, const BmpHeader& h, PixelPainter& painter) {
       Fail("Bitmap: run-length data writes past the picture");
   };
   auto put = [&](uint32_t index) {
-    painter.Put(static_cast<uint32_t>(x), static_cast<uint32_t>(height - 1 - line), painter.Indexed(index));
+    if (painter)
+      painter->Put(static_cast<uint32_t>(x), static_cast<uint32_t>(height - 1 - line), painter->Indexed(index));
     ++x;
   };
 
@@ -258,10 +261,12 @@ RgbaImage DecodeBmpChecked(const uint8_t* data, size_t size) {
   const BmpHeader h = ReadHeaders(r);
   std::vector<Rgba> palette = ReadPalette(r, h);
   const bool hasAlpha = (h.Bits == 16 || h.Bits == 32) && h.AlphaMaskDefined && h.Masks[3] != 0;
+  const bool runLength = h.Compression == kRle8 || h.Compression == kRle4;
+  if (runLength) ReadRunLength(r, h, nullptr);
   RgbaImage image = image_detail::NewPicture(static_cast<uint32_t>(h.Width), static_cast<uint32_t>(h.Height), hasAlpha);
   PixelPainter painter(image, h, std::move(palette));
-  if (h.Compression == kRle8 || h.Compression == kRle4)
-    ReadRunLength(r, h, painter);
+  if (runLength)
+    ReadRunLength(r, h, &painter);
   else
     ReadUncompressed(r, h, painter);
   return image;
