@@ -33,8 +33,23 @@ struct BmpHeader {
   size_t PaletteEntrySize = 4;
 };
 
-bool IsInfoHeaderSize(uint32_t size) {
-  return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+bool IsInfoHeaderSize(uint32_t size) { return size == 40 || size == 52 || size == 56 || size == 108 || size == 124; }
+
+bool IsSupportedLayout(uint16_t bits, uint32_t compression) {
+  switch (bits) {
+    case 1:
+    case 24:
+      return compression == kRgb;
+    case 4:
+      return compression == kRgb || compression == kRle4;
+    case 8:
+      return compression == kRgb || compression == kRle8;
+    case 16:
+    case 32:
+      return compression == kRgb || compression == kBitFields || compression == kAlphaBitFields;
+    default:
+      return false;
+  }
 }
 
 BmpHeader ReadHeaders(ByteReader& r) {
@@ -86,13 +101,7 @@ BmpHeader ReadHeaders(ByteReader& r) {
   }
   image_detail::CheckSides("Bitmap", h.Width, h.Height);
 
-  const bool supported = (h.Bits == 1 && h.Compression == kRgb) ||
-                         (h.Bits == 4 && (h.Compression == kRgb || h.Compression == kRle4)) ||
-                         (h.Bits == 8 && (h.Compression == kRgb || h.Compression == kRle8)) ||
-                         (h.Bits == 24 && h.Compression == kRgb) ||
-                         ((h.Bits == 16 || h.Bits == 32) &&
-                          (h.Compression == kRgb || h.Compression == kBitFields || h.Compression == kAlphaBitFields));
-  if (!supported)
+  if (!IsSupportedLayout(h.Bits, h.Compression))
     Fail("Bitmap: " + std::to_string(h.Bits) + " bits per pixel with compression " + std::to_string(h.Compression) +
          " is not supported");
   if (h.TopDown && (h.Compression == kRle8 || h.Compression == kRle4))
@@ -144,7 +153,11 @@ struct Channel {
 class PixelPainter {
  public:
   PixelPainter(RgbaImage& image, const BmpHeader& h, std::vector<Rgba> palette)
-      : image_(image), palette_(std::move(palette)), red_(h.Masks[0]), green_(h.Masks[1]), blue_(h.Masks[2]),
+      : image_(image),
+        palette_(std::move(palette)),
+        red_(h.Masks[0]),
+        green_(h.Masks[1]),
+        blue_(h.Masks[2]),
         alpha_(h.Masks[3]) {}
 
   // An index past a short palette shows black rather than refusing the whole picture.
@@ -215,8 +228,7 @@ void ReadRunLength(ByteReader& r, const BmpHeader& h, PixelPainter* painter) {
   r.Seek(h.DataOffset);
   uint64_t x = 0, line = 0;
   auto requireRoom = [&](uint64_t count) {
-    if (line >= height || count > width - std::min(x, width))
-      Fail("Bitmap: run-length data writes past the picture");
+    if (line >= height || count > width - std::min(x, width)) Fail("Bitmap: run-length data writes past the picture");
   };
   auto put = [&](uint32_t index) {
     if (painter)

@@ -54,11 +54,17 @@ bool HasAlphaAt(uint8_t bits, uint8_t attributeBits) { return bits == 32 || (bit
 
 bool IsColourDepth(uint8_t bits) { return bits == 15 || bits == 16 || bits == 24 || bits == 32; }
 
+// Colour-mapped pictures store 8- or 16-bit indices, grey ones 8-bit levels.
+bool IsDepthOf(uint8_t baseType, uint8_t bits) {
+  if (baseType == 1) return bits == 8 || bits == 16;
+  if (baseType == 2) return IsColourDepth(bits);
+  return bits == 8;
+}
+
 class TargaPixels {
  public:
   TargaPixels(const TargaHeader& h, std::vector<Rgba> map)
-      : h_(h), map_(std::move(map)), bytes_((h.Bits + 7) / 8),
-        alpha_(HasAlphaAt(h.Bits, h.AttributeBits())) {}
+      : h_(h), map_(std::move(map)), bytes_((h.Bits + 7) / 8), alpha_(HasAlphaAt(h.Bits, h.AttributeBits())) {}
 
   size_t BytesPerPixel() const { return bytes_; }
   bool HasAlpha() const {
@@ -104,14 +110,10 @@ TargaHeader ReadHeader(ByteReader& r) {
   h.Descriptor = r.U8();
 
   const uint8_t base = h.BaseType();
-  if (base < 1 || base > 3)
-    Fail("Targa: image type " + std::to_string(h.ImageType) + " is not supported");
+  if (base < 1 || base > 3) Fail("Targa: image type " + std::to_string(h.ImageType) + " is not supported");
   if (h.ColourMapType > 1) Fail("Targa: colour map type " + std::to_string(h.ColourMapType) + " is not supported");
   image_detail::CheckSides("Targa", h.Width, h.Height);
-  const bool depthOk = base == 1   ? (h.Bits == 8 || h.Bits == 16)
-                       : base == 2 ? IsColourDepth(h.Bits)
-                                   : h.Bits == 8;
-  if (!depthOk)
+  if (!IsDepthOf(base, h.Bits))
     Fail("Targa: " + std::to_string(h.Bits) + " bits per pixel are not supported for image type " +
          std::to_string(h.ImageType));
   if (base == 1 && h.ColourMapType != 1) Fail("Targa: a colour-mapped picture without a colour map");

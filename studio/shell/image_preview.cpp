@@ -35,7 +35,8 @@ bool TFKestrel::ReadImageEntry(int index, QImage& bitmap) {
   const QString caption = QString::fromLatin1(kStudioName);
   const EntryBytes bytes = ReadEntryBytes(state_, index);
   switch (bytes.Problem) {
-    case EntryProblem::None: break;
+    case EntryProblem::None:
+      break;
     case EntryProblem::OutOfMemory:
       dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForPreview));
       return false;

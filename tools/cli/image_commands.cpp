@@ -21,10 +21,14 @@ namespace {
 
 std::optional<ImageKind> ImageKindOfEntry(const TMAS_FileEntry& entry) {
   switch (entry.FileType) {
-    case kMasTypeBMP: return ImageKind::Bmp;
-    case kMasTypeTGA: return ImageKind::Targa;
-    case kMasTypeJPG: return ImageKind::Jpeg;
-    default: return std::nullopt;
+    case kMasTypeBMP:
+      return ImageKind::Bmp;
+    case kMasTypeTGA:
+      return ImageKind::Targa;
+    case kMasTypeJPG:
+      return ImageKind::Jpeg;
+    default:
+      return std::nullopt;
   }
 }
 

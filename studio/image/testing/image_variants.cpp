@@ -41,7 +41,8 @@ TestPicture AllColours() {
 TestPicture Primaries() {
   return DrawPicture(kWidth, kHeight, [](int x, int y) {
     const uint32_t bits = static_cast<uint32_t>(x + y * 3);
-    return (bits & 8 ? 0xFF000000u : 0) | (bits & 1 ? 0xFF0000u : 0) | (bits & 2 ? 0xFF00u : 0) | (bits & 4 ? 0xFFu : 0);
+    return (bits & 8 ? 0xFF000000u : 0) | (bits & 1 ? 0xFF0000u : 0) | (bits & 2 ? 0xFF00u : 0) |
+           (bits & 4 ? 0xFFu : 0);
   });
 }
 
@@ -84,10 +85,9 @@ std::vector<ImageVariant> ImageVariants() {
   bmp("24-bit 108-byte header", AllColours(), {.HeaderSize = 108});
   bmp("32-bit plain (fourth byte unused)", AllColours(), {.Bits = 32});
   bmp("32-bit bit fields, 40-byte header", AllColours(), {.Bits = 32, .Compression = 3, .Masks = rgba8888});
-  bmp("32-bit alpha bit fields, 40-byte header", AllColours(), {.Bits = 32, .Compression = 6, .Masks = rgba8888},
-      true);
-  bmp("32-bit bit fields, 52-byte header", AllColours(), {.Bits = 32, .Compression = 3, .HeaderSize = 52,
-                                                           .Masks = rgba8888});
+  bmp("32-bit alpha bit fields, 40-byte header", AllColours(), {.Bits = 32, .Compression = 6, .Masks = rgba8888}, true);
+  bmp("32-bit bit fields, 52-byte header", AllColours(),
+      {.Bits = 32, .Compression = 3, .HeaderSize = 52, .Masks = rgba8888});
   bmp("32-bit RGBA order with alpha, 124-byte header", AllColours(),
       {.Bits = 32, .Compression = 3, .HeaderSize = 124, .Masks = {0xFF, 0xFF00, 0xFF0000, 0xFF000000}}, true);
   bmp("32-bit bit fields, alpha mask empty", AllColours(),

@@ -65,7 +65,8 @@ TEST(ImageDecoders, TargaAlphaFollowsWhatTheFileStores) {
     EXPECT_EQ(image.Pixels[3], attributeBits == 1 ? 0 : 255);
   }
   // 32 bits announcing no alpha: the stored fourth bytes count, unless every one is 0.
-  const testing::TestPicture clear = testing::DrawPicture(2, 1, [](int x, int) { return x ? 0x00FFFFFFu : 0x00102030u; });
+  const testing::TestPicture clear =
+      testing::DrawPicture(2, 1, [](int x, int) { return x ? 0x00FFFFFFu : 0x00102030u; });
   const auto bytes = testing::TgaBytes(clear, {.Bits = 32, .AttributeBits = 0});
   const RgbaImage image = DecodeTarga(bytes.data(), bytes.size());
   EXPECT_FALSE(image.HasAlpha);
@@ -74,9 +75,9 @@ TEST(ImageDecoders, TargaAlphaFollowsWhatTheFileStores) {
 
 TEST(ImageDecoders, KindFollowsTheExtensionInAnyCase) {
   const std::vector<std::pair<std::string, std::optional<ImageKind>>> cases = {
-      {"WALL.BMP", ImageKind::Bmp},      {"wall.bmp", ImageKind::Bmp},   {"dir.tga/Wall.Bmp", ImageKind::Bmp},
-      {"SKY.TGA", ImageKind::Targa},     {"a.JPG", ImageKind::Jpeg},     {"a.jpeg", ImageKind::Jpeg},
-      {"CAR.MTS", std::nullopt},         {"BMP", std::nullopt},          {"picture.png", std::nullopt},
+      {"WALL.BMP", ImageKind::Bmp},        {"wall.bmp", ImageKind::Bmp}, {"dir.tga/Wall.Bmp", ImageKind::Bmp},
+      {"SKY.TGA", ImageKind::Targa},       {"a.JPG", ImageKind::Jpeg},   {"a.jpeg", ImageKind::Jpeg},
+      {"CAR.MTS", std::nullopt},           {"BMP", std::nullopt},        {"picture.png", std::nullopt},
       {"archive.bmp/readme", std::nullopt}};
   for (const auto& [name, kind] : cases) EXPECT_EQ(ImageKindOfName(name), kind) << name;
 }

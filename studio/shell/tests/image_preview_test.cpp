@@ -22,7 +22,9 @@ using kestrel::testing::DrawPicture;
 using kestrel::testing::JpegBytes;
 using kestrel::testing::TgaBytes;
 
-uint32_t Colour(int x, int y) { return 0xFF000000u | static_cast<uint32_t>(x * 60) << 16 | static_cast<uint32_t>(y * 100) << 8 | 0x40; }
+uint32_t Colour(int x, int y) {
+  return 0xFF000000u | static_cast<uint32_t>(x * 60) << 16 | static_cast<uint32_t>(y * 100) << 8 | 0x40;
+}
 
 class ImagePreviewTest : public StudioTest {
  protected:
@@ -69,9 +71,8 @@ class ImagePreviewTest : public StudioTest {
   }
 
   std::vector<uint8_t> wall_ = BmpBytes(DrawPicture(3, 2, Colour), {.ImageSizeField = 999999});
-  std::vector<uint8_t> glass_ =
-      TgaBytes(DrawPicture(4, 4, [](int x, int y) { return static_cast<uint32_t>(x * 60) << 24 | Colour(x, y); }),
-               {.Bits = 32});
+  std::vector<uint8_t> glass_ = TgaBytes(
+      DrawPicture(4, 4, [](int x, int y) { return static_cast<uint32_t>(x * 60) << 24 | Colour(x, y); }), {.Bits = 32});
   std::vector<uint8_t> sky_ = JpegBytes(DrawPicture(16, 8, Colour), {});
   std::string archive_;
   std::unique_ptr<TFKestrel> real_;
@@ -85,8 +86,8 @@ TEST_F(ImagePreviewTest, ZoomStepsStopAtOneAndFiveAndCarryOverToTheNextImage) {
   EXPECT_EQ(Shown(), Decoded(ImageKind::Bmp, wall_)) << "a wrong image-size field is ignored";
 
   const std::vector<std::pair<QAction*, std::pair<int, std::string>>> steps = {
-      {R().TBZoomIn, {2, "ior"}},  {R().TBZoomIn, {3, "ior"}},    {R().TBZoomIn, {4, "ior"}},
-      {R().TBZoomIn, {5, "-or"}},  {R().TBZoomOut, {4, "ior"}},   {R().TBZoomReset, {1, "i--"}},
+      {R().TBZoomIn, {2, "ior"}},  {R().TBZoomIn, {3, "ior"}},  {R().TBZoomIn, {4, "ior"}},
+      {R().TBZoomIn, {5, "-or"}},  {R().TBZoomOut, {4, "ior"}}, {R().TBZoomReset, {1, "i--"}},
       {R().TBZoomOut, {1, "i--"}}, {R().TBZoomIn, {2, "ior"}},
   };
   for (const auto& [action, expected] : steps) {
@@ -139,7 +140,8 @@ TEST_F(ImagePreviewTest, APictureThatCannotBeShownLeavesTheViewAndCommandsAsThey
 
   Select(4);  // not a bitmap at all
   ASSERT_EQ(dialogs_.applicationErrors.size(), 1u);
-  EXPECT_TRUE(dialogs_.applicationErrors[0].text.startsWith("Bitmap: ")) << dialogs_.applicationErrors[0].text.toStdString();
+  EXPECT_TRUE(dialogs_.applicationErrors[0].text.startsWith("Bitmap: "))
+      << dialogs_.applicationErrors[0].text.toStdString();
   EXPECT_EQ(Shown(), before);
   EXPECT_TRUE(R().Exportimagetofile1->isEnabled());
   EXPECT_TRUE(R().Importimagefromfile1->isEnabled());
@@ -194,7 +196,8 @@ TEST_F(ImagePreviewTest, ImportStoresAnotherSizeAndDepthUnchangedAndShowsIt) {
   Open(Images());
   Select(0);
   R().TBZoomIn->trigger();
-  const std::vector<uint8_t> paletted = BmpBytes(DrawPicture(5, 4, [](int x, int) { return x % 2 ? 0xFFFF0000u : 0xFF0000FFu; }), {.Bits = 8});
+  const std::vector<uint8_t> paletted =
+      BmpBytes(DrawPicture(5, 4, [](int x, int) { return x % 2 ? 0xFFFF0000u : 0xFF0000FFu; }), {.Bits = 8});
   kestrel::testing::WriteFileBytes(Path("NEWWALL.BMP"), paletted);
   dialogs_.fileAnswers = {QPath("NEWWALL.BMP")};
   R().Importimagefromfile1->trigger();
@@ -288,8 +291,9 @@ TEST_F(ImagePreviewTest, NoMemoryForThePictureOrTheFileGivesTheStudiosMessages) 
   }
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
-  EXPECT_EQ(dialogs_.messages[0].text.toStdString(),
-            "Failed to allocate the needed memory for this operation. \r\nAttempt at showing the preview has been cancelled");
+  EXPECT_EQ(
+      dialogs_.messages[0].text.toStdString(),
+      "Failed to allocate the needed memory for this operation. \r\nAttempt at showing the preview has been cancelled");
   EXPECT_EQ(Shown(), before);
   EXPECT_TRUE(dialogs_.applicationErrors.empty());
 
@@ -309,8 +313,9 @@ TEST_F(ImagePreviewTest, NoMemoryForThePictureOrTheFileGivesTheStudiosMessages) 
   }
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
-  EXPECT_EQ(dialogs_.messages[0].text.toStdString(),
-            "Failed to allocate the needed memory for this operation. \r\nAttempt at loading the image has been cancelled");
+  EXPECT_EQ(
+      dialogs_.messages[0].text.toStdString(),
+      "Failed to allocate the needed memory for this operation. \r\nAttempt at loading the image has been cancelled");
   EXPECT_EQ(kestrel::testing::ReadFileBytes(archive_), archiveBefore);
   QFile::remove(QPath("BIG.BMP"));
 }

@@ -19,9 +19,12 @@ using testing::TempDir;
 
 std::string ExtensionOf(ImageKind kind) {
   switch (kind) {
-    case ImageKind::Bmp: return ".bmp";
-    case ImageKind::Targa: return ".tga";
-    case ImageKind::Jpeg: return ".jpg";
+    case ImageKind::Bmp:
+      return ".bmp";
+    case ImageKind::Targa:
+      return ".tga";
+    case ImageKind::Jpeg:
+      return ".jpg";
   }
   return "";
 }
@@ -40,10 +43,13 @@ std::vector<uint8_t> PngOf(ImageKind kind, const std::vector<uint8_t>& bytes) {
 }
 
 struct Images {
-  std::vector<uint8_t> Bmp = testing::BmpBytes(testing::DrawPicture(5, 3, [](int x, int y) { return 0xFF000000u | x * 50 << 16 | y * 90; }), {});
-  std::vector<uint8_t> Tga = testing::TgaBytes(testing::DrawPicture(4, 4, [](int x, int y) { return (x + y) * 30u << 24 | 0xFF00u; }),
-                                               {.ImageType = 10, .Bits = 32});
-  std::vector<uint8_t> Jpg = testing::JpegBytes(testing::DrawPicture(16, 8, [](int x, int) { return 0xFF000000u | x * 16u << 8; }), {});
+  std::vector<uint8_t> Bmp = testing::BmpBytes(
+      testing::DrawPicture(5, 3, [](int x, int y) { return 0xFF000000u | x * 50 << 16 | y * 90; }), {});
+  std::vector<uint8_t> Tga =
+      testing::TgaBytes(testing::DrawPicture(4, 4, [](int x, int y) { return (x + y) * 30u << 24 | 0xFF00u; }),
+                        {.ImageType = 10, .Bits = 32});
+  std::vector<uint8_t> Jpg =
+      testing::JpegBytes(testing::DrawPicture(16, 8, [](int x, int) { return 0xFF000000u | x * 16u << 8; }), {});
 };
 
 TEST(PngCommand, OneEntryByNameOrPositionAndOneImageFile) {
@@ -87,8 +93,9 @@ TEST(PngAllCommand, WritesEveryImageEntryAndNamesEachOneItCannot) {
   const auto run = RunCli(dir, {"png-all", "TRACK.MAS", "pictures"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "pictures/WALL.png\npictures/SKY.png\npictures/GLASS.png\n");
-  for (const char* named : {"NOTABMP.BMP: Bitmap:", "BROKEN.TGA: ", "WALL.TGA: WALL.png was already written from WALL.BMP",
-                            "3 of 6 image entries could not be written"})
+  for (const char* named :
+       {"NOTABMP.BMP: Bitmap:", "BROKEN.TGA: ", "WALL.TGA: WALL.png was already written from WALL.BMP",
+        "3 of 6 image entries could not be written"})
     EXPECT_NE(run.err.find(named), std::string::npos) << named << " in\n" << run.err;
   EXPECT_EQ(run.err.find("CAR.MTS"), std::string::npos);
   EXPECT_EQ(testing::NamesIn(dir / "pictures"), (std::set<std::string>{"GLASS.png", "SKY.png", "WALL.png"}));
@@ -100,8 +107,8 @@ TEST(PngCommands, RefusalsSayWhyAndWriteNothing) {
   TempDir dir;
   const Images images;
   testing::TestArchive archive;
-  archive.Entries = {{"WALL.BMP", images.Bmp, 18}, {"CAR.MTS", testing::NoiseBytes(50, 1), 17},
-                     {"BAD.JPG", images.Bmp, 22}};
+  archive.Entries = {
+      {"WALL.BMP", images.Bmp, 18}, {"CAR.MTS", testing::NoiseBytes(50, 1), 17}, {"BAD.JPG", images.Bmp, 22}};
   archive.WriteTo(dir / "TRACK.MAS");
   testing::WriteFileBytes(dir / "wall.bmp", images.Bmp);
   testing::WriteFileBytes(dir / "notes.txt", images.Bmp);
