@@ -2,6 +2,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QImage>
 #include <QTreeView>
 #include <cstdio>
@@ -233,6 +234,7 @@ TEST_F(ImagePreviewTest, ImportFailuresLeaveTheArchiveAsItWas) {
   dialogs_.fileAnswers = {QPath("missing.bmp")};
   R().Importimagefromfile1->trigger();
   EXPECT_EQ(dialogs_.applicationErrors.size(), 1u) << "an unreadable file reaches the error dialog";
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor ends on every path";
   EXPECT_EQ(kestrel::testing::ReadFileBytes(archive_), before);
 
   // The archive changed on disk since it was opened: the rewrite refuses, with the error icon.
