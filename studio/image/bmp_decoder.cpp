@@ -33,8 +33,23 @@ struct BmpHeader {
   size_t PaletteEntrySize = 4;
 };
 
-bool IsInfoHeaderSize(uint32_t size) {
-  return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+bool IsInfoHeaderSize(uint32_t size) { return size == 40 || size == 52 || size == 56 || size == 108 || size == 124; }
+
+bool IsSupportedLayout(uint16_t bits, uint32_t compression) {
+  switch (bits) {
+    case 1:
+    case 24:
+      return compression == kRgb;
+    case 4:
+      return compression == kRgb || compression == kRle4;
+    case 8:
+      return compression == kRgb || compression == kRle8;
+    case 16:
+    case 32:
+      return compression == kRgb || compression == kBitFields || compression == kAlphaBitFields;
+    default:
+      return false;
+  }
 }
 
 BmpHeader ReadHeaders(ByteReader& r) {
@@ -86,13 +101,7 @@ BmpHeader ReadHeaders(ByteReader& r) {
   }
   image_detail::CheckSides("Bitmap", h.Width, h.Height);
 
-  const bool supported = (h.Bits == 1 && h.Compression == kRgb) ||
-                         (h.Bits == 4 && (h.Compression == kRgb || h.Compression == kRle4)) ||
-                         (h.Bits == 8 && (h.Compression == kRgb || h.Compression == kRle8)) ||
-                         (h.Bits == 24 && h.Compression == kRgb) ||
-                         ((h.Bits == 16 || h.Bits == 32) &&
-                          (h.Compression == kRgb || h.Compression == kBitFields || h.Compression == kAlphaBitFields));
-  if (!supported)
+  if (!IsSupportedLayout(h.Bits, h.Compression))
     Fail("Bitmap: " + std::to_string(h.Bits) + " bits per pixel with compression " + std::to_string(h.Compression) +
          " is not supported");
   if (h.TopDown && (h.Compression == kRle8 || h.Compression == kRle4))
@@ -144,7 +153,11 @@ struct Channel {
 class PixelPainter {
  public:
   PixelPainter(RgbaImage& image, const BmpHeader& h, std::vector<Rgba> palette)
-      : image_(image), palette_(std::move(palette)), red_(h.Masks[0]), green_(h.Masks[1]), blue_(h.Masks[2]),
+      : image_(image),
+        palette_(std::move(palette)),
+        red_(h.Masks[0]),
+        green_(h.Masks[1]),
+        blue_(h.Masks[2]),
         alpha_(h.Masks[3]) {}
 
   // An index past a short palette shows black rather than refusing the whole picture.
@@ -202,22 +215,24 @@ void ReadUncompressed(ByteReader& r, const BmpHeader& h, PixelPainter& painter) 
 
 // RLE8 and RLE4: lines are counted from the bottom; pixels that no packet reaches keep palette
 // entry 0. A packet that would write outside the picture is refused, and the data must end with
-// the end-of-bitmap code.
-void ReadRunLength(ByteReader& r, const BmpHeader& h, PixelPainter& painter) {
+// the end-of-bitmap code. Without a painter the data is only checked, so that a few bytes claiming
+// a huge picture are refused before the picture is reserved.
+void ReadRunLength(ByteReader& r, const BmpHeader& h, PixelPainter* painter) {
   const bool fourBits = h.Compression == kRle4;
   const uint64_t width = static_cast<uint64_t>(h.Width);
   const uint64_t height = static_cast<uint64_t>(h.Height);
-  for (uint32_t y = 0; y < height; ++y)
-    for (uint32_t x = 0; x < width; ++x) painter.Put(x, y, painter.Indexed(0));
+  if (painter)
+    for (uint32_t y = 0; y < height; ++y)
+      for (uint32_t x = 0; x < width; ++x) painter->Put(x, y, painter->Indexed(0));
 
   r.Seek(h.DataOffset);
   uint64_t x = 0, line = 0;
   auto requireRoom = [&](uint64_t count) {
-    if (line >= height || count > width - std::min(x, width))
-      Fail("Bitmap: run-length data writes past the picture");
+    if (line >= height || count > width - std::min(x, width)) Fail("Bitmap: run-length data writes past the picture");
   };
   auto put = [&](uint32_t index) {
-    painter.Put(static_cast<uint32_t>(x), static_cast<uint32_t>(height - 1 - line), painter.Indexed(index));
+    if (painter)
+      painter->Put(static_cast<uint32_t>(x), static_cast<uint32_t>(height - 1 - line), painter->Indexed(index));
     ++x;
   };
 
@@ -258,10 +273,12 @@ RgbaImage DecodeBmpChecked(const uint8_t* data, size_t size) {
   const BmpHeader h = ReadHeaders(r);
   std::vector<Rgba> palette = ReadPalette(r, h);
   const bool hasAlpha = (h.Bits == 16 || h.Bits == 32) && h.AlphaMaskDefined && h.Masks[3] != 0;
+  const bool runLength = h.Compression == kRle8 || h.Compression == kRle4;
+  if (runLength) ReadRunLength(r, h, nullptr);
   RgbaImage image = image_detail::NewPicture(static_cast<uint32_t>(h.Width), static_cast<uint32_t>(h.Height), hasAlpha);
   PixelPainter painter(image, h, std::move(palette));
-  if (h.Compression == kRle8 || h.Compression == kRle4)
-    ReadRunLength(r, h, painter);
+  if (runLength)
+    ReadRunLength(r, h, &painter);
   else
     ReadUncompressed(r, h, painter);
   return image;

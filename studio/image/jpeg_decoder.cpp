@@ -17,6 +17,8 @@
 namespace kestrel {
 namespace {
 
+constexpr long kMaxJpegWorkingMemory = 1L << 30;
+
 struct ErrorManager {
   jpeg_error_mgr Public;  // first, so that the library's pointer is also ours
   std::jmp_buf Jump;
@@ -102,6 +104,9 @@ bool RunDecoding(JpegDecoding& d, const uint8_t* data, size_t size) {
     return false;
   }
   jpeg_create_decompress(&d.Info);
+  // A few bytes of progressive data can ask for coefficient buffers of gigabytes; beyond this the
+  // library refuses instead of reserving them.
+  d.Info.mem->max_memory_to_use = kMaxJpegWorkingMemory;
   if (size == 0) ERREXIT(&d.Info, JERR_INPUT_EMPTY);
   jpeg_mem_src(&d.Info, data, static_cast<unsigned long>(size));
   jpeg_read_header(&d.Info, TRUE);
@@ -109,6 +114,12 @@ bool RunDecoding(JpegDecoding& d, const uint8_t* data, size_t size) {
   const bool cmyk = d.Info.jpeg_color_space == JCS_CMYK || d.Info.jpeg_color_space == JCS_YCCK;
   d.Info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
   jpeg_start_decompress(&d.Info);
+  // A progressive file is read whole here: data that ended early is known before the picture is
+  // reserved.
+  if (d.Errors.DataEndedEarly) {
+    d.Failure = std::string("JPEG: ") + d.Errors.Message;
+    return false;
+  }
 
   d.Image = image_detail::NewPicture(d.Info.output_width, d.Info.output_height, false);
   d.Row.resize(static_cast<size_t>(d.Info.output_width) * 4);

@@ -34,8 +34,8 @@ struct TargaHeader {
   uint8_t BaseType() const { return RunLength() ? ImageType - 8 : ImageType; }
 };
 
-// A stored colour (a pixel or a colour-map entry) of 15, 16, 24 or 32 bits, blue first. The
-// attribute bits of the image descriptor say whether the top bit or byte is alpha.
+// A stored colour (a pixel or a colour-map entry) of 15, 16, 24 or 32 bits, blue first, with its
+// alpha where HasAlphaAt says so.
 Rgba DecodeColour(const uint8_t* p, uint8_t bits, bool alpha) {
   if (bits == 15 || bits == 16) {
     const uint32_t v = static_cast<uint32_t>(p[0] | (p[1] << 8));
@@ -47,18 +47,29 @@ Rgba DecodeColour(const uint8_t* p, uint8_t bits, bool alpha) {
   return Rgba{p[2], p[1], p[0], static_cast<uint8_t>(bits == 32 && alpha ? p[3] : 255)};
 }
 
+// The fourth byte of a 32-bit colour is alpha, as writers use it whatever the descriptor says;
+// the top bit of a 16-bit colour only when the descriptor announces one attribute bit, since most
+// writers leave that bit clear.
+bool HasAlphaAt(uint8_t bits, uint8_t attributeBits) { return bits == 32 || (bits == 16 && attributeBits == 1); }
+
 bool IsColourDepth(uint8_t bits) { return bits == 15 || bits == 16 || bits == 24 || bits == 32; }
+
+// Colour-mapped pictures store 8- or 16-bit indices, grey ones 8-bit levels.
+bool IsDepthOf(uint8_t baseType, uint8_t bits) {
+  if (baseType == 1) return bits == 8 || bits == 16;
+  if (baseType == 2) return IsColourDepth(bits);
+  return bits == 8;
+}
 
 class TargaPixels {
  public:
   TargaPixels(const TargaHeader& h, std::vector<Rgba> map)
-      : h_(h), map_(std::move(map)), bytes_((h.Bits + 7) / 8),
-        alpha_((h.Bits == 32 && h.AttributeBits() > 0) || (h.Bits == 16 && h.AttributeBits() == 1)) {}
+      : h_(h), map_(std::move(map)), bytes_((h.Bits + 7) / 8), alpha_(HasAlphaAt(h.Bits, h.AttributeBits())) {}
 
   size_t BytesPerPixel() const { return bytes_; }
   bool HasAlpha() const {
-    if (h_.BaseType() == 1) return h_.AttributeBits() > 0 && (h_.MapEntryBits == 32 || h_.MapEntryBits == 16);
-    return alpha_;
+    if (h_.BaseType() == 1) return HasAlphaAt(h_.MapEntryBits, h_.AttributeBits());
+    return h_.BaseType() == 2 && alpha_;
   }
 
   Rgba Colour(const uint8_t* p) const {
@@ -99,14 +110,10 @@ TargaHeader ReadHeader(ByteReader& r) {
   h.Descriptor = r.U8();
 
   const uint8_t base = h.BaseType();
-  if (base < 1 || base > 3)
-    Fail("Targa: image type " + std::to_string(h.ImageType) + " is not supported");
+  if (base < 1 || base > 3) Fail("Targa: image type " + std::to_string(h.ImageType) + " is not supported");
   if (h.ColourMapType > 1) Fail("Targa: colour map type " + std::to_string(h.ColourMapType) + " is not supported");
   image_detail::CheckSides("Targa", h.Width, h.Height);
-  const bool depthOk = base == 1   ? (h.Bits == 8 || h.Bits == 16)
-                       : base == 2 ? IsColourDepth(h.Bits)
-                                   : h.Bits == 8;
-  if (!depthOk)
+  if (!IsDepthOf(base, h.Bits))
     Fail("Targa: " + std::to_string(h.Bits) + " bits per pixel are not supported for image type " +
          std::to_string(h.ImageType));
   if (base == 1 && h.ColourMapType != 1) Fail("Targa: a colour-mapped picture without a colour map");
@@ -120,7 +127,7 @@ std::vector<Rgba> ReadColourMap(ByteReader& r, const TargaHeader& h) {
   if (h.ColourMapType != 1) return {};
   const size_t entryBytes = (h.MapEntryBits + 7) / 8;
   if (!r.CanReadRecords(h.MapLength, entryBytes)) Fail("Targa: the colour map ends past the end of the file");
-  const bool alpha = h.AttributeBits() > 0;
+  const bool alpha = HasAlphaAt(h.MapEntryBits, h.AttributeBits());
   std::vector<Rgba> map(h.MapLength);
   for (Rgba& c : map) {
     c = DecodeColour(r.Data() + r.Position(), h.MapEntryBits, alpha);
@@ -173,6 +180,16 @@ RgbaImage DecodeTargaChecked(const uint8_t* data, size_t size) {
       for (uint64_t i = 0; i < count; ++i) put(c);
     } else {
       for (uint64_t i = 0; i < count; ++i) put(next());
+    }
+  }
+  // A file that announces no alpha and stores none (every fourth byte 0) is opaque rather than
+  // wholly transparent.
+  if (image.HasAlpha && h.AttributeBits() == 0) {
+    bool allZero = true;
+    for (size_t i = 3; i < image.Pixels.size() && allZero; i += 4) allZero = image.Pixels[i] == 0;
+    if (allZero) {
+      for (size_t i = 3; i < image.Pixels.size(); i += 4) image.Pixels[i] = 255;
+      image.HasAlpha = false;
     }
   }
   return image;

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <algorithm>
 
 #include "application_error_dialog.h"
 
@@ -40,7 +41,10 @@ QWidget* QtStudioDialogs::Parent() const {
 std::optional<QString> QtStudioDialogs::RunFileDialog(const FileDialogRequest& request, bool save) {
   QFileDialog dialog(Parent(), request.title, request.startDirectory);
   dialog.setObjectName(request.objectName);
-  dialog.setNameFilter(QtFilterFromStudioFilter(request.filter));
+  const QStringList filters = QtFilterFromStudioFilter(request.filter).split(QStringLiteral(";;"));
+  dialog.setNameFilters(filters);
+  if (request.selectedFilter > 0 && request.selectedFilter < filters.size())
+    dialog.selectNameFilter(filters[request.selectedFilter]);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   // A typed name need not exist, and an existing file is replaced without asking.
   dialog.setFileMode(QFileDialog::AnyFile);
@@ -49,6 +53,8 @@ std::optional<QString> QtStudioDialogs::RunFileDialog(const FileDialogRequest& r
   if (!request.proposedName.isEmpty()) dialog.selectFile(request.proposedName);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString chosen = dialog.selectedFiles().constFirst();
+  if (request.chosenFilter)
+    *request.chosenFilter = std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
   // Later relative paths resolve where the user last browsed.
   QDir::setCurrent(QFileInfo(chosen).absolutePath());
   return chosen;

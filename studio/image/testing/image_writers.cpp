@@ -146,7 +146,8 @@ TestPicture DrawPicture(int width, int height, const PixelColour& colour) {
 
 std::vector<uint8_t> RgbaBytes(const TestPicture& picture, bool withAlpha) {
   std::vector<uint8_t> bytes;
-  for (uint32_t c : picture.Argb) bytes.insert(bytes.end(), {Red(c), Green(c), Blue(c), withAlpha ? Alpha(c) : uint8_t{255}});
+  for (uint32_t c : picture.Argb)
+    bytes.insert(bytes.end(), {Red(c), Green(c), Blue(c), withAlpha ? Alpha(c) : uint8_t{255}});
   return bytes;
 }
 
@@ -287,7 +288,8 @@ std::vector<uint8_t> TgaBytes(const TestPicture& picture, const TgaLayout& layou
       continue;
     }
     size_t raw = 1;
-    while (i + raw < stream.size() && raw < 128 && !(i + raw + 1 < stream.size() && stream[i + raw] == stream[i + raw + 1]))
+    while (i + raw < stream.size() && raw < 128 &&
+           !(i + raw + 1 < stream.size() && stream[i + raw] == stream[i + raw + 1]))
       ++raw;
     w.U8(static_cast<uint8_t>(raw - 1));
     for (size_t k = 0; k < raw; ++k) w.Raw(stream[i + k].data(), stream[i + k].size());

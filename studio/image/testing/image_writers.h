@@ -25,13 +25,13 @@ TestPicture DrawPicture(int width, int height, const PixelColour& colour);
 std::vector<uint8_t> RgbaBytes(const TestPicture& picture, bool withAlpha);
 
 struct BmpLayout {
-  uint16_t Bits = 24;          // 1, 4, 8, 16, 24 or 32
-  uint32_t Compression = 0;    // 0 plain, 1 RLE8, 2 RLE4, 3 bit fields, 6 bit fields with alpha
-  uint32_t HeaderSize = 40;    // 12, 40, 52, 56, 108 or 124
+  uint16_t Bits = 24;        // 1, 4, 8, 16, 24 or 32
+  uint32_t Compression = 0;  // 0 plain, 1 RLE8, 2 RLE4, 3 bit fields, 6 bit fields with alpha
+  uint32_t HeaderSize = 40;  // 12, 40, 52, 56, 108 or 124
   bool TopDown = false;
   // Red, green, blue, alpha masks for bit fields (in the header from 52 bytes on, else after it).
   std::array<uint32_t, 4> Masks{};
-  bool FullPalette = false;    // every 2^bits entry, colours-used 0; else only the colours used
+  bool FullPalette = false;      // every 2^bits entry, colours-used 0; else only the colours used
   uint32_t GapBeforePixels = 0;  // unused bytes between the palette and the pixels
   uint32_t ImageSizeField = 0;   // written as given; 0 is what most writers put
 };
@@ -42,9 +42,9 @@ struct BmpLayout {
 std::vector<uint8_t> BmpBytes(const TestPicture& picture, const BmpLayout& layout);
 
 struct TgaLayout {
-  uint8_t ImageType = 2;       // 1, 2, 3 or their run-length forms 9, 10, 11
-  uint8_t Bits = 24;           // true colour 15, 16, 24, 32; mapped 8; grey 8
-  uint8_t MapEntryBits = 24;   // colour-map entries of types 1 and 9: 24 or 32
+  uint8_t ImageType = 2;         // 1, 2, 3 or their run-length forms 9, 10, 11
+  uint8_t Bits = 24;             // true colour 15, 16, 24, 32; mapped 8; grey 8
+  uint8_t MapEntryBits = 24;     // colour-map entries of types 1 and 9: 24 or 32
   uint8_t AttributeBits = 0xFF;  // 0xFF: 8 for 32-bit pixels or map entries, else 0
   bool TopOrigin = false;
   bool RightToLeft = false;
@@ -57,8 +57,8 @@ std::vector<uint8_t> TgaBytes(const TestPicture& picture, const TgaLayout& layou
 struct JpegLayout {
   int Quality = 95;
   bool Progressive = false;
-  bool Grey = false;  // stores the red channel
-  bool Cmyk = false;  // Adobe-style inverted inks, with black 0
+  bool Grey = false;        // stores the red channel
+  bool Cmyk = false;        // Adobe-style inverted inks, with black 0
   bool HalfColour = false;  // colour at half resolution both ways (4:2:0) instead of full (4:4:4)
 };
 

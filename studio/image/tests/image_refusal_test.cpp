@@ -15,7 +15,8 @@ using testing::BmpLayout;
 using testing::TgaLayout;
 
 testing::TestPicture Plain(int width, int height) {
-  return testing::DrawPicture(width, height, [](int x, int y) { return 0xFF000000u | static_cast<uint32_t>(x * 40 + y); });
+  return testing::DrawPicture(width, height,
+                              [](int x, int y) { return 0xFF000000u | static_cast<uint32_t>(x * 40 + y); });
 }
 
 void PutU16(std::vector<uint8_t>& bytes, size_t at, uint16_t v) {
@@ -152,6 +153,10 @@ TEST(ImageRefusals, HeadersThatPointOutsideOrAreNotSupported) {
       PutU32(bytes, at, v);
     return bytes;
   };
+  auto withByte = [](std::vector<uint8_t> bytes, size_t at, uint8_t v) {
+    bytes[at] = v;
+    return bytes;
+  };
   const auto tga = testing::TgaBytes(Plain(3, 2), {});
   const auto mapped = testing::TgaBytes(Plain(3, 2), {.ImageType = 1, .Bits = 8});
   const std::vector<std::tuple<const char*, ImageKind, std::vector<uint8_t>>> cases = {
@@ -169,11 +174,11 @@ TEST(ImageRefusals, HeadersThatPointOutsideOrAreNotSupported) {
        testing::BmpBytes(Plain(3, 2), {.Bits = 32, .Compression = 3, .HeaderSize = 52, .Masks = {0, 0, 0, 0}})},
       {"Targa image type 0", ImageKind::Targa, patched(tga, 2, 0, true)},
       {"Targa image type 32", ImageKind::Targa, patched(tga, 2, 32, true)},
-      {"Targa of 12 bits", ImageKind::Targa, [&] { auto b = tga; b[16] = 12; return b; }()},
-      {"Targa colour map type 2", ImageKind::Targa, [&] { auto b = tga; b[1] = 2; return b; }()},
-      {"Targa colour-mapped without a map", ImageKind::Targa, [&] { auto b = mapped; b[1] = 0; return b; }()},
+      {"Targa of 12 bits", ImageKind::Targa, withByte(tga, 16, 12)},
+      {"Targa colour map type 2", ImageKind::Targa, withByte(tga, 1, 2)},
+      {"Targa colour-mapped without a map", ImageKind::Targa, withByte(mapped, 1, 0)},
       {"Targa map longer than the file", ImageKind::Targa, patched(mapped, 5, 60000, true)},
-      {"Targa ID longer than the file", ImageKind::Targa, [&] { auto b = tga; b[0] = 255; return b; }()},
+      {"Targa ID longer than the file", ImageKind::Targa, withByte(tga, 0, 255)},
       {"not a JPEG", ImageKind::Jpeg, bmp24},
       {"an empty JPEG", ImageKind::Jpeg, {}},
   };
