@@ -84,6 +84,8 @@ struct OtherFileDialog {
   const char* suffix;
 };
 
+constexpr char kExportOverArchive[] = "This is the open MAS file itself; choose another file to export to.";
+
 OtherFileDialog SaveDialogFor(int32_t fileType) {
   if (fileType == kMasTypeMTS) return {"MTS Files (*.MTS)|*.MTS", "Save a MTS File", "mts"};
   if (fileType == kMasTypeANM) return {"ANM Files (*.ANM)|*.ANM", "Save a ANM File", "anm"};
@@ -183,6 +185,11 @@ void TFKestrel::Exportnonimagefile1Click() {
   request.proposedName = QString::fromLocal8Bit(entry.Name());
   const std::optional<QString> chosen = dialogs_.SaveFile(request);
   if (!chosen) return;
+  // Replacing the archive by one of its own entries would lose every other entry.
+  if (IsSameFile(NativePath(*chosen), state_.ArchivePath)) {
+    dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), tr(kExportOverArchive));
+    return;
+  }
   if (ExtractEntryToFile(index, *chosen)) settings_.BMPInitialDir = FolderOf(*chosen);
 }
 
