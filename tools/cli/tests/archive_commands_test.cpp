@@ -94,6 +94,11 @@ TEST(ArchiveCommands, ReplaceAddAndRemoveWriteTheExpectedArchive) {
   run = RunCli(dir, {"test", "TRACK.MAS"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "3 entries OK\n");
+
+  run = RunCli(dir, {"--help"});
+  for (const char* usage : {"extract ARCHIVE ENTRY [OUT]", "replace ARCHIVE ENTRY FILE", "add ARCHIVE FILE...",
+                            "remove ARCHIVE ENTRY...", "test ARCHIVE"})
+    EXPECT_NE(run.out.find(usage), std::string::npos) << usage;
 }
 
 TEST(ArchiveCommands, RefusalsSayWhyExitNonZeroAndLeaveTheArchive) {
@@ -122,6 +127,7 @@ TEST(ArchiveCommands, RefusalsSayWhyExitNonZeroAndLeaveTheArchive) {
       {{"add", "TRACK.MAS"}, 2, "usage: kestrel-cli add ARCHIVE FILE..."},
       {{"remove", "TRACK.MAS"}, 2, "usage: kestrel-cli remove ARCHIVE ENTRY..."},
       {{"test"}, 2, "usage: kestrel-cli test ARCHIVE"},
+      {{"extract", "TRACK.MAS"}, 2, "usage: kestrel-cli extract ARCHIVE ENTRY [OUT]"},
   };
   for (const Case& c : cases) {
     const auto run = RunCli(dir, c.args);
