@@ -108,11 +108,13 @@ bool RunRewrite(TFKestrel& window, StudioDialogs& dialogs,
   } catch (const EArchiveEditError& e) {
     error = QString::fromLocal8Bit(e.what());
   }
-  // Also after a failure: the state comes from the file again, never from what the edit changed.
+  // The error comes first: the reopen may warn about a read-only medium, which reads as an answer
+  // to the edit only after the refusal itself. The state was never changed by the edit, so the
+  // window is right while the message is up.
+  if (!error.isEmpty()) dialogs.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), error);
+  // Also after a failure: the state comes from the file again.
   window.OpenArchive(FromNative(state.ArchivePath));
-  if (error.isEmpty()) return true;
-  dialogs.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), error);
-  return false;
+  return error.isEmpty();
 }
 
 // The compression step before a rewrite; its failure is shown and ends the edit with nothing written.
