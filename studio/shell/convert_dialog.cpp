@@ -17,14 +17,14 @@
 #include "archive/file_io.h"
 #include "archive/old_archive_conversion.h"
 #include "file_name_field.h"
+#include "studio/qt_common/busy_cursor.h"
+#include "studio/qt_common/native_path.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
 
 namespace kestrel::studio {
 
 namespace {
-
-std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 const char kMasFilter[] = "MAS Files (*.MAS)|*.MAS";
 
@@ -35,16 +35,6 @@ FileDialogRequest BrowseRequest(const char* objectName, const QString& title) {
   request.filter = QString::fromLatin1(kMasFilter);
   return request;
 }
-
-// The hourglass for the length of a conversion; taken down while a report waits for its OK, so the
-// user is not shown a busy cursor over a box that wants a click.
-class ConversionCursor {
- public:
-  ConversionCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~ConversionCursor() { QApplication::restoreOverrideCursor(); }
-  ConversionCursor(const ConversionCursor&) = delete;
-  ConversionCursor& operator=(const ConversionCursor&) = delete;
-};
 
 }  // namespace
 
@@ -213,7 +203,9 @@ void TFKestrelConvert::BStartClick() {
       dialog->ProgressBar1->setValue(0);
     }
   } idle{this};
-  ConversionCursor cursor;
+  // The hourglass for the length of the conversion; Report takes it down while a report waits for
+  // its OK, so the user is not shown a busy cursor over a box that wants a click.
+  BusyCursor cursor;
 
   ConversionHooks hooks;
   hooks.Report = [this](const std::string& message) { Report(message); };

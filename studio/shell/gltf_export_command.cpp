@@ -10,24 +10,12 @@
 #include "entry_access.h"
 #include "main_window.h"
 #include "studio/mesh/gltf_export.h"
+#include "studio/qt_common/busy_cursor.h"
+#include "studio/qt_common/native_path.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
 
 namespace kestrel::studio {
-
-namespace {
-
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-QString FromNative(const std::string& text) { return QFile::decodeName(text.c_str()); }
-
-}  // namespace
 
 void TFKestrel::ExportglTFFile1Click() {
   const int index = state_.SelectedEntry - 1;
@@ -41,7 +29,7 @@ void TFKestrel::ExportglTFFile1Click() {
 
   AnyMesh mesh;
   {
-    WaitCursor wait;
+    BusyCursor busy;
     const std::optional<std::vector<uint8_t>> bytes = ReadEntryData(index);
     if (!bytes || !DecodeAnyMesh(bytes->data(), bytes->size(), mesh, showError)) return;
   }
@@ -55,11 +43,11 @@ void TFKestrel::ExportglTFFile1Click() {
   request.defaultSuffix = QStringLiteral("glb");
   const std::optional<QString> chosen = dialogs_.SaveFile(request);
   if (!chosen) return;
-  std::string path = QFile::encodeName(*chosen).toStdString();
+  std::string path = NativePath(*chosen);
   if (!GltfFormOfPath(path)) path += ".glb";
   settings_.BMPInitialDir = QFileInfo(*chosen).absolutePath();
 
-  WaitCursor wait;
+  BusyCursor busy;
   // Textures as the preview finds them: beside the archive first, then inside it.
   const MeshEntryReader readEntry = [this](size_t i) {
     EntryBytes entry = ReadEntryBytes(state_, static_cast<int>(i));

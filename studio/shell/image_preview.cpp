@@ -3,11 +3,11 @@
 #include <new>
 
 #include "archive/file_io.h"
-#include "busy_cursor.h"
 #include "entry_access.h"
 #include "image_view.h"
 #include "main_window.h"
 #include "studio/image/image_decoder.h"
+#include "studio/qt_common/busy_cursor.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
 

@@ -13,8 +13,9 @@
 #include "archive/file_io.h"
 #include "archive/zbuffer.h"
 #include "archive_tree_model.h"
-#include "busy_cursor.h"
 #include "main_window.h"
+#include "studio/qt_common/busy_cursor.h"
+#include "studio/qt_common/native_path.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
 
@@ -22,8 +23,6 @@ namespace kestrel::studio {
 
 namespace {
 
-std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString FromNative(const std::string& path) { return QFile::decodeName(path.c_str()); }
 QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
 
 LoadedArchive LoadedFrom(const OpenArchiveState& state) {

@@ -5,9 +5,10 @@
 #include <new>
 
 #include "archive/file_io.h"
-#include "busy_cursor.h"
 #include "image_view.h"
 #include "main_window.h"
+#include "studio/qt_common/busy_cursor.h"
+#include "studio/qt_common/native_path.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
 
@@ -18,8 +19,6 @@ namespace {
 inline constexpr char kNoMemoryForImage[] =
     "Failed to allocate the needed memory for this operation. \r\nAttempt at loading the image has been cancelled";
 constexpr int kMaxZoom = 5;
-
-std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // The file dialog for an image entry, the same for saving and opening; nothing for other types.
 std::optional<FileDialogRequest> ImageDialogRequest(const char* objectName, const TMAS_FileEntry& entry,

@@ -6,21 +6,15 @@
 
 #include "archive/file_io.h"
 #include "archive_tree_model.h"
-#include "busy_cursor.h"
 #include "gl_view.h"
 #include "image_view.h"
 #include "main_window.h"
+#include "studio/qt_common/busy_cursor.h"
+#include "studio/qt_common/native_path.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
 
 namespace kestrel::studio {
-
-namespace {
-
-std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString FromNative(const std::string& path) { return QFile::decodeName(path.c_str()); }
-
-}  // namespace
 
 void TFKestrel::Open1Click() {
   FileDialogRequest request;

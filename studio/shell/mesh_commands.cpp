@@ -9,21 +9,19 @@
 
 #include "archive/file_error.h"
 #include "archive/file_io.h"
-#include "busy_cursor.h"
 #include "entry_access.h"
 #include "main_window.h"
 #include "studio/mesh/mts_decoder.h"
 #include "studio/mesh/mts_dump.h"
 #include "studio/mesh/vrml_export.h"
+#include "studio/qt_common/busy_cursor.h"
+#include "studio/qt_common/native_path.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
 
 namespace kestrel::studio {
 
 namespace {
-
-std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString FromNative(const std::string& path) { return QFile::decodeName(path.c_str()); }
 
 // "ddd mmm dd hh:nn:ss yyyy" with the day and month names of the user's locale.
 std::string VRMLDateNow() {

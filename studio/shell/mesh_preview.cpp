@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QStatusBar>
 
-#include "busy_cursor.h"
 #include "entry_access.h"
 #include "gl_view.h"
 #include "main_window.h"
 #include "studio/mesh/gl_mesh_view.h"
 #include "studio/mesh/mesh_preview_build.h"
+#include "studio/qt_common/busy_cursor.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
 

@@ -18,6 +18,8 @@
 
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
+#include "studio/qt_common/busy_cursor.h"
+#include "studio/qt_common/native_path.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
 #include "studio_settings.h"
@@ -30,23 +32,12 @@ constexpr int kPlayTimerInterval = 50;
 constexpr int kOutputFrequency = 22050;
 constexpr uint32_t kInitFlags = 32;
 
-std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
 // The folder of `path` with its trailing separator, as the two start folders are kept here.
 QString FolderWithSeparator(const QString& path) {
   QString folder = QFileInfo(path).absolutePath();
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder;
 }
-
-// The wait cursor for the life of the object, restored on every path out.
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QPushButton* NewButton(QWidget* parent, const char* objectName, const QString& caption, bool enabled) {
   auto* button = new QPushButton(caption, parent);
@@ -204,10 +195,10 @@ void TFKestrelSDT::BLoadClick() {
   request.startDirectory = settings_.MASInitialDir;
   const std::optional<QString> chosen = dialogs_.OpenFile(request);
   if (!chosen) return;
-  WaitCursor wait;
+  BusyCursor busy;
   repaint();
   try {
-    LoadSoundBank(bank_, LocalPath(*chosen));
+    LoadSoundBank(bank_, NativePath(*chosen));
   } catch (...) {
     // The bank is emptied by a failed load; the list shows so, never rows of the bank before.
     FillSampleList();
@@ -231,10 +222,10 @@ void TFKestrelSDT::BExportClick() {
   if (!chosen) return;
   QString path = *chosen;
   if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".MP2");
-  WaitCursor wait;
+  BusyCursor busy;
   repaint();
   try {
-    const std::string target = LocalPath(path);
+    const std::string target = NativePath(path);
     // Writing the sample over the bank it comes from would destroy the bank.
     if (IsSameFile(target, bank_.Path)) throw EInOutError(FileErrorKind::AccessDenied, target);
     const std::vector<uint8_t> data = ReadSampleData(bank_, static_cast<size_t>(index));
@@ -257,24 +248,24 @@ void TFKestrelSDT::BImportClick() {
   request.startDirectory = settings_.BMPInitialDir;
   request.proposedName = proposed;
   const std::optional<QString> chosen = dialogs_.OpenFile(request);
-  if (!chosen || !FileExists(LocalPath(*chosen))) return;
+  if (!chosen || !FileExists(NativePath(*chosen))) return;
 
   // From here on the list is refilled on every path, so that it shows the bank as it now is.
   struct Refill {
     TFKestrelSDT* dialog;
     ~Refill() { dialog->FillSampleList(); }
   } refill{this};
-  WaitCursor wait;
+  BusyCursor busy;
   // A file that cannot be read goes to the error dialog like one that cannot be opened: either
   // way nothing was written, and the user learns why.
-  const std::vector<uint8_t> data = ReadWholeFile(LocalPath(*chosen));
+  const std::vector<uint8_t> data = ReadWholeFile(NativePath(*chosen));
   ReplaceSampleData(bank_, static_cast<size_t>(index), data);
 }
 
 void TFKestrelSDT::BPlayClick() {
   const int index = SelectedIndex();
   if (index < 0) return;
-  WaitCursor wait;
+  BusyCursor busy;
   SetStatus(QString::fromLatin1(kLoadingSample));
   try {
     std::vector<uint8_t> data = ReadSampleData(bank_, static_cast<size_t>(index));

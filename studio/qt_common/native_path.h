@@ -1,0 +1,14 @@
+// Paths between Qt's strings and the file code's byte strings, in the file system's own encoding,
+// so that a name Qt shows is the very file the file code opens.
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <string>
+
+namespace kestrel::studio {
+
+inline std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+inline QString FromNative(const std::string& path) { return QFile::decodeName(path.c_str()); }
+
+}  // namespace kestrel::studio
