@@ -1,7 +1,6 @@
 #include "studio/mesh/mesh_display_lists.h"
 
 #include <array>
-#include <cstdio>
 #include <variant>
 
 namespace kestrel {
@@ -20,30 +19,6 @@ const TMTS_Cube& CubeOf(const AnyMesh& mesh) {
 }
 
 }  // namespace
-
-std::optional<std::string> MaterialTextureName(const TMTS410& mesh, size_t i) {
-  if (i >= mesh.MatObjects.size() || mesh.MatObjects[i].Bitmaps.empty()) return std::nullopt;
-  const TMTS410_Bitmap& first = mesh.MatObjects[i].Bitmaps.front();
-  if (first.Frames.empty()) return first.Name;
-  char frame[16];
-  std::snprintf(frame, sizeof frame, "%02d", static_cast<int>(first.Frames.front()));
-  return first.Name + frame + ".BMP";
-}
-
-std::optional<std::string> MaterialTextureName(const TMTS& mesh, size_t i) {
-  if (i >= mesh.MatObjects.size() || mesh.MatObjects[i].Bitmaps.empty()) return std::nullopt;
-  return mesh.MatObjects[i].Bitmaps.front();
-}
-
-std::vector<std::optional<std::string>> MaterialTextureNames(const AnyMesh& mesh) {
-  std::vector<std::optional<std::string>> names;
-  std::visit(
-      [&](const auto& m) {
-        for (size_t i = 0; i < m.MatObjects.size(); ++i) names.push_back(MaterialTextureName(m, i));
-      },
-      mesh);
-  return names;
-}
 
 void ReleaseMeshLists(std::vector<uint32_t>& lists, std::vector<uint32_t>& textures, DisplayListTarget& target) {
   for (const uint32_t list : lists) target.DeleteList(list);

@@ -4,8 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
-#include <string>
 #include <vector>
 
 #include "studio/mesh/mts_types.h"
@@ -34,14 +32,6 @@ class DisplayListTarget {
   virtual void DeleteList(uint32_t list) = 0;
   virtual void DeleteTexture(uint32_t texture) = 0;
 };
-
-// The texture file material object `i` is drawn with, or nothing. 4.10 layout: the first bitmap's
-// name, or, when it has frames, that name with the first frame in at least two digits and ".BMP"
-// (LIGHT with frames 3 and 4 gives "LIGHT03.BMP"). Older layout: the first bitmap name.
-std::optional<std::string> MaterialTextureName(const TMTS410& mesh, size_t i);
-std::optional<std::string> MaterialTextureName(const TMTS& mesh, size_t i);
-// One per material object, in order.
-std::vector<std::optional<std::string>> MaterialTextureNames(const AnyMesh& mesh);
 
 // Deletes every list and texture of the model on show, one by one, and empties both lists.
 void ReleaseMeshLists(std::vector<uint32_t>& lists, std::vector<uint32_t>& textures, DisplayListTarget& target);

@@ -3,24 +3,12 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <system_error>
 
 #include "archive/file_io.h"
 #include "studio/mesh/vrml_export.h"
 
 namespace kestrel {
 namespace {
-
-bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 void Tell(const std::function<void(const std::string&)>& hook, const std::string& text) {
   if (hook) hook(text);
@@ -52,19 +40,6 @@ void LoadMaterialTexture(const std::string& name, const MeshPreviewSource& sourc
 }
 
 }  // namespace
-
-std::optional<std::string> FindFileInDirectory(const std::string& directory, const std::string& name) {
-  if (!IsSafeEntryFileName(name)) return std::nullopt;
-  const std::string exact = JoinPath(directory, name);
-  if (FileExists(exact)) return exact;
-  std::error_code error;
-  std::filesystem::directory_iterator it(directory.empty() ? "." : directory, error);
-  for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-    const std::string candidate = it->path().filename().string();
-    if (SameIgnoringAsciiCase(candidate, name) && FileExists(it->path().string())) return it->path().string();
-  }
-  return std::nullopt;
-}
 
 MeshPreviewResult BuildMeshPreview(int index, MeshViewState& view, const MeshPreviewSource& source,
                                    const MeshPreviewHooks& hooks, DisplayListTarget& lists,

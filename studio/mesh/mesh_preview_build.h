@@ -12,6 +12,7 @@
 
 #include "studio/mesh/gl_textures.h"
 #include "studio/mesh/mesh_display_lists.h"
+#include "studio/mesh/mesh_textures.h"
 #include "studio/mesh/mesh_view_state.h"
 #include "studio/mesh/mts_decoder.h"
 
@@ -50,10 +51,5 @@ enum class MeshPreviewResult {
 MeshPreviewResult BuildMeshPreview(int index, MeshViewState& view, const MeshPreviewSource& source,
                                    const MeshPreviewHooks& hooks, DisplayListTarget& lists,
                                    TextureUploader& uploader);
-
-// The file named `name` in `directory`: that exact name, else the one name there that differs
-// from it only in the letter case of A to Z (as the games' file system would find it); nothing
-// when neither exists or the name could leave the directory.
-std::optional<std::string> FindFileInDirectory(const std::string& directory, const std::string& name);
 
 }  // namespace kestrel

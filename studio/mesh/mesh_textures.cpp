@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <variant>
 
 #include "archive/file_io.h"
 #include "studio/mesh/number_format.h"
@@ -11,9 +12,15 @@
 namespace kestrel {
 namespace {
 
-// The file in `directory` named `name` exactly, or else the alphabetically first one whose name
-// equals it ignoring the letters' case: files copied from a game's CD are often lower-cased.
-std::optional<std::string> FileBeside(const std::string& directory, const std::string& name) {
+template <typename Mesh>
+std::optional<std::string> TextureNameOf(const Mesh& mesh, size_t i) {
+  if (i >= mesh.MatObjects.size() || mesh.MatObjects[i].Bitmaps.empty()) return std::nullopt;
+  return MaterialTextureName(mesh.MatObjects[i]);
+}
+
+}  // namespace
+
+std::optional<std::string> FindFileInDirectory(const std::string& directory, const std::string& name) {
   if (!IsSafeEntryFileName(name)) return std::nullopt;
   const std::string exact = JoinPath(directory, name);
   if (FileExists(exact)) return exact;
@@ -27,8 +34,6 @@ std::optional<std::string> FileBeside(const std::string& directory, const std::s
   return JoinPath(directory, *std::min_element(matches.begin(), matches.end()));
 }
 
-}  // namespace
-
 std::string MaterialTextureName(const TMTS410_MatObject& material) {
   if (material.Bitmaps.empty()) return {};
   const TMTS410_Bitmap& first = material.Bitmaps.front();
@@ -41,12 +46,25 @@ std::string MaterialTextureName(const TMTS_MatObject& material) {
   return material.Bitmaps.empty() ? std::string() : material.Bitmaps.front();
 }
 
+std::optional<std::string> MaterialTextureName(const TMTS410& mesh, size_t i) { return TextureNameOf(mesh, i); }
+std::optional<std::string> MaterialTextureName(const TMTS& mesh, size_t i) { return TextureNameOf(mesh, i); }
+
+std::vector<std::optional<std::string>> MaterialTextureNames(const AnyMesh& mesh) {
+  std::vector<std::optional<std::string>> names;
+  std::visit(
+      [&](const auto& m) {
+        for (size_t i = 0; i < m.MatObjects.size(); ++i) names.push_back(TextureNameOf(m, i));
+      },
+      mesh);
+  return names;
+}
+
 TextureFinder TexturesBesideOrInside(std::string directory, const std::vector<TMAS_FileEntry>* table,
                                      MeshEntryReader read) {
   return [directory = std::move(directory), table, read = std::move(read)](
              const std::string& name) -> std::optional<std::vector<uint8_t>> {
     if (name.empty()) return std::nullopt;
-    if (const std::optional<std::string> path = FileBeside(directory, name)) return ReadWholeFile(*path);
+    if (const std::optional<std::string> path = FindFileInDirectory(directory, name)) return ReadWholeFile(*path);
     if (table && read)
       for (size_t i = 0; i < table->size(); ++i)
         if (EqualsIgnoreAsciiCase((*table)[i].Name(), name)) return read(i);

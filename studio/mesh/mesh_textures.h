@@ -1,9 +1,10 @@
-// Which texture file a material draws with, and where that file is looked for: the same rules
-// the studio's preview follows, shared by every exporter that embeds textures.
+// Which texture file a material draws with, and where that file is looked for beside a mesh or an
+// archive: one rule for the studio's preview and every exporter that embeds textures.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,13 +19,22 @@ namespace kestrel {
 // digits and ".BMP" (LIGHT with frames 3, 4: "LIGHT03.BMP"). Empty when there is no bitmap.
 std::string MaterialTextureName(const TMTS410_MatObject& material);
 std::string MaterialTextureName(const TMTS_MatObject& material);
+// The same for material object `i`; nothing when there is no such object or it has no bitmap.
+std::optional<std::string> MaterialTextureName(const TMTS410& mesh, size_t i);
+std::optional<std::string> MaterialTextureName(const TMTS& mesh, size_t i);
+// One per material object, in order.
+std::vector<std::optional<std::string>> MaterialTextureNames(const AnyMesh& mesh);
+
+// The file named `name` in `directory`: that exact name, else the alphabetically first name there
+// that differs from it only in the letter case of a to z (files copied from a game's CD are often
+// lower-cased). Nothing when neither exists or the name could leave the directory.
+std::optional<std::string> FindFileInDirectory(const std::string& directory, const std::string& name);
 
 // The texture file bytes for a name; nothing when no file or entry has that name. A file or
 // entry that exists but cannot be read throws (EInOutError or another std::exception).
 using TextureFinder = std::function<std::optional<std::vector<uint8_t>>(const std::string& name)>;
 
-// Looks in `directory` first (the name as stored, else the one file whose name differs only in
-// the letters a to z), then, when `table` is given, for the first archive entry of that name
+// Looks in `directory` first (FindFileInDirectory), then, when `table` is given, for the first archive entry of that name
 // (letter case ignored), read through `read`. Names that would leave the directory are not
 // looked for beside it.
 TextureFinder TexturesBesideOrInside(std::string directory, const std::vector<TMAS_FileEntry>* table = nullptr,

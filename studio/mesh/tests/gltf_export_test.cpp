@@ -296,7 +296,10 @@ TEST(MaterialTextureName, FirstBitmapWithItsFirstFrame) {
     std::string name;
     std::vector<int32_t> frames;
     std::string expected;
-  } cases[] = {{"BODY.BMP", {}, "BODY.BMP"}, {"LIGHT", {3, 4}, "LIGHT03.BMP"}, {"LIGHT", {123}, "LIGHT123.BMP"}};
+  } cases[] = {{"BODY.BMP", {}, "BODY.BMP"},
+               {"LIGHT", {3, 4}, "LIGHT03.BMP"},
+               {"LIGHT", {123}, "LIGHT123.BMP"},
+               {"LIGHT", {-3}, "LIGHT-03.BMP"}};  // two digits after the sign
   for (const Case& c : cases) {
     m.Bitmaps.front().Name = c.name;
     m.Bitmaps.front().Frames = c.frames;

@@ -4,6 +4,7 @@
 #include "recording_gl.h"
 #include "sample_meshes.h"
 #include "studio/mesh/mesh_display_lists.h"
+#include "studio/mesh/mesh_textures.h"
 
 namespace kestrel::testing {
 namespace {
