@@ -8,7 +8,6 @@
 
 #include "archive/archive_check.h"
 #include "archive/archive_editing.h"
-#include "archive/file_error.h"
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
 #include "archive/zbuffer.h"
@@ -17,20 +16,6 @@
 
 namespace kestrel::cli {
 namespace {
-
-// Runs `work`, turning the engine's and the file system's errors into a message and status 1.
-template <typename Work>
-int Guarded(Work work) {
-  try {
-    return work();
-  } catch (const EInOutError& e) {
-    return Fail(FileErrorReport(e));
-  } catch (const EArchiveEditError& e) {
-    return Fail(e.what());
-  } catch (const EZLibError& e) {
-    return Fail(e.what());
-  }
-}
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -45,7 +30,6 @@ std::vector<uint8_t> ReadEntrySource(const std::string& path) {
 }  // namespace
 
 int RunExtract(const Args& args) {
-  if (args.size() != 2 && args.size() != 3) return UsageError(FindCommand("extract"));
   const std::optional<LoadedArchive> archive = LoadArchiveOrReport(args[0]);
   if (!archive) return 1;
   const std::optional<size_t> index = ResolveEntryArgument(*archive, args[1]);
@@ -55,7 +39,7 @@ int RunExtract(const Args& args) {
   if (args.size() == 2 && !IsSafeEntryFileName(output))
     return Fail("entry " + Quoted(entry.Name()) + " has no plain file name; give the output file as OUT");
   if (OutputIsInput(output, args[0])) return 1;
-  return Guarded([&] {
+  return Guarded<EArchiveEditError, EZLibError>([&] {
     std::vector<uint8_t> bytes;
     try {
       bytes = DecodeEntryBytes(entry, ReadStoredBytes(*archive, *index));
@@ -72,12 +56,11 @@ int RunExtract(const Args& args) {
 }
 
 int RunReplace(const Args& args) {
-  if (args.size() != 3) return UsageError(FindCommand("replace"));
   const std::optional<LoadedArchive> archive = LoadArchiveOrReport(args[0]);
   if (!archive) return 1;
   const std::optional<size_t> index = ResolveEntryArgument(*archive, args[1]);
   if (!index) return 1;
-  return Guarded([&] {
+  return Guarded<EArchiveEditError, EZLibError>([&] {
     CheckWritableIfExists(archive->Path);  // before the compression, which may take a while
     ReplaceEntry(*archive, *index, EncodeEntryContent(ReadEntrySource(args[2])));
     return 0;
@@ -85,10 +68,9 @@ int RunReplace(const Args& args) {
 }
 
 int RunAdd(const Args& args) {
-  if (args.size() < 2) return UsageError(FindCommand("add"));
   const std::string& path = args[0];
   size_t added = 0;
-  const int status = Guarded([&] {
+  const int status = Guarded<EArchiveEditError, EZLibError>([&] {
     for (size_t i = 1; i < args.size(); ++i) {
       // Each file is one rewrite of the archive as the previous one left it.
       const LoadedArchive archive = ReadArchiveTable(path);
@@ -105,7 +87,6 @@ int RunAdd(const Args& args) {
 }
 
 int RunRemove(const Args& args) {
-  if (args.size() < 2) return UsageError(FindCommand("remove"));
   const std::optional<LoadedArchive> archive = LoadArchiveOrReport(args[0]);
   if (!archive) return 1;
   // Every ENTRY names an entry of the archive as it is now, so all are resolved before the first
@@ -117,7 +98,7 @@ int RunRemove(const Args& args) {
     positions.insert(*index);
   }
   size_t removed = 0;
-  const int status = Guarded([&] {
+  const int status = Guarded<EArchiveEditError, EZLibError>([&] {
     for (auto it = positions.rbegin(); it != positions.rend(); ++it) {
       RemoveEntry(ReadArchiveTable(args[0]), *it);
       ++removed;
@@ -130,8 +111,7 @@ int RunRemove(const Args& args) {
 }
 
 int RunTest(const Args& args) {
-  if (args.size() != 1) return UsageError(FindCommand("test"));
-  return Guarded([&] {
+  return Guarded<EArchiveEditError, EZLibError>([&] {
     const ArchiveCheckResult result = CheckArchive(args[0]);
     for (const std::string& problem : result.Problems) std::cout << problem << '\n';
     if (!result.Problems.empty()) {

@@ -10,7 +10,6 @@
 namespace kestrel::cli {
 
 int RunConvert(const Args& args) {
-  if (args.empty() || args.size() > 2) return UsageError(FindCommand("convert"));
   const std::string& source = args[0];
   if (!FileExists(source)) return Fail(FileErrorReport(EInOutError(FileErrorKind::FileNotFound, source)));
   if (!IsOldArchive(source)) return Fail(kNotOldArchiveMessage);

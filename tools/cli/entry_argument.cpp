@@ -18,6 +18,10 @@ std::optional<LoadedArchive> LoadArchiveOrReport(const std::string& path) {
   }
 }
 
+std::function<std::vector<uint8_t>(size_t index)> EntryReader(const LoadedArchive& archive) {
+  return [&archive](size_t index) { return DecodeEntryBytes(archive.Table[index], ReadStoredBytes(archive, index)); };
+}
+
 std::optional<size_t> ResolveEntryArgument(const LoadedArchive& archive, const std::string& argument) {
   if (argument.size() > 1 && argument[0] == '#') {
     size_t position = 0;

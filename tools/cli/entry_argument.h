@@ -1,10 +1,13 @@
-// How kestrel-cli commands name one entry of an archive: its name, compared ignoring letter case,
-// or "#N" for the 0-based position in the table.
+// How kestrel-cli commands load an archive and read its entries, and how they name one entry: its
+// name, compared ignoring letter case, or "#N" for the 0-based position in the table.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/archive_reader.h"
 
@@ -12,6 +15,10 @@ namespace kestrel::cli {
 
 // Loads the archive's table, or reports the file error (see Fail) and returns nothing.
 std::optional<LoadedArchive> LoadArchiveOrReport(const std::string& path);
+
+// The decoded bytes of entry `index` of `archive`, which must outlive the reader. Throws what
+// reading and decompressing throw.
+std::function<std::vector<uint8_t>(size_t index)> EntryReader(const LoadedArchive& archive);
 
 // The table position that `argument` names. A missing entry, a position out of range and a name
 // that several entries share are reported (the latter with their positions, so that "#N" can pick

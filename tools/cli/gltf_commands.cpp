@@ -23,10 +23,6 @@ void Report(const std::string& message) { Fail(message); }
 // Warnings do not fail the command: the file is written, with the named materials left white.
 void Warn(const std::string& message) { std::cerr << "kestrel-cli: warning: " << message << '\n'; }
 
-MeshEntryReader EntryReader(const LoadedArchive& archive) {
-  return [&archive](size_t index) { return DecodeEntryBytes(archive.Table[index], ReadStoredBytes(archive, index)); };
-}
-
 bool CheckForm(const std::string& out) {
   if (GltfFormOfPath(out)) return true;
   Fail(out + ": the output's name must end in .glb (one binary file) or .gltf (JSON with .bin and .png files)");
@@ -51,14 +47,11 @@ bool Write(const GltfContent& content, const std::string& out, const std::string
 
 int ExportLooseMesh(const std::string& meshPath, const std::string& out) {
   if (!CheckForm(out) || OutputIsInput(out, meshPath)) return 1;
-  std::vector<uint8_t> bytes;
-  try {
-    bytes = ReadWholeFile(meshPath);
-  } catch (const EInOutError& e) {
-    return Fail(FileErrorReport(e));
-  }
+  const std::optional<std::vector<uint8_t>> bytes = ReadFileOrReport(meshPath);
+  if (!bytes) return 1;
   AnyMesh mesh;
-  if (!DecodeAnyMesh(bytes.data(), bytes.size(), mesh, Report)) return Fail(meshPath + " is not a mesh that can be read");
+  if (!DecodeAnyMesh(bytes->data(), bytes->size(), mesh, Report))
+    return Fail(meshPath + " is not a mesh that can be read");
   const GltfContent content =
       GltfContentOf(VRMLObjectName(FileNameOf(meshPath)), mesh, TexturesBesideOrInside(DirectoryOf(meshPath)), Warn);
   return Write(content, out, meshPath) ? 0 : 1;
@@ -119,12 +112,10 @@ std::string OutputName(const TMAS_FileEntry& entry, size_t index, std::vector<st
 
 int RunGltf(const Args& args) {
   if (args.size() == 2) return ExportLooseMesh(args[0], args[1]);
-  if (args.size() == 3) return ExportArchiveEntry(args[0], args[1], args[2]);
-  return UsageError(FindCommand("gltf"));
+  return ExportArchiveEntry(args[0], args[1], args[2]);
 }
 
 int RunGltfAll(const Args& args) {
-  if (args.size() != 2) return UsageError(FindCommand("gltf-all"));
   const std::string& directory = args[1];
   const std::optional<LoadedArchive> archive = LoadArchiveOrReport(args[0]);
   if (!archive) return 1;

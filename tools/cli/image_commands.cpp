@@ -66,13 +66,9 @@ int ImageFileToPng(const std::string& imagePath, const std::string& outPath) {
   const std::optional<ImageKind> kind = ImageKindOfName(imagePath);
   if (!kind) return Fail(imagePath + " is not a .bmp, .tga or .jpg file");
   if (OutputIsInput(outPath, imagePath)) return 1;
-  std::vector<uint8_t> bytes;
-  try {
-    bytes = ReadWholeFile(imagePath);
-  } catch (const EInOutError& e) {
-    return Fail(FileErrorReport(e));
-  }
-  if (const auto failure = WritePicture(*kind, bytes, outPath)) return Fail(imagePath + ": " + *failure);
+  const std::optional<std::vector<uint8_t>> bytes = ReadFileOrReport(imagePath);
+  if (!bytes) return 1;
+  if (const auto failure = WritePicture(*kind, *bytes, outPath)) return Fail(imagePath + ": " + *failure);
   return 0;
 }
 
@@ -97,12 +93,10 @@ int EntryToPng(const std::string& archivePath, const std::string& entryArgument,
 
 int RunPng(const Args& args) {
   if (args.size() == 2) return ImageFileToPng(args[0], args[1]);
-  if (args.size() == 3) return EntryToPng(args[0], args[1], args[2]);
-  return UsageError(FindCommand("png"));
+  return EntryToPng(args[0], args[1], args[2]);
 }
 
 int RunPngAll(const Args& args) {
-  if (args.size() != 2) return UsageError(FindCommand("png-all"));
   const std::string& archivePath = args[0];
   const std::string& directory = args[1];
   const std::optional<LoadedArchive> archive = LoadArchiveOrReport(archivePath);

@@ -6,12 +6,18 @@
 #include <stdexcept>
 #include <vector>
 
-#include "archive/file_io.h"
 #include "cli_command.h"
 
 namespace kestrel::cli {
 
 // One line per command; each lives in the file of its subject.
+int RunExtract(const Args&);
+int RunReplace(const Args&);
+int RunAdd(const Args&);
+int RunRemove(const Args&);
+int RunTest(const Args&);
+int RunPng(const Args&);
+int RunPngAll(const Args&);
 int RunMeshDump(const Args&);
 int RunVrml(const Args&);
 int RunVrmlAll(const Args&);
@@ -23,59 +29,39 @@ int RunSdtImport(const Args&);
 int RunSdtWav(const Args&);
 int RunSdtImportWav(const Args&);
 int RunConvert(const Args&);
-int RunPng(const Args&);
-int RunPngAll(const Args&);
-int RunExtract(const Args&);
-int RunReplace(const Args&);
-int RunAdd(const Args&);
-int RunRemove(const Args&);
-int RunTest(const Args&);
 
+// By subject: archives, images, meshes, sound banks, old archives.
 static const std::vector<Command> kCommands = {
-    {"mesh-dump", "MESH.MTS", "write the developer's text dump of a 4.10 mesh beside it (.txt)", RunMeshDump},
-    {"vrml", "MESH.MTS OUT.WRL | ARCHIVE.MAS ENTRY OUT.WRL", "export one mesh file or mesh entry as VRML 2.0",
+    {"extract", "ARCHIVE ENTRY [OUT]", 2, 3, "write an entry's decoded bytes to OUT (default: its name, here)",
+     RunExtract},
+    {"replace", "ARCHIVE ENTRY FILE", 3, 3, "make FILE the entry's content; its name, type and Unknown stay",
+     RunReplace},
+    {"add", "ARCHIVE FILE...", 2, kAnyCount, "append each FILE as a new entry named after it, upper-cased", RunAdd},
+    {"remove", "ARCHIVE ENTRY...", 2, kAnyCount, "remove the entries; later entries move up", RunRemove},
+    {"test", "ARCHIVE", 1, 1, "check header, table, layout and every entry's stream", RunTest},
+    {"png", "ARCHIVE.MAS ENTRY OUT.png | IMAGE OUT.png", 2, 3, "write one image entry or image file as PNG", RunPng},
+    {"png-all", "ARCHIVE.MAS DIR", 2, 2, "write every image entry into DIR as NAME.png", RunPngAll},
+    {"mesh-dump", "MESH.MTS", 1, 1, "write the developer's text dump of a 4.10 mesh beside it (.txt)", RunMeshDump},
+    {"vrml", "MESH.MTS OUT.WRL | ARCHIVE.MAS ENTRY OUT.WRL", 2, 3, "export one mesh file or mesh entry as VRML 2.0",
      RunVrml},
-    {"vrml-all", "ARCHIVE.MAS OUT.WRL", "export every mesh entry of an archive into one VRML file", RunVrmlAll},
-    {"gltf", "MESH.MTS OUT.glb | ARCHIVE.MAS ENTRY OUT.glb", "export one mesh with its textures as glTF (.glb or .gltf)",
-     RunGltf},
-    {"gltf-all", "ARCHIVE.MAS DIR", "export every mesh entry of an archive as DIR/ENTRY.glb", RunGltfAll},
-    {"sdt-list", "BANK.SDT", "list a sound bank's samples: index, name and size", RunSdtList},
-    {"sdt-export", "BANK.SDT INDEX OUT.MP2", "copy one sample's data out to a file, byte for byte", RunSdtExport},
-    {"sdt-import", "BANK.SDT INDEX IN.MP2", "replace one sample's data by a file's bytes; rewrites the bank",
+    {"vrml-all", "ARCHIVE.MAS OUT.WRL", 2, 2, "export every mesh entry of an archive into one VRML file", RunVrmlAll},
+    {"gltf", "MESH.MTS OUT.glb | ARCHIVE.MAS ENTRY OUT.glb", 2, 3,
+     "export one mesh with its textures as glTF (.glb or .gltf)", RunGltf},
+    {"gltf-all", "ARCHIVE.MAS DIR", 2, 2, "export every mesh entry of an archive as DIR/ENTRY.glb", RunGltfAll},
+    {"sdt-list", "BANK.SDT", 1, 1, "list a sound bank's samples: index, name and size", RunSdtList},
+    {"sdt-export", "BANK.SDT INDEX OUT.MP2", 3, 3, "copy one sample's data out to a file, byte for byte",
+     RunSdtExport},
+    {"sdt-import", "BANK.SDT INDEX IN.MP2", 3, 3, "replace one sample's data by a file's bytes; rewrites the bank",
      RunSdtImport},
-    {"sdt-wav", "BANK.SDT INDEX OUT.wav", "decode one sample into a 16-bit PCM WAV file", RunSdtWav},
-    {"sdt-import-wav", "BANK.SDT INDEX IN.wav", "encode a WAV file in the sample's own format and put it in its place",
-     RunSdtImportWav},
-    {"convert", "OLD.MAS [NEW.MAS]", "convert an F1-2001 archive (NEW defaults to OLD_2002.MAS)", RunConvert},
-    {"png", "ARCHIVE.MAS ENTRY OUT.png | IMAGE OUT.png", "write one image entry or image file as PNG", RunPng},
-    {"png-all", "ARCHIVE.MAS DIR", "write every image entry into DIR as NAME.png", RunPngAll},
-    {"extract", "ARCHIVE ENTRY [OUT]", "write an entry's decoded bytes to OUT (default: its name, here)", RunExtract},
-    {"replace", "ARCHIVE ENTRY FILE", "make FILE the entry's content; its name, type and Unknown stay", RunReplace},
-    {"add", "ARCHIVE FILE...", "append each FILE as a new entry named after it, upper-cased", RunAdd},
-    {"remove", "ARCHIVE ENTRY...", "remove the entries; later entries move up", RunRemove},
-    {"test", "ARCHIVE", "check header, table, layout and every entry's stream", RunTest},
+    {"sdt-wav", "BANK.SDT INDEX OUT.wav", 3, 3, "decode one sample into a 16-bit PCM WAV file", RunSdtWav},
+    {"sdt-import-wav", "BANK.SDT INDEX IN.wav", 3, 3,
+     "encode a WAV file in the sample's own format and put it in its place", RunSdtImportWav},
+    {"convert", "OLD.MAS [NEW.MAS]", 1, 2, "convert an F1-2001 archive (NEW defaults to OLD_2002.MAS)", RunConvert},
 };
 
-int Fail(const std::string& message) {
-  std::cerr << "kestrel-cli: " << message << '\n';
-  return 1;
-}
-
-int UsageError(const Command& command) {
+static int UsageError(const Command& command) {
   std::cerr << "usage: kestrel-cli " << command.Name << ' ' << command.Usage << '\n';
   return 2;
-}
-
-bool OutputIsInput(const std::string& output, const std::string& input) {
-  if (!IsSameFile(output, input)) return false;
-  Fail(output + " is the file being read; choose another output");
-  return true;
-}
-
-const Command& FindCommand(const std::string& name) {
-  for (const Command& c : kCommands)
-    if (name == c.Name) return c;
-  throw std::logic_error("unknown command " + name);
 }
 
 static void PrintHelp(std::ostream& out) {
@@ -106,6 +92,7 @@ int main(int argc, char** argv) {
   for (const Command& c : kCommands) {
     if (name == c.Name) {
       Args args(argv + 2, argv + argc);
+      if (args.size() < c.MinArgs || args.size() > c.MaxArgs) return UsageError(c);
       try {
         return c.Run(args);
       } catch (const std::exception& e) {

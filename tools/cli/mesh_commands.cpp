@@ -11,6 +11,7 @@
 #include "archive/file_io.h"
 #include "archive/mas_format.h"
 #include "cli_command.h"
+#include "entry_argument.h"
 #include "studio/mesh/mts_decoder.h"
 #include "studio/mesh/mts_dump.h"
 #include "studio/mesh/vrml_export.h"
@@ -43,53 +44,29 @@ bool VRMLDateNow(std::string& date) {
   return true;
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes) {
-  try {
-    bytes = ReadWholeFile(path);
-    return true;
-  } catch (const EInOutError& e) {
-    Fail(FileErrorReport(e));
-    return false;
-  }
-}
-
-bool LoadArchive(const std::string& path, LoadedArchive& archive) {
-  try {
-    archive = ReadArchiveTable(path);
-    return true;
-  } catch (const EInOutError& e) {
-    Fail(FileErrorReport(e));
-    return false;
-  }
-}
-
-MeshEntryReader EntryReader(const LoadedArchive& archive) {
-  return [&archive](size_t index) {
-    return DecodeEntryBytes(archive.Table[index], ReadStoredBytes(archive, index));
-  };
-}
-
 int ExportLooseMesh(const std::string& meshPath, const std::string& outPath) {
-  std::vector<uint8_t> bytes;
+  if (OutputIsInput(outPath, meshPath)) return 1;
+  const std::optional<std::vector<uint8_t>> bytes = ReadFileOrReport(meshPath);
   std::string date;
-  if (OutputIsInput(outPath, meshPath) || !ReadFile(meshPath, bytes) || !VRMLDateNow(date)) return 1;
+  if (!bytes || !VRMLDateNow(date)) return 1;
   AnyMesh mesh;
-  if (!DecodeAnyMesh(bytes.data(), bytes.size(), mesh, Report)) return Fail(kVRMLExportErrorMessage);
+  if (!DecodeAnyMesh(bytes->data(), bytes->size(), mesh, Report)) return Fail(kVRMLExportErrorMessage);
   const std::string name = VRMLObjectName(FileNameOf(meshPath));
   return WriteMeshVRML(outPath, name, mesh, false, date, Report) ? 0 : 1;
 }
 
 int ExportArchiveEntry(const std::string& archivePath, const std::string& entryName, const std::string& outPath) {
-  LoadedArchive archive;
+  if (OutputIsInput(outPath, archivePath)) return 1;
+  const std::optional<LoadedArchive> archive = LoadArchiveOrReport(archivePath);
   std::string date;
-  if (OutputIsInput(outPath, archivePath) || !LoadArchive(archivePath, archive) || !VRMLDateNow(date)) return 1;
-  for (size_t i = 0; i < archive.Table.size(); ++i) {
-    const TMAS_FileEntry& entry = archive.Table[i];
+  if (!archive || !VRMLDateNow(date)) return 1;
+  for (size_t i = 0; i < archive->Table.size(); ++i) {
+    const TMAS_FileEntry& entry = archive->Table[i];
     if (!EqualsIgnoreAsciiCase(entry.Name(), entryName)) continue;
     if (entry.FileType != kMasTypeMTS)
       return Fail(entry.Name() + " is not a mesh entry (type " + std::to_string(entry.FileType) + ", " +
                   MASTypeName(entry.FileType) + ")");
-    return ExportEntryVRML(archive.Table, i, EntryReader(archive), outPath, date, Report) ? 0 : 1;
+    return ExportEntryVRML(archive->Table, i, EntryReader(*archive), outPath, date, Report) ? 0 : 1;
   }
   return Fail("no entry named " + entryName + " in " + archivePath);
 }
@@ -97,14 +74,14 @@ int ExportArchiveEntry(const std::string& archivePath, const std::string& entryN
 }  // namespace
 
 int RunMeshDump(const Args& args) {
-  if (args.size() != 1) return UsageError(FindCommand("mesh-dump"));
   const std::string& path = args[0];
-  std::vector<uint8_t> bytes;
-  if (OutputIsInput(MTSDumpPath(path), path) || !ReadFile(path, bytes)) return 1;
-  if (!IsMTS410(bytes.data(), bytes.size()))
+  if (OutputIsInput(MTSDumpPath(path), path)) return 1;
+  const std::optional<std::vector<uint8_t>> bytes = ReadFileOrReport(path);
+  if (!bytes) return 1;
+  if (!IsMTS410(bytes->data(), bytes->size()))
     return Fail(path + " is not a mesh in the 4.10 layout; only those are dumped");
   TMTS410 mesh;
-  if (!DecodeMTS410(bytes.data(), bytes.size(), mesh, Report)) return 1;
+  if (!DecodeMTS410(bytes->data(), bytes->size(), mesh, Report)) return 1;
   try {
     // The C library's current numeric locale decides the separator, as the studio's user locale does.
     WriteMTSDump(MTSDumpPath(path), mesh, std::localeconv()->decimal_point);
@@ -116,16 +93,15 @@ int RunMeshDump(const Args& args) {
 
 int RunVrml(const Args& args) {
   if (args.size() == 2) return ExportLooseMesh(args[0], args[1]);
-  if (args.size() == 3) return ExportArchiveEntry(args[0], args[1], args[2]);
-  return UsageError(FindCommand("vrml"));
+  return ExportArchiveEntry(args[0], args[1], args[2]);
 }
 
 int RunVrmlAll(const Args& args) {
-  if (args.size() != 2) return UsageError(FindCommand("vrml-all"));
   const std::string& outPath = args[1];
-  LoadedArchive archive;
+  if (OutputIsInput(outPath, args[0])) return 1;
+  const std::optional<LoadedArchive> archive = LoadArchiveOrReport(args[0]);
   std::string date;
-  if (OutputIsInput(outPath, args[0]) || !LoadArchive(args[0], archive) || !VRMLDateNow(date)) return 1;
+  if (!archive || !VRMLDateNow(date)) return 1;
 
   // Messages about one mesh name the entry they belong to.
   std::string current;
@@ -133,10 +109,10 @@ int RunVrmlAll(const Args& args) {
     Fail(current.empty() ? message : current + ": " + message);
   };
   const MeshEntryStarted started = [&](size_t index) {
-    current = index < archive.Table.size() ? archive.Table[index].Name() : std::string();
+    current = index < archive->Table.size() ? archive->Table[index].Name() : std::string();
   };
   const CombinedVRMLResult result =
-      ExportAllMeshesVRML(archive.Table, EntryReader(archive), outPath, date, report, started);
+      ExportAllMeshesVRML(archive->Table, EntryReader(*archive), outPath, date, report, started);
 
   using Status = CombinedVRMLResult::Status;
   switch (result.status) {

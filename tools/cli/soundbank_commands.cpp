@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "archive/file_error.h"
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
 #include "cli_command.h"
@@ -18,23 +17,12 @@
 namespace kestrel::cli {
 namespace {
 
-bool ParseIndex(const std::string& text, size_t& index) {
+// Reads the INDEX argument; false after saying that the text is not one.
+bool SampleIndexArgument(const std::string& text, size_t& index) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), index);
-  return !text.empty() && ec == std::errc() && end == text.data() + text.size();
-}
-
-// Runs `work`, turning the bank's and the file system's errors into a message and status 1.
-template <typename Work>
-int Guarded(Work work) {
-  try {
-    return work();
-  } catch (const EInOutError& e) {
-    return Fail(FileErrorReport(e));
-  } catch (const SoundBankError& e) {
-    return Fail(e.what());
-  } catch (const audio::AudioFormatError& e) {
-    return Fail(e.what());
-  }
+  if (!text.empty() && ec == std::errc() && end == text.data() + text.size()) return true;
+  Fail("\"" + text + "\" is not a sample index (0, 1, 2, ...)");
+  return false;
 }
 
 // A file is replaced whole or not at all. A pipe, a device or an open descriptor named through
@@ -64,25 +52,10 @@ audio::PcmAudio DecodeSample(const SoundBank& bank, size_t index, audio::MpegStr
   }
 }
 
-// Checks the argument count and the index; false after the usage or the complaint was printed.
-bool SampleArguments(const char* command, const Args& args, size_t& index, int& status) {
-  if (args.size() != 3) {
-    status = UsageError(FindCommand(command));
-    return false;
-  }
-  if (!ParseIndex(args[1], index)) {
-    Fail("\"" + args[1] + "\" is not a sample index (0, 1, 2, ...)");
-    status = 2;
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 int RunSdtList(const Args& args) {
-  if (args.size() != 1) return UsageError(FindCommand("sdt-list"));
-  return Guarded([&] {
+  return Guarded<SoundBankError, audio::AudioFormatError>([&] {
     SoundBank bank;
     LoadSoundBank(bank, args[0]);
     for (size_t i = 0; i < bank.Count(); ++i)
@@ -93,10 +66,9 @@ int RunSdtList(const Args& args) {
 
 int RunSdtExport(const Args& args) {
   size_t index = 0;
-  int status = 0;
-  if (!SampleArguments("sdt-export", args, index, status)) return status;
+  if (!SampleIndexArgument(args[1], index)) return 2;
   if (OutputIsInput(args[2], args[0])) return 1;
-  return Guarded([&] {
+  return Guarded<SoundBankError, audio::AudioFormatError>([&] {
     SoundBank bank;
     LoadSoundBank(bank, args[0]);
     const std::vector<uint8_t> data = ReadSampleData(bank, index);
@@ -107,9 +79,8 @@ int RunSdtExport(const Args& args) {
 
 int RunSdtImport(const Args& args) {
   size_t index = 0;
-  int status = 0;
-  if (!SampleArguments("sdt-import", args, index, status)) return status;
-  return Guarded([&] {
+  if (!SampleIndexArgument(args[1], index)) return 2;
+  return Guarded<SoundBankError, audio::AudioFormatError>([&] {
     SoundBank bank;
     LoadSoundBank(bank, args[0]);
     CheckSampleIndex(bank, index);
@@ -120,10 +91,9 @@ int RunSdtImport(const Args& args) {
 
 int RunSdtWav(const Args& args) {
   size_t index = 0;
-  int status = 0;
-  if (!SampleArguments("sdt-wav", args, index, status)) return status;
+  if (!SampleIndexArgument(args[1], index)) return 2;
   if (OutputIsInput(args[2], args[0])) return 1;
-  return Guarded([&] {
+  return Guarded<SoundBankError, audio::AudioFormatError>([&] {
     SoundBank bank;
     LoadSoundBank(bank, args[0]);
     CheckSampleIndex(bank, index);
@@ -136,9 +106,8 @@ int RunSdtWav(const Args& args) {
 
 int RunSdtImportWav(const Args& args) {
   size_t index = 0;
-  int status = 0;
-  if (!SampleArguments("sdt-import-wav", args, index, status)) return status;
-  return Guarded([&] {
+  if (!SampleIndexArgument(args[1], index)) return 2;
+  return Guarded<SoundBankError, audio::AudioFormatError>([&] {
     SoundBank bank;
     LoadSoundBank(bank, args[0]);
     CheckSampleIndex(bank, index);
