@@ -52,6 +52,22 @@ audio::PcmAudio DecodeSample(const SoundBank& bank, size_t index, audio::MpegStr
   }
 }
 
+// The shared part of the commands on one sample, BANK.SDT INDEX FILE: the index checked, an output
+// that is the bank refused, the bank loaded and the sample found; then `work(bank, index)`.
+enum class SampleFile { Read, Written };
+template <typename Work>
+int OnSample(const Args& args, SampleFile file, Work work) {
+  size_t index = 0;
+  if (!SampleIndexArgument(args[1], index)) return 2;
+  if (file == SampleFile::Written && OutputIsInput(args[2], args[0])) return 1;
+  return Guarded<SoundBankError, audio::AudioFormatError>([&] {
+    SoundBank bank;
+    LoadSoundBank(bank, args[0]);
+    CheckSampleIndex(bank, index);
+    return work(bank, index);
+  });
+}
+
 }  // namespace
 
 int RunSdtList(const Args& args) {
@@ -65,38 +81,21 @@ int RunSdtList(const Args& args) {
 }
 
 int RunSdtExport(const Args& args) {
-  size_t index = 0;
-  if (!SampleIndexArgument(args[1], index)) return 2;
-  if (OutputIsInput(args[2], args[0])) return 1;
-  return Guarded<SoundBankError, audio::AudioFormatError>([&] {
-    SoundBank bank;
-    LoadSoundBank(bank, args[0]);
-    const std::vector<uint8_t> data = ReadSampleData(bank, index);
-    WriteOutput(args[2], data);
+  return OnSample(args, SampleFile::Written, [&](SoundBank& bank, size_t index) {
+    WriteOutput(args[2], ReadSampleData(bank, index));
     return 0;
   });
 }
 
 int RunSdtImport(const Args& args) {
-  size_t index = 0;
-  if (!SampleIndexArgument(args[1], index)) return 2;
-  return Guarded<SoundBankError, audio::AudioFormatError>([&] {
-    SoundBank bank;
-    LoadSoundBank(bank, args[0]);
-    CheckSampleIndex(bank, index);
+  return OnSample(args, SampleFile::Read, [&](SoundBank& bank, size_t index) {
     ReplaceSampleData(bank, index, ReadWholeFile(args[2]));
     return 0;
   });
 }
 
 int RunSdtWav(const Args& args) {
-  size_t index = 0;
-  if (!SampleIndexArgument(args[1], index)) return 2;
-  if (OutputIsInput(args[2], args[0])) return 1;
-  return Guarded<SoundBankError, audio::AudioFormatError>([&] {
-    SoundBank bank;
-    LoadSoundBank(bank, args[0]);
-    CheckSampleIndex(bank, index);
+  return OnSample(args, SampleFile::Written, [&](SoundBank& bank, size_t index) {
     audio::MpegStreamInfo info;
     const std::vector<uint8_t> wav = audio::EncodeWav(DecodeSample(bank, index, info));
     WriteOutput(args[2], wav);
@@ -105,12 +104,7 @@ int RunSdtWav(const Args& args) {
 }
 
 int RunSdtImportWav(const Args& args) {
-  size_t index = 0;
-  if (!SampleIndexArgument(args[1], index)) return 2;
-  return Guarded<SoundBankError, audio::AudioFormatError>([&] {
-    SoundBank bank;
-    LoadSoundBank(bank, args[0]);
-    CheckSampleIndex(bank, index);
+  return OnSample(args, SampleFile::Read, [&](SoundBank& bank, size_t index) {
     audio::PcmAudio sound;
     try {
       sound = audio::ReadWav(ReadWholeFile(args[2]));
