@@ -110,11 +110,7 @@ TEST(ArchiveCommands, RefusalsSayWhyExitNonZeroAndLeaveTheArchive) {
   TestArchive odd;
   odd.Entries = {Entry("../UP.BMP", BytesOf("up"), 18, 1)};
   odd.WriteTo(dir / "ODD.MAS");
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    const char* message;
-  } cases[] = {
+  const testing::CliRefusal cases[] = {
       {{"extract", "TRACK.MAS", "CAR.BMP"}, 1, "2 entries are named CAR.BMP (#0, #3); name one by its position"},
       {{"replace", "TRACK.MAS", "car.bmp", "x.bin"}, 1, "2 entries are named car.bmp (#0, #3)"},
       {{"remove", "TRACK.MAS", "sky.tga", "NONE.BMP"}, 1, "no entry named NONE.BMP in "},
@@ -129,11 +125,9 @@ TEST(ArchiveCommands, RefusalsSayWhyExitNonZeroAndLeaveTheArchive) {
       {{"test"}, 2, "usage: kestrel-cli test ARCHIVE"},
       {{"extract", "TRACK.MAS"}, 2, "usage: kestrel-cli extract ARCHIVE ENTRY [OUT]"},
   };
-  for (const Case& c : cases) {
-    const auto run = RunCli(dir, c.args);
-    EXPECT_EQ(run.status, c.status) << c.args[0] << ' ' << c.args.back();
-    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-    EXPECT_EQ(ReadFileBytes(dir / "TRACK.MAS"), twins.Build());
+  for (const testing::CliRefusal& c : cases) {
+    testing::ExpectRefusal(dir, c);
+    EXPECT_EQ(ReadFileBytes(dir / "TRACK.MAS"), twins.Build()) << testing::CommandLine(c.args);
   }
   EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"TRACK.MAS", "ODD.MAS", "x.bin"}));
 }

@@ -229,11 +229,7 @@ TEST(KestrelCliGltf, RefusalsSayWhyAndWriteNothing) {
   TempDir dir;
   DemoArchive().WriteTo(dir / "DEMO.MAS");
   testing::WriteFileBytes(dir / "MESH.bin", PlainMesh());
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    std::string message;
-  } cases[] = {
+  const testing::CliRefusal cases[] = {
       {{"gltf", "DEMO.MAS", "DEMOCAR.MTS", "car.obj"}, 1, "car.obj: the output's name must end in .glb"},
       {{"gltf", "DEMO.MAS", "DCBODY.BMP", "car.glb"}, 1, "DCBODY.BMP is not a mesh entry (type 18"},
       {{"gltf", "DEMO.MAS", "NOPE.MTS", "car.glb"}, 1, "no entry named NOPE.MTS in "},
@@ -242,11 +238,7 @@ TEST(KestrelCliGltf, RefusalsSayWhyAndWriteNothing) {
       {{"gltf", "DEMO.MAS"}, 2, "usage: kestrel-cli gltf MESH.MTS OUT.glb | ARCHIVE.MAS ENTRY OUT.glb"},
       {{"gltf-all", "DEMO.MAS"}, 2, "usage: kestrel-cli gltf-all ARCHIVE.MAS DIR"},
   };
-  for (const Case& c : cases) {
-    const CliRun run = Cli(dir, c.args);
-    EXPECT_EQ(run.status, c.status) << c.args[1];
-    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-  }
+  for (const testing::CliRefusal& c : cases) testing::ExpectRefusal(dir, c);
   EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"DEMO.MAS", "MESH.bin"}));
   EXPECT_EQ(testing::ReadFileBytes(dir / "MESH.bin"), PlainMesh());
 }

@@ -112,12 +112,7 @@ TEST(PngCommands, RefusalsSayWhyAndWriteNothing) {
   archive.WriteTo(dir / "TRACK.MAS");
   testing::WriteFileBytes(dir / "wall.bmp", images.Bmp);
   testing::WriteFileBytes(dir / "notes.txt", images.Bmp);
-  struct Case {
-    std::vector<std::string> Args;
-    int Status;
-    const char* Message;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<testing::CliRefusal> cases = {
       {{"png", "TRACK.MAS", "CAR.MTS", "out.png"}, 1, "CAR.MTS is not an image entry (type 17, MTS)"},
       {{"png", "TRACK.MAS", "BAD.JPG", "out.png"}, 1, "BAD.JPG: JPEG: "},
       {{"png", "TRACK.MAS", "NONE.BMP", "out.png"}, 1, "no entry named NONE.BMP"},
@@ -128,11 +123,7 @@ TEST(PngCommands, RefusalsSayWhyAndWriteNothing) {
       {{"png", "wall.bmp"}, 2, "usage: kestrel-cli png "},
       {{"png-all", "TRACK.MAS"}, 2, "usage: kestrel-cli png-all "},
   };
-  for (const Case& c : cases) {
-    const auto run = RunCli(dir, c.Args);
-    EXPECT_EQ(run.status, c.Status) << c.Message;
-    EXPECT_NE(run.err.find(c.Message), std::string::npos) << c.Message << " in\n" << run.err;
-  }
+  for (const testing::CliRefusal& c : cases) testing::ExpectRefusal(dir, c);
   EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"TRACK.MAS", "notes.txt", "wall.bmp"}));
   EXPECT_EQ(testing::ReadFileBytes(dir / "wall.bmp"), images.Bmp);
 }

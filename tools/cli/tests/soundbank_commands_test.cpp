@@ -52,12 +52,7 @@ TEST(SdtCommands, FailuresSayWhatIsWrongAndChangeNothing) {
   std::vector<uint8_t> cut = Bank().Build();
   cut.resize(10);
   testing::WriteFileBytes(dir / "CUT.SDT", cut);
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    const char* expected;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<testing::CliRefusal> cases = {
       {{"sdt-export", "BANK.SDT", "3", "out.mp2"}, 1, "There is no sample 3"},
       {{"sdt-import", "BANK.SDT", "3", "BANK.SDT"}, 1, "There is no sample 3"},
       {{"sdt-export", "BANK.SDT", "0", "./BANK.SDT"}, 1, "is the file being read"},
@@ -67,13 +62,9 @@ TEST(SdtCommands, FailuresSayWhatIsWrongAndChangeNothing) {
       {{"sdt-list", "MISSING.SDT"}, 1, "File not found"},
       {{"sdt-export", "BANK.SDT", "0"}, 2, "usage: kestrel-cli sdt-export BANK.SDT INDEX OUT.MP2"},
   };
-  for (const Case& c : cases) {
-    std::string line;
-    for (const std::string& a : c.args) line += a + " ";
-    SCOPED_TRACE(line);
-    const auto run = RunCli(dir, c.args);
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_NE(run.err.find(c.expected), std::string::npos) << run.err;
+  for (const testing::CliRefusal& c : cases) {
+    SCOPED_TRACE(testing::CommandLine(c.args));
+    testing::ExpectRefusal(dir, c);
     EXPECT_EQ(ReadFileBytes(dir / "BANK.SDT"), Bank().Build());
     EXPECT_FALSE(std::filesystem::exists(dir / "out.mp2"));
   }

@@ -106,12 +106,7 @@ TEST(SdtWavCommands, RefusalsSayWhyAndLeaveTheBankAsItWas) {
   WriteWav(dir / "good.wav", Tone(22050, 1, 440, 0.2));
   WriteWav(dir / "empty.wav", audio::PcmAudio{22050, 1, {}});
   testing::WriteFileBytes(dir / "song.mp3", NoiseBytes(100, 1));
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    const char* expected;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<testing::CliRefusal> cases = {
       {{"sdt-import-wav", "BANK.SDT", "0", "fast.wav"},
        1,
        "fast.wav is 44100 Hz mono, but sample 0 (\"ENGINE\") is 22050 Hz mono; convert the WAV file"},
@@ -126,13 +121,9 @@ TEST(SdtWavCommands, RefusalsSayWhyAndLeaveTheBankAsItWas) {
       {{"sdt-wav", "BANK.SDT", "x", "out.wav"}, 2, "is not a sample index"},
       {{"sdt-import-wav", "BANK.SDT", "0"}, 2, "usage: kestrel-cli sdt-import-wav BANK.SDT INDEX IN.wav"},
   };
-  for (const Case& c : cases) {
-    std::string line;
-    for (const std::string& a : c.args) line += a + " ";
-    SCOPED_TRACE(line);
-    const auto run = RunCli(dir, c.args);
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_NE(run.err.find(c.expected), std::string::npos) << run.err;
+  for (const testing::CliRefusal& c : cases) {
+    SCOPED_TRACE(testing::CommandLine(c.args));
+    testing::ExpectRefusal(dir, c);
     EXPECT_EQ(ReadFileBytes(dir / "BANK.SDT"), Bank().Build());
     EXPECT_FALSE(std::filesystem::exists(dir / "out.wav"));
   }
