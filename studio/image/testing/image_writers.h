@@ -41,6 +41,11 @@ struct BmpLayout {
 // channel to the bits of its mask. Run-length data ends every line and the bitmap with its codes.
 std::vector<uint8_t> BmpBytes(const TestPicture& picture, const BmpLayout& layout);
 
+// A 24-bit bitmap of one colour, for a texture whose colour a test looks for on the screen.
+inline std::vector<uint8_t> SolidBmp(uint32_t argb, int width = 4, int height = 4) {
+  return BmpBytes(DrawPicture(width, height, [argb](int, int) { return argb; }), {});
+}
+
 struct TgaLayout {
   uint8_t ImageType = 2;         // 1, 2, 3 or their run-length forms 9, 10, 11
   uint8_t Bits = 24;             // true colour 15, 16, 24, 32; mapped 8; grey 8

@@ -14,8 +14,6 @@
 namespace kestrel::testing {
 namespace {
 
-uint32_t Solid(uint32_t argb) { return argb; }
-
 // A mesh of one triangle per material, each material naming `textures[i]` ("" for none).
 std::vector<uint8_t> MeshNaming(const std::vector<std::string>& textures, MeshLayout layout = MeshLayout::MTS410) {
   TestMesh mesh;
@@ -30,9 +28,7 @@ std::vector<uint8_t> MeshNaming(const std::vector<std::string>& textures, MeshLa
   return mesh.Bytes(layout);
 }
 
-std::vector<uint8_t> BmpOf(uint32_t argb) {
-  return BmpBytes(DrawPicture(2, 2, [argb](int, int) { return Solid(argb); }), {});
-}
+std::vector<uint8_t> BmpOf(uint32_t argb) { return kestrel::testing::SolidBmp(argb, 2, 2); }
 
 class MeshPreviewBuildTest : public ::testing::Test {
  protected:

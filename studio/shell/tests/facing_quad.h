@@ -2,6 +2,8 @@
 // picture's top row at its top, and where its points land in a frame.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QColor>
 #include <QImage>
 #include <cmath>
@@ -63,6 +65,13 @@ inline QColor QuadPixel(const QImage& frame, double fx, double fy) {
   const double px = (1 + fx / (4 * tanHalf * aspect)) * frame.width() / 2;
   const double py = (1 - fy / (4 * tanHalf)) * frame.height() / 2;
   return frame.pixelColor(static_cast<int>(px), static_cast<int>(py));
+}
+
+// A drawn colour, allowing for the rounding of the driver's blending and filtering.
+inline void ExpectColour(const QColor& actual, int r, int g, int b, int tolerance = 3) {
+  EXPECT_NEAR(actual.red(), r, tolerance);
+  EXPECT_NEAR(actual.green(), g, tolerance);
+  EXPECT_NEAR(actual.blue(), b, tolerance);
 }
 
 }  // namespace kestrel::studio::testing

@@ -20,8 +20,7 @@ namespace {
 class MeshPreviewGLTest : public StudioTest {
  protected:
   void Open(bool selectBeforeShowing = false) {
-    const auto texture = kestrel::testing::BmpBytes(
-        kestrel::testing::DrawPicture(4, 4, [](int, int) { return 0xFF643219u; }), {});
+    const auto texture = kestrel::testing::SolidBmp(0xFF643219u);
     const std::string path = WriteArchive(
         "QUADS.MAS", ArchiveOf({TestEntry("ONE.MTS", FacingQuad("T.BMP"), 17), TestEntry("T.BMP", texture),
                                 TestEntry("TWO.MTS", FacingQuad("T.BMP", MeshLayout::Old), 17)}));
@@ -43,12 +42,6 @@ class MeshPreviewGLTest : public StudioTest {
     QCoreApplication::sendEvent(W().glWindow->Canvas(), &event);
   }
 };
-
-void ExpectColour(const QColor& actual, int r, int g, int b) {
-  EXPECT_NEAR(actual.red(), r, 3);
-  EXPECT_NEAR(actual.green(), g, 3);
-  EXPECT_NEAR(actual.blue(), b, 3);
-}
 
 TEST_F(MeshPreviewGLTest, BlendAddsAndWireframeLeavesTheFacesOpen) {
   ASSERT_NO_FATAL_FAILURE(Open());

@@ -13,18 +13,9 @@ namespace kestrel::studio::testing {
 namespace {
 
 using kestrel::testing::DrawPicture;
+using kestrel::testing::SolidBmp;
 using kestrel::testing::TestArchive;
 using kestrel::testing::TestEntry;
-
-std::vector<uint8_t> SolidBmp(uint32_t argb, int width = 4, int height = 4) {
-  return kestrel::testing::BmpBytes(DrawPicture(width, height, [argb](int, int) { return argb; }), {});
-}
-
-void ExpectColour(const QColor& actual, int r, int g, int b, int tolerance = 3) {
-  EXPECT_NEAR(actual.red(), r, tolerance);
-  EXPECT_NEAR(actual.green(), g, tolerance);
-  EXPECT_NEAR(actual.blue(), b, tolerance);
-}
 
 class RenderTest : public ::testing::Test {
  protected:
