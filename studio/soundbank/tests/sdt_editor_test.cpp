@@ -26,7 +26,6 @@ namespace {
 
 using kestrel::testing::NoiseBytes;
 using kestrel::testing::ReadFileBytes;
-using kestrel::testing::TempDir;
 using kestrel::testing::TestBank;
 
 // Records every call; answers as the test says.
@@ -83,9 +82,11 @@ TestBank ThreeSamples() {
   return b;
 }
 
-class SdtEditorTest : public ::testing::Test {
+// The studio's fixture for its private folder and scripted dialogs; no main window is started.
+class SdtEditorTest : public StudioTest {
  protected:
   void SetUp() override {
+    StudioTest::SetUp();
     editor_ = std::make_unique<TFKestrelSDT>(
         dialogs_, settings_, audio_,
         [this](const QString& name, const std::function<void()>& handler) {
@@ -99,8 +100,6 @@ class SdtEditorTest : public ::testing::Test {
     editor_->show();
   }
 
-  std::string Path(const std::string& name) const { return dir_ / name; }
-  QString QPath(const std::string& name) const { return QString::fromStdString(Path(name)); }
   void Answer(const QString& path) { dialogs_.fileAnswers.push_back(path); }
   void Load(const std::string& name) {
     Answer(QPath(name));
@@ -125,8 +124,6 @@ class SdtEditorTest : public ::testing::Test {
   }
   TFKestrelSDT& E() const { return *editor_; }
 
-  TempDir dir_;
-  ScriptedDialogs dialogs_;
   StudioSettings settings_;
   FakeAudio audio_;
   std::unique_ptr<TFKestrelSDT> editor_;
