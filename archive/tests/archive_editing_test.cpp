@@ -9,6 +9,7 @@
 #include "archive/archive_packer.h"
 #include "archive/file_error.h"
 #include "archive/file_replacement.h"
+#include "archive/testing/edited_entries.h"
 #include "archive/testing/file_size_limit.h"
 #include "archive/testing/mas_builder.h"
 #include "archive/testing/unprivileged.h"
@@ -17,6 +18,7 @@ namespace kestrel {
 namespace {
 
 using testing::BytesOf;
+using testing::Entry;
 using testing::NamesIn;
 using testing::NoiseBytes;
 using testing::ReadFileBytes;
@@ -25,12 +27,6 @@ using testing::TestArchive;
 using testing::TestEntry;
 
 std::vector<uint8_t> Text(size_t size, char letter) { return std::vector<uint8_t>(size, static_cast<uint8_t>(letter)); }
-
-TestEntry Entry(std::string name, std::vector<uint8_t> data, int32_t type, int32_t unknown) {
-  TestEntry e(std::move(name), std::move(data), type);
-  e.Unknown = unknown;
-  return e;
-}
 
 // Three entries of different sizes and Unknown values, one of them stored.
 TestArchive ThreeEntries() {

@@ -7,28 +7,21 @@
 #include "archive/archive_editing.h"
 #include "archive/archive_reader.h"
 #include "archive/file_replacement.h"
+#include "archive/testing/edited_entries.h"
 #include "archive_tree_model.h"
 #include "studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {
 
+using kestrel::testing::Encoded;
+using kestrel::testing::Entry;
 using kestrel::testing::NoiseBytes;
 using kestrel::testing::ReadFileBytes;
 using kestrel::testing::WriteFileBytes;
 
 class EditingTest : public StudioTest {
  protected:
-  static TestEntry Entry(std::string name, std::vector<uint8_t> data, int32_t type, int32_t unknown) {
-    TestEntry e(std::move(name), std::move(data), type);
-    e.Unknown = unknown;
-    return e;
-  }
-  static TestEntry Encoded(std::string name, const std::vector<uint8_t>& data, int32_t type, int32_t unknown) {
-    TestEntry e = Entry(std::move(name), data, type, unknown);
-    e.Stored = EncodeEntryContent(data).Stored == data;
-    return e;
-  }
   // Table order: CAR.MTS, SKY.BMP, WALK.ANM, NOTES.
   static TestArchive Track() {
     return ArchiveOf({Entry("CAR.MTS", Bytes(std::string(400, 'm')), 17, 11),

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "archive/archive_editing.h"
+#include "archive/testing/edited_entries.h"
 #include "archive/testing/mas_builder.h"
 #include "archive/testing/unprivileged.h"
 #include "cli_runner.h"
@@ -13,6 +14,8 @@ namespace kestrel {
 namespace {
 
 using testing::BytesOf;
+using testing::Encoded;
+using testing::Entry;
 using testing::NoiseBytes;
 using testing::ReadFileBytes;
 using testing::RunCli;
@@ -20,18 +23,6 @@ using testing::TempDir;
 using testing::TestArchive;
 using testing::TestEntry;
 using testing::WriteFileBytes;
-
-TestEntry Entry(std::string name, std::vector<uint8_t> data, int32_t type, int32_t unknown, bool stored = false) {
-  TestEntry e(std::move(name), std::move(data), type, stored);
-  e.Unknown = unknown;
-  return e;
-}
-
-// What the engine stores for `data`: the test-side writer's entry with the same encoding.
-TestEntry Encoded(std::string name, const std::vector<uint8_t>& data, int32_t type, int32_t unknown) {
-  const EncodedEntry encoded = EncodeEntryContent(data);
-  return Entry(std::move(name), data, type, unknown, encoded.Stored == data);
-}
 
 TestArchive Track() {
   TestArchive a;
