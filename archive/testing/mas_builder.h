@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrel::testing {
@@ -37,6 +38,14 @@ struct TestArchive {
   std::vector<uint8_t> Build() const;
   void WriteTo(const std::string& path) const;
 };
+
+// An F1-2001 archive: the same layout under the old magic.
+inline TestArchive OldTestArchive(std::vector<TestEntry> entries) {
+  TestArchive archive;
+  archive.Magic = "CUBEMAS4.01";
+  archive.Entries = std::move(entries);
+  return archive;
+}
 
 // An F1-2001 image entry (type 2): width, height and 8 unused bytes, never compressed, then the
 // pixel rows, stored or as one zlib stream.

@@ -47,9 +47,7 @@ class ConvertDialogTest : public StudioTest {
   }
 
   std::string OldArchive(const std::string& name, std::vector<TestEntry> entries) {
-    TestArchive old = ArchiveOf(std::move(entries));
-    old.Magic = "CUBEMAS4.01";
-    return WriteArchive(name, old);
+    return WriteArchive(name, kestrel::testing::OldTestArchive(std::move(entries)));
   }
   // Types a name into a field and leaves it, as Tab does.
   static void Type(FileNameField* field, const QString& text) {
@@ -267,9 +265,8 @@ TEST_F(ConvertDialogTest, EscapeAndCloseEndTheDialog) {
 // The studio's menu command: a conversion over the archive open in the studio reloads it.
 TEST_F(StudioTest, ConvertingOverTheOpenArchiveReloadsIt) {
   const std::string open = WriteArchive("OPEN.MAS", ArchiveOf({TestEntry("OLD.BMP", Bytes("old"))}));
-  TestArchive old = ArchiveOf({TestEntry("A.MTS", Bytes("a"), 1), TestEntry("B.MTS", Bytes("b"), 1)});
-  old.Magic = "CUBEMAS4.01";
-  WriteArchive("SOURCE.MAS", old);
+  WriteArchive("SOURCE.MAS",
+               kestrel::testing::OldTestArchive({TestEntry("A.MTS", Bytes("a"), 1), TestEntry("B.MTS", Bytes("b"), 1)}));
   TFKestrel& w = Start();
   w.OpenArchive(QString::fromStdString(open));
   ASSERT_EQ(w.State().Table.size(), 1u);

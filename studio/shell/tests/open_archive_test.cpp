@@ -95,10 +95,7 @@ const BadOpen kBadOpens[] = {
      "Unable to open file to read header. This file is probably not a valid F1-2002 MAS file. (Error #100)"},
     {"old magic",
      [](const std::string& p) {
-       TestArchive a;
-       a.Magic = "CUBEMAS4.01";
-       a.Entries = {TestEntry("A.BMP", kestrel::testing::BytesOf("x"), 2)};
-       a.WriteTo(p);
+       kestrel::testing::OldTestArchive({TestEntry("A.BMP", kestrel::testing::BytesOf("x"), 2)}).WriteTo(p);
      },
      "This is not a valid CUBEMAS 4.10 MAS file."},
     {"lower-case magic",

@@ -12,21 +12,15 @@ namespace {
 
 using testing::BytesOf;
 using testing::NoiseBytes;
+using testing::OldTestArchive;
 using testing::RunCli;
 using testing::TempDir;
 using testing::TestArchive;
 using testing::TestEntry;
 
-TestArchive OldArchive(std::vector<TestEntry> entries) {
-  TestArchive a;
-  a.Magic = "CUBEMAS4.01";
-  a.Entries = std::move(entries);
-  return a;
-}
-
 TEST(ConvertCommand, WritesBesideTheSourceUnderTheSuggestedName) {
   TempDir dir;
-  OldArchive({TestEntry("CAR.MTS", NoiseBytes(50, 1), 1), TestEntry("CAR.ANM", NoiseBytes(20, 2), 3)})
+  OldTestArchive({TestEntry("CAR.MTS", NoiseBytes(50, 1), 1), TestEntry("CAR.ANM", NoiseBytes(20, 2), 3)})
       .WriteTo(dir / "TRACK.MAS");
   const auto run = RunCli(dir, {"convert", "TRACK.MAS"});
   EXPECT_EQ(run.status, 0) << run.err;
@@ -39,7 +33,7 @@ TEST(ConvertCommand, WritesBesideTheSourceUnderTheSuggestedName) {
 
 TEST(ConvertCommand, LeftoversAndRefusalsEndWithStatusOne) {
   TempDir dir;
-  OldArchive({TestEntry("CAR.MTS", NoiseBytes(50, 1), 1), TestEntry("NOTES.TXT", BytesOf("x"), 0)})
+  OldTestArchive({TestEntry("CAR.MTS", NoiseBytes(50, 1), 1), TestEntry("NOTES.TXT", BytesOf("x"), 0)})
       .WriteTo(dir / "OLD.MAS");
   auto run = RunCli(dir, {"convert", "OLD.MAS", "NEW.MAS"});
   EXPECT_EQ(run.status, 1);
