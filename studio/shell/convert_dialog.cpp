@@ -149,7 +149,7 @@ void TFKestrelConvert::JudgeSource(bool refuse) {
   if (!name.isEmpty() && FileExists(native)) {
     if (IsOldArchive(native)) {
       source_valid_ = true;
-      FEDestination->setText(QFile::decodeName(SuggestDestination(native).c_str()));
+      FEDestination->setText(FromNative(SuggestDestination(native)));
     } else if (refuse) {
       FESource->clear();  // runs the change handler again, which finds nothing to judge
       dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName),

@@ -9,6 +9,7 @@
 #include "gl_view.h"
 #include "image_view.h"
 #include "main_window.h"
+#include "studio/qt_common/native_path.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
 #include "table_of_contents.h"
@@ -21,7 +22,7 @@ bool IsImageType(int32_t type) { return type == kMasTypeBMP || type == kMasTypeT
 
 void TFKestrel::BuildArchiveTree() {
   MASTreeNT->setUpdatesEnabled(false);
-  tree_model_->Build(QFileInfo(QFile::decodeName(state_.ArchivePath.c_str())).fileName(), state_.Table,
+  tree_model_->Build(QFileInfo(FromNative(state_.ArchivePath)).fileName(), state_.Table,
                      state_.FileLength);
   MASTreeNT->expand(tree_model_->RootNode());
   MASTreeNT->setUpdatesEnabled(true);
@@ -69,9 +70,9 @@ void TFKestrel::ShowEntry(int index) {
 void TFKestrel::DumpTableOfContents(const QString& path) {
   if (state_.ReadOnlyMedium || state_.FileCount() == 0) return;
   const std::string text =
-      FormatTableOfContents(QFileInfo(QFile::decodeName(state_.ArchivePath.c_str())).fileName().toStdString(), state_);
+      FormatTableOfContents(QFileInfo(FromNative(state_.ArchivePath)).fileName().toStdString(), state_);
   // A listing that cannot be written in full is reported like one that cannot be created; the open goes on.
-  if (const int code = WriteListingFile(QFile::encodeName(path).toStdString(), text))
+  if (const int code = WriteListingFile(NativePath(path), text))
     dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName),
                          QStringLiteral("Unable to create TOC dumpfile (Error #%1)").arg(code));
 }
@@ -97,7 +98,7 @@ std::optional<std::vector<uint8_t>> TFKestrel::ReadEntryData(int index) {
 
 bool TFKestrel::ExtractEntryToFile(int index, const QString& path) {
   // A target that cannot be written throws; it reaches the application error dialog.
-  const EntryBytes bytes = ExtractEntryBytesToFile(state_, index, QFile::encodeName(path).toStdString());
+  const EntryBytes bytes = ExtractEntryBytesToFile(state_, index, NativePath(path));
   const QString caption = QString::fromLatin1(kStudioName);
   if (bytes.Problem == EntryProblem::OutOfMemory)
     dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForPreview));

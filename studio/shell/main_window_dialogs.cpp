@@ -8,6 +8,7 @@
 #include "kestrel_icon.h"
 #include "main_window.h"
 #include "options_dialog.h"
+#include "studio/qt_common/native_path.h"
 
 namespace kestrel::studio {
 
@@ -29,7 +30,7 @@ void TFKestrel::ConvertMASClick() {
   for (const std::string& destination : FKestrelConvert->Destinations()) {
     if (IsSameFile(destination, state_.ArchivePath)) {
       state_.SelectedEntry = 0;  // the entries are new: the next selection must show
-      OpenArchive(QFile::decodeName(state_.ArchivePath.c_str()));
+      OpenArchive(FromNative(state_.ArchivePath));
       return;
     }
     if (destination == state_.ArchivePath && !FileExists(destination)) {

@@ -10,6 +10,7 @@
 #include "studio/mesh/gl_mesh_view.h"
 #include "studio/mesh/mesh_preview_build.h"
 #include "studio/qt_common/busy_cursor.h"
+#include "studio/qt_common/native_path.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
 
@@ -147,11 +148,11 @@ void TFKestrel::ShowMTS(int index) {
     const QString caption = QString::fromLatin1(kStudioName);
     MeshPreviewSource source;
     source.ArchivePath = state_.ArchivePath;
-    source.ScratchDirectory = QFile::encodeName(scratch_directory_).toStdString();
+    source.ScratchDirectory = NativePath(scratch_directory_);
     source.ReadEntry = [this](int entry) { return ReadEntryData(entry); };
     source.FindEntry = [this](const std::string& name) { return FindEntryByName(QString::fromLatin1(name)); };
     source.ExtractEntry = [this](int entry, const std::string& path) {
-      return ExtractEntryToFile(entry, QFile::decodeName(path.c_str()));
+      return ExtractEntryToFile(entry, FromNative(path));
     };
     MeshPreviewHooks hooks;
     hooks.DecoderError = [this, caption](const std::string& message) {

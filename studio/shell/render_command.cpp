@@ -21,6 +21,7 @@
 #include "studio/image/png_writer.h"
 #include "studio/mesh/gl_mesh_view.h"
 #include "studio/mesh/mesh_preview_build.h"
+#include "studio/qt_common/native_path.h"
 
 namespace kestrel::studio {
 
@@ -101,9 +102,9 @@ int RunRenderCommand(const QStringList& arguments) {
     std::fputs(kUsage, stderr);
     return 1;
   }
-  const std::string archivePath = AbsolutePath(QFile::encodeName(arguments[0]).toStdString());
+  const std::string archivePath = AbsolutePath(NativePath(arguments[0]));
   const std::string entryArgument = arguments[1].toStdString();
-  const std::string outPath = QFile::encodeName(arguments[2]).toStdString();
+  const std::string outPath = NativePath(arguments[2]);
   int width = kDefaultWidth, height = kDefaultHeight;
   if (arguments.size() == 4 && !ParseSize(arguments[3], width, height))
     return Fail("the size must be WIDTHxHEIGHT, each from 1 to 16384, not \"" + arguments[3].toStdString() + "\"");
@@ -145,7 +146,7 @@ int RunRenderCommand(const QStringList& arguments) {
   GLMeshViewInit();
   GLMeshViewResize(width, height);
 
-  const std::string scratch = QFile::encodeName(ScratchDirectoryPath()).toStdString();
+  const std::string scratch = NativePath(ScratchDirectoryPath());
   bool failed = false;  // a reason has been given
   MeshPreviewSource source;
   source.ArchivePath = archivePath;
