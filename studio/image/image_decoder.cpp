@@ -3,6 +3,8 @@
 #include <cctype>
 #include <string>
 
+#include "archive/mas_format.h"
+
 namespace kestrel {
 
 std::optional<ImageKind> ImageKindOfName(std::string_view fileName) {
@@ -14,6 +16,19 @@ std::optional<ImageKind> ImageKindOfName(std::string_view fileName) {
   if (extension == "TGA") return ImageKind::Targa;
   if (extension == "JPG" || extension == "JPEG") return ImageKind::Jpeg;
   return std::nullopt;
+}
+
+std::optional<ImageKind> ImageKindOfEntryType(int32_t fileType) {
+  switch (fileType) {
+    case kMasTypeBMP:
+      return ImageKind::Bmp;
+    case kMasTypeTGA:
+      return ImageKind::Targa;
+    case kMasTypeJPG:
+      return ImageKind::Jpeg;
+    default:
+      return std::nullopt;
+  }
 }
 
 RgbaImage DecodeImage(ImageKind kind, const uint8_t* data, size_t size) {

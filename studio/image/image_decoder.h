@@ -33,6 +33,8 @@ enum class ImageKind { Bmp, Targa, Jpeg };
 
 // By the file name's extension (".BMP", ".TGA", ".JPG", ".JPEG", any letter case).
 std::optional<ImageKind> ImageKindOfName(std::string_view fileName);
+// By an archive entry's type: 18 bitmap, 20 Targa, 22 JPEG; nothing for the other types.
+std::optional<ImageKind> ImageKindOfEntryType(int32_t fileType);
 
 RgbaImage DecodeBmp(const uint8_t* data, size_t size);
 RgbaImage DecodeTarga(const uint8_t* data, size_t size);

@@ -16,9 +16,7 @@ namespace kestrel::studio {
 namespace {
 
 ImageKind ImageKindOfType(int32_t fileType) {
-  if (fileType == kMasTypeTGA) return ImageKind::Targa;
-  if (fileType == kMasTypeJPG) return ImageKind::Jpeg;
-  return ImageKind::Bmp;  // the preview reads every other type as a bitmap
+  return ImageKindOfEntryType(fileType).value_or(ImageKind::Bmp);  // every other type read as a bitmap
 }
 
 // The view shows colour only: alpha is not drawn, so that a picture whose alpha is 0 stays visible.

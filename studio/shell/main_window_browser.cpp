@@ -9,16 +9,13 @@
 #include "gl_view.h"
 #include "image_view.h"
 #include "main_window.h"
+#include "studio/image/image_decoder.h"
 #include "studio/qt_common/native_path.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
 #include "table_of_contents.h"
 
 namespace kestrel::studio {
-
-namespace {
-bool IsImageType(int32_t type) { return type == kMasTypeBMP || type == kMasTypeTGA || type == kMasTypeJPG; }
-}  // namespace
 
 void TFKestrel::BuildArchiveTree() {
   MASTreeNT->setUpdatesEnabled(false);
@@ -40,7 +37,7 @@ void TFKestrel::MASTreeNTChange() {
 void TFKestrel::ShowEntry(int index) {
   if (index < 0 || index >= state_.FileCount()) return;
   const int32_t type = state_.Table[static_cast<size_t>(index)].FileType;
-  if (IsImageType(type)) {
+  if (ImageKindOfEntryType(type).has_value()) {
     // The zoom factor carries over from one image to the next.
     TBZoomIn->setEnabled(true);
     Exportnonimagefile1->setEnabled(false);

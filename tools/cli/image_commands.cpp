@@ -19,19 +19,6 @@
 namespace kestrel::cli {
 namespace {
 
-std::optional<ImageKind> ImageKindOfEntry(const TMAS_FileEntry& entry) {
-  switch (entry.FileType) {
-    case kMasTypeBMP:
-      return ImageKind::Bmp;
-    case kMasTypeTGA:
-      return ImageKind::Targa;
-    case kMasTypeJPG:
-      return ImageKind::Jpeg;
-    default:
-      return std::nullopt;
-  }
-}
-
 // Decodes `bytes` and writes the picture to `outPath`; on failure returns the reason.
 std::optional<std::string> WritePicture(ImageKind kind, const std::vector<uint8_t>& bytes, const std::string& outPath) {
   try {
@@ -79,7 +66,7 @@ int EntryToPng(const std::string& archivePath, const std::string& entryArgument,
   const std::optional<size_t> index = ResolveEntryArgument(*archive, entryArgument);
   if (!index) return 1;
   const TMAS_FileEntry& entry = archive->Table[*index];
-  const std::optional<ImageKind> kind = ImageKindOfEntry(entry);
+  const std::optional<ImageKind> kind = ImageKindOfEntryType(entry.FileType);
   if (!kind)
     return Fail(entry.Name() + " is not an image entry (type " + std::to_string(entry.FileType) + ", " +
                 MASTypeName(entry.FileType) + ")");
@@ -108,7 +95,7 @@ int RunPngAll(const Args& args) {
   std::map<std::string, std::string> writtenFrom;  // output name -> the entry it came from
   for (size_t i = 0; i < archive->Table.size(); ++i) {
     const TMAS_FileEntry& entry = archive->Table[i];
-    const std::optional<ImageKind> kind = ImageKindOfEntry(entry);
+    const std::optional<ImageKind> kind = ImageKindOfEntryType(entry.FileType);
     if (!kind) continue;
     ++images;
     auto failure = [&](const std::string& reason) {
