@@ -47,8 +47,8 @@ int RunExtract(const Args& args) {
       return Fail("entry " + Quoted(entry.Name()) + " does not decode (" + e.what() + "); nothing was written");
     }
     if (static_cast<int64_t>(bytes.size()) != entry.UncompressedSize)
-      std::cerr << "kestrel-cli: warning: entry " << Quoted(entry.Name()) << " decodes to " << bytes.size()
-                << " bytes, not the " << entry.UncompressedSize << " its table gives; all of them were written\n";
+      Warn("entry " + Quoted(entry.Name()) + " decodes to " + std::to_string(bytes.size()) + " bytes, not the " +
+           std::to_string(entry.UncompressedSize) + " its table gives; all of them were written");
     // An existing output is replaced whole or kept as it was.
     ReplaceFileContents(output, bytes.data(), bytes.size());
     return 0;

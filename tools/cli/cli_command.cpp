@@ -11,6 +11,10 @@ int Fail(const std::string& message) {
   return 1;
 }
 
+void Report(const std::string& message) { Fail(message); }
+
+void Warn(const std::string& message) { std::cerr << "kestrel-cli: warning: " << message << '\n'; }
+
 bool OutputIsInput(const std::string& output, const std::string& input) {
   if (!IsSameFile(output, input)) return false;
   Fail(output + " is the file being read; choose another output");

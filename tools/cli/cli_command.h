@@ -27,6 +27,11 @@ struct Command {
 
 // Prints "kestrel-cli: " and the message on standard error; returns 1 for `return Fail(...)`.
 int Fail(const std::string& message);
+// Fail for the libraries' message hooks, which take no status.
+void Report(const std::string& message);
+// "kestrel-cli: warning: " and the message: something the user should know that does not fail
+// the command.
+void Warn(const std::string& message);
 // True, after saying so, when `output` is the very file the command reads from `input`: creating
 // it would empty the input before or while it is read.
 bool OutputIsInput(const std::string& output, const std::string& input);

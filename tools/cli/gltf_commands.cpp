@@ -18,11 +18,6 @@
 namespace kestrel::cli {
 namespace {
 
-void Report(const std::string& message) { Fail(message); }
-
-// Warnings do not fail the command: the file is written, with the named materials left white.
-void Warn(const std::string& message) { std::cerr << "kestrel-cli: warning: " << message << '\n'; }
-
 bool CheckForm(const std::string& out) {
   if (GltfFormOfPath(out)) return true;
   Fail(out + ": the output's name must end in .glb (one binary file) or .gltf (JSON with .bin and .png files)");

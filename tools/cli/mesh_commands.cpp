@@ -20,8 +20,6 @@
 namespace kestrel::cli {
 namespace {
 
-void Report(const std::string& message) { Fail(message); }
-
 // The "# Date:" text: SOURCE_DATE_EPOCH (UTC) when set, so that output can be reproduced,
 // otherwise the local time now. False when SOURCE_DATE_EPOCH is not a count of seconds.
 bool VRMLDateNow(std::string& date) {
