@@ -31,7 +31,6 @@ class EditingTest : public StudioTest {
   RecordingWindow& StartWith(const TestArchive& archive) {
     return Start(QString::fromStdString(WriteArchive("TRACK.MAS", archive)));
   }
-  void Select(int tableIndex) { W().MASTreeNT->setCurrentIndex(W().TreeModel()->EntryNode(tableIndex)); }
   // Which of the four edit commands are enabled, in menu order: export, import, add, remove.
   std::string EditCommands() {
     std::string states;

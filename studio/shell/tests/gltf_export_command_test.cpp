@@ -20,7 +20,6 @@ class GltfExportCommandTest : public StudioTest {
         archive.Entries.push_back(TestEntry(f.Name, f.Bytes, f.Name == kestrel::testing::kDemoCarMeshName ? 17 : 18));
     return Start(QString::fromStdString(WriteArchive("DEMO.MAS", archive)));
   }
-  void Select(int tableIndex) { W().MASTreeNT->setCurrentIndex(W().TreeModel()->EntryNode(tableIndex)); }
 };
 
 TEST_F(GltfExportCommandTest, OfferedInTheFileMenuWhileAMeshEntryIsSelected) {

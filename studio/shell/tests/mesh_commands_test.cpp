@@ -44,7 +44,6 @@ class MeshCommandsTest : public StudioTest {
     w.showMeshes = true;
     return w;
   }
-  void Select(int entry) { W().MASTreeNT->setCurrentIndex(W().TreeModel()->EntryNode(entry)); }
   QString Answer(const std::string& name) {
     dialogs_.fileAnswers.push_back(QPath(name));
     return QPath(name);

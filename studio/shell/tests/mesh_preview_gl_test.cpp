@@ -34,7 +34,6 @@ class MeshPreviewGLTest : public StudioTest {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     ASSERT_TRUE(w.glWindow->HasContext());
   }
-  void Select(int entry) { W().MASTreeNT->setCurrentIndex(W().TreeModel()->EntryNode(entry)); }
   QImage Frame() { return W().glWindow->Canvas()->grabFramebuffer(); }
   void Mouse(QEvent::Type type, Qt::MouseButton button, QPoint at) {
     const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);

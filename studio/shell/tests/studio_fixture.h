@@ -113,6 +113,8 @@ class StudioTest : public ::testing::Test {
   static std::vector<uint8_t> Bytes(const std::string& text) { return kestrel::testing::BytesOf(text); }
 
   RecordingWindow& W() { return *window_; }
+  // Selects table entry `tableIndex` in the browser, as a click on its node does.
+  void Select(int tableIndex) { W().MASTreeNT->setCurrentIndex(W().TreeModel()->EntryNode(tableIndex)); }
 
   kestrel::testing::TempDir dir_;
   ScriptedDialogs dialogs_;
