@@ -48,7 +48,8 @@ void TFKestrel::ExportglTFFile1Click() {
   settings_.BMPInitialDir = QFileInfo(*chosen).absolutePath();
 
   BusyCursor busy;
-  // Textures as the preview finds them: beside the archive first, then inside it.
+  // Textures beside the archive first, found as the preview finds them; then inside it, by name in
+  // any letter case.
   const MeshEntryReader readEntry = [this](size_t i) {
     EntryBytes entry = ReadEntryBytes(state_, static_cast<int>(i));
     if (!entry.Ok()) throw std::runtime_error(entry.Message.empty() ? kFailedToReadFile : entry.Message);
