@@ -9,6 +9,7 @@
 #include "studio/mesh/mts_decoder.h"
 #include "studio/mesh/mts_dump.h"
 #include "studio/mesh/testing/mts_builder.h"
+#include "studio/mesh/tests/sample_meshes.h"
 #include "studio/mesh/vrml_writer.h"
 
 namespace kestrel {
@@ -61,14 +62,8 @@ testing::TestMesh Mesh(const std::string& material) {
 
 // The block the library writes for `bytes`, named `name`.
 std::string Block(const std::string& name, const std::vector<uint8_t>& bytes) {
-  if (IsMTS410(bytes.data(), bytes.size())) {
-    TMTS410 m;
-    EXPECT_TRUE(DecodeMTS410(bytes.data(), bytes.size(), m, {}));
-    return MeshVRMLBlock(name, m);
-  }
-  TMTS m;
-  EXPECT_TRUE(DecodeMTS(bytes.data(), bytes.size(), m, {}));
-  return MeshVRMLBlock(name, m);
+  if (IsMTS410(bytes.data(), bytes.size())) return MeshVRMLBlock(name, testing::DecodedAs<TMTS410>(bytes));
+  return MeshVRMLBlock(name, testing::DecodedAs<TMTS>(bytes));
 }
 
 TEST(KestrelCliMesh, HelpAndUsage) {
