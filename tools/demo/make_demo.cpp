@@ -4,16 +4,39 @@
 
 #include <exception>
 #include <iostream>
+#include <string>
 
 #include "archive/file_io.h"
 #include "tools/demo/demo_files.h"
 
+namespace {
+
+const char kUsage[] = "usage: kestrel-demo DIRECTORY\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: kestrel-demo DIRECTORY\n";
+  // "--" lets a directory whose name starts with '-' through; any other option is refused so that
+  // a mistyped one never becomes a directory of that name.
+  const bool endOfOptions = argc == 3 && std::string(argv[1]) == "--";
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::cout << kUsage << "Writes the demo's textures, an animation-like file and a car mesh into "
+                           "DIRECTORY (created when missing), ready for packwell.\n";
+    return 0;
+  }
+  if (!endOfOptions && argc == 2 && argv[1][0] == '-' && argv[1][1] != '\0') {
+    std::cerr << "kestrel-demo: unknown option " << argv[1] << "\n" << kUsage;
     return 2;
   }
-  const std::string directory = argv[1];
+  if (!endOfOptions && argc != 2) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  const std::string directory = argv[endOfOptions ? 2 : 1];
+  if (directory.empty()) {
+    std::cerr << kUsage;
+    return 2;
+  }
   ::mkdir(directory.c_str(), 0777);
   try {
     for (const auto& file : kestrel::demo::DemoFiles()) {
