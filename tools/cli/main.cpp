@@ -66,11 +66,25 @@ static int UsageError(const Command& command) {
 
 static void PrintHelp(std::ostream& out) {
   out << "usage: kestrel-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
+  // A command with two forms ("A | B") lists each on its own line, so the summaries stay in column.
   for (const Command& c : kCommands) {
-    std::string head = std::string(c.Name) + " " + c.Usage;
-    out << "  " << head;
-    for (size_t i = head.size(); i < 40; ++i) out << ' ';
-    out << ' ' << c.Summary << '\n';
+    const std::string usage = c.Usage;
+    size_t from = 0;
+    bool first = true;
+    while (from <= usage.size()) {
+      const size_t bar = usage.find(" | ", from);
+      const size_t end = bar == std::string::npos ? usage.size() : bar;
+      const std::string head = std::string(c.Name) + " " + usage.substr(from, end - from);
+      out << "  " << head;
+      if (first) {
+        for (size_t i = head.size(); i < 40; ++i) out << ' ';
+        out << ' ' << c.Summary;
+      }
+      out << '\n';
+      first = false;
+      if (bar == std::string::npos) break;
+      from = bar + 3;
+    }
   }
 }
 

@@ -70,7 +70,7 @@ TEST(KestrelCliMesh, HelpAndUsage) {
   TempDir dir;
   const testing::CliRun help = Cli(dir, {"--help"});
   EXPECT_EQ(help.status, 0);
-  for (const char* line : {"  mesh-dump MESH.MTS ", "  vrml MESH.MTS OUT.WRL | ARCHIVE.MAS ENTRY OUT.WRL ",
+  for (const char* line : {"  mesh-dump MESH.MTS ", "  vrml MESH.MTS OUT.WRL ", "  vrml ARCHIVE.MAS ENTRY OUT.WRL\n",
                            "  vrml-all ARCHIVE.MAS OUT.WRL "})
     EXPECT_NE(help.out.find(line), std::string::npos) << help.out;
 
