@@ -4,9 +4,13 @@
 
 #include <cerrno>
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <new>
 
 #include "archive/file_io.h"
+#include "archive/file_replacement.h"
 #include "archive/zbuffer.h"
 
 namespace kestrel {
@@ -78,6 +82,59 @@ std::vector<uint8_t> ReadStoredBytes(const LoadedArchive& archive, size_t index)
   return stored;
 }
 
+namespace {
+
+// Pieces of this size go from the archive to the output file; an entry never sits in memory whole,
+// however far its stream inflates.
+constexpr size_t kExtractChunk = size_t{256} << 10;
+
+void CopyStored(BinaryFile& in, size_t size, BinaryFile& out) {
+  std::vector<uint8_t> chunk(std::min(size, kExtractChunk));
+  while (size > 0) {
+    const size_t n = std::min(size, chunk.size());
+    in.ReadExact(chunk.data(), n);
+    out.WriteAll(chunk.data(), n);
+    size -= n;
+  }
+}
+
+// The same answers as DecompressBuffer: "data error" for damage or a wrong header, "buffer error"
+// for a stream cut short; bytes after the end of the stream are never read.
+void InflateInto(BinaryFile& in, size_t size, BinaryFile& out) {
+  std::vector<uint8_t> input(std::max<size_t>(std::min(size, kExtractChunk), 1));
+  std::vector<uint8_t> output(kExtractChunk);
+  z_stream zs{};
+  int rc = inflateInit(&zs);
+  if (rc != Z_OK) throw EZDecompressionError(rc, ZLibErrorText(rc));
+  struct End {
+    z_stream& zs;
+    ~End() { inflateEnd(&zs); }
+  } end{zs};
+
+  size_t unread = size;
+  for (;;) {
+    if (zs.avail_in == 0 && unread > 0) {
+      const size_t n = std::min(unread, input.size());
+      in.ReadExact(input.data(), n);
+      unread -= n;
+      zs.next_in = input.data();
+      zs.avail_in = static_cast<uInt>(n);
+    }
+    zs.next_out = output.data();
+    zs.avail_out = static_cast<uInt>(output.size());
+    rc = inflate(&zs, Z_NO_FLUSH);
+    out.WriteAll(output.data(), output.size() - zs.avail_out);
+    if (rc == Z_STREAM_END) return;
+    if (rc == Z_NEED_DICT) rc = Z_DATA_ERROR;
+    if (rc < 0 && rc != Z_BUF_ERROR) throw EZDecompressionError(rc, ZLibErrorText(rc));
+    // Input used up, room left, no end of stream: inflate can make no more progress.
+    if (zs.avail_in == 0 && unread == 0 && zs.avail_out != 0)
+      throw EZDecompressionError(Z_BUF_ERROR, ZLibErrorText(Z_BUF_ERROR));
+  }
+}
+
+}  // namespace
+
 void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string& name, const std::string& directory,
                   const EngineHooks& hooks) {
   const std::string fileName = UpperCaseAscii(name);
@@ -85,40 +142,33 @@ void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string&
     hooks.Say(UnsafeEntryNameMessage(name));
     return;
   }
-  if (IsTheArchive(archive, JoinPath(directory, fileName))) {
+  const std::string path = JoinPath(directory, fileName);
+  if (IsTheArchive(archive, path)) {
     hooks.Say(EntryIsTheArchiveMessage(name));
     return;
   }
   const TMAS_FileEntry& entry = archive.Table.at(index);
   BinaryFile in = OpenAtEntry(archive, entry);
-  std::vector<uint8_t> stored;
-  try {
-    stored.resize(static_cast<size_t>(entry.CompressedSize));
-  } catch (const std::bad_alloc&) {
-    hooks.Say(kExportAllocationFailedMessage);
-    return;
-  }
 
-  // The entry is read before its file is created, so that a read that fails never empties a file
-  // an earlier run extracted.
-  in.ReadExact(stored.data(), stored.size());
-  in.Close();
-  BinaryFile out = BinaryFile::CreateInDirectory(directory, fileName);
-
-  std::vector<uint8_t> decoded;
+  // The new file takes the old one's place only once it is whole: a read that fails, a full disk
+  // or a killed process leaves an earlier copy as it was. A link under the name is replaced, never
+  // written through, since the name comes from the archive.
+  FileReplacement replacement(path, LinkHandling::Replace);
+  const size_t size = static_cast<size_t>(entry.CompressedSize);
   try {
-    decoded = DecodeEntryBytes(entry, std::move(stored));
+    if (entry.IsStored())
+      CopyStored(in, size, replacement.File());
+    else
+      InflateInto(in, size, replacement.File());
   } catch (const EZLibError& e) {
-    hooks.Say(e.what());  // the file stays empty
-    out.Close();
-    return;
+    hooks.Say(e.what());
+    replacement.File().Truncate(0);  // a stream that fails to inflate leaves an empty file
   } catch (const std::bad_alloc&) {
     hooks.Say(kExportAllocationFailedMessage);
-    out.Close();
-    return;
+    return;  // no file for the entry
   }
-  out.WriteAll(decoded.data(), decoded.size());
-  out.Close();
+  in.Close();
+  replacement.Commit();
 }
 
 void ExtractAll(const LoadedArchive& archive, const std::string& directory, const EngineHooks& hooks) {

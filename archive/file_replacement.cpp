@@ -81,10 +81,35 @@ void CheckWritableIfExists(const std::string& path) {
   ::close(fd);
 }
 
-FileReplacement::FileReplacement(const std::string& path)
-    : target_(ResolveTarget(path)),
+FileReplacement::FileReplacement(const std::string& path) : FileReplacement(path, LinkHandling::Follow) {}
+
+namespace {
+
+// The path with its directory resolved and its last name kept as it is, link or not.
+std::string ResolveDirectoryOnly(const std::string& path) {
+  const std::string absolute = AbsolutePath(path);
+  const std::string directory = DirectoryOf(absolute);
+  char buffer[PATH_MAX];
+  if (!directory.empty() && ::realpath(directory.c_str(), buffer)) return JoinPath(buffer, FileNameOf(absolute));
+  return absolute;
+}
+
+bool IsSymbolicLink(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+}  // namespace
+
+FileReplacement::FileReplacement(const std::string& path, LinkHandling links)
+    : target_(links == LinkHandling::Follow ? ResolveTarget(path) : ResolveDirectoryOnly(path)),
       temporary_(),
-      file_((CheckWritableIfExists(target_), CreateUniqueBeside(target_, temporary_))) {}
+      file_(BinaryFile::Closed()),
+      replacesLink_(links == LinkHandling::Replace && IsSymbolicLink(target_)) {
+  // A link that is replaced is not written through, so where it points does not need to be writable.
+  if (!replacesLink_) CheckWritableIfExists(target_);
+  file_ = CreateUniqueBeside(target_, temporary_);
+}
 
 FileReplacement::~FileReplacement() { Discard(); }
 
@@ -101,7 +126,8 @@ void FileReplacement::Commit() {
     file_.Sync();
     file_.Close();
     struct stat st;
-    if (::stat(target_.c_str(), &st) == 0) {
+    // A link being replaced lends nothing: the new file gets the mode of a new file.
+    if (!replacesLink_ && ::stat(target_.c_str(), &st) == 0) {
       ::chmod(temporary_.c_str(), st.st_mode & 07777);
       // Keeps the owner where we may (root editing another user's archive); fails harmlessly otherwise.
       const int ignored = ::chown(temporary_.c_str(), st.st_uid, st.st_gid);

@@ -15,6 +15,13 @@
 
 namespace kestrel {
 
+// What becomes of a symbolic link standing under the path to replace.
+enum class LinkHandling {
+  Follow,   // the file it points to is rewritten and the link stays (a user's own link to an archive)
+  Replace,  // the link itself is replaced by the new file and what it points to is never touched
+            // (names that come from an archive's table, which must not write through a link)
+};
+
 class FileReplacement {
  public:
   // Prepares to replace `path` (which need not exist yet). Symbolic links are followed: the file
@@ -23,6 +30,7 @@ class FileReplacement {
   // created, since a rename would otherwise replace a file the user protected. A directory under
   // the name is refused the same way.
   explicit FileReplacement(const std::string& path);
+  FileReplacement(const std::string& path, LinkHandling links);
   ~FileReplacement();
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
@@ -45,6 +53,7 @@ class FileReplacement {
   std::string temporary_;
   BinaryFile file_;
   bool done_ = false;
+  bool replacesLink_ = false;
 };
 
 // Replaces (or creates) `path` with `size` bytes through a FileReplacement.
