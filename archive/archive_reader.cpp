@@ -7,7 +7,11 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <deque>
+#include <future>
+#include <memory>
 #include <new>
+#include <system_error>
 
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
@@ -135,17 +139,21 @@ void InflateInto(BinaryFile& in, size_t size, BinaryFile& out) {
 
 }  // namespace
 
-void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string& name, const std::string& directory,
-                  const EngineHooks& hooks) {
+namespace {
+
+// Writes one entry into a temporary file beside its name, without putting it in place yet. What
+// would be reported goes into `messages`; a null result means there is nothing to put in place.
+std::unique_ptr<FileReplacement> WriteEntry(const LoadedArchive& archive, size_t index, const std::string& name,
+                                            const std::string& directory, std::vector<std::string>& messages) {
   const std::string fileName = UpperCaseAscii(name);
   if (!IsSafeEntryFileName(fileName)) {
-    hooks.Say(UnsafeEntryNameMessage(name));
-    return;
+    messages.push_back(UnsafeEntryNameMessage(name));
+    return nullptr;
   }
   const std::string path = JoinPath(directory, fileName);
   if (IsTheArchive(archive, path)) {
-    hooks.Say(EntryIsTheArchiveMessage(name));
-    return;
+    messages.push_back(EntryIsTheArchiveMessage(name));
+    return nullptr;
   }
   const TMAS_FileEntry& entry = archive.Table.at(index);
   BinaryFile in = OpenAtEntry(archive, entry);
@@ -153,30 +161,91 @@ void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string&
   // The new file takes the old one's place only once it is whole: a read that fails, a full disk
   // or a killed process leaves an earlier copy as it was. A link under the name is replaced, never
   // written through, since the name comes from the archive.
-  FileReplacement replacement(path, LinkHandling::Replace);
+  auto replacement = std::make_unique<FileReplacement>(path, LinkHandling::Replace);
   const size_t size = static_cast<size_t>(entry.CompressedSize);
   try {
     if (entry.IsStored())
-      CopyStored(in, size, replacement.File());
+      CopyStored(in, size, replacement->File());
     else
-      InflateInto(in, size, replacement.File());
+      InflateInto(in, size, replacement->File());
   } catch (const EZLibError& e) {
-    hooks.Say(e.what());
-    replacement.File().Truncate(0);  // a stream that fails to inflate leaves an empty file
+    messages.push_back(e.what());
+    replacement->File().Truncate(0);  // a stream that fails to inflate leaves an empty file
   } catch (const std::bad_alloc&) {
-    hooks.Say(kExportAllocationFailedMessage);
-    return;  // no file for the entry
+    messages.push_back(kExportAllocationFailedMessage);
+    return nullptr;  // no file for the entry
   }
   in.Close();
-  replacement.Commit();
+  return replacement;
+}
+
+// An entry written and flushing on a thread of its own, waiting for its turn to take its name.
+struct WrittenEntry {
+  std::vector<std::string> messages;
+  std::unique_ptr<FileReplacement> file;
+  std::future<void> flushed;  // declared last: its end waits for the flush before `file` goes
+};
+
+// Flushing a file to the disk is mostly waiting; several at once cost about as much as one.
+constexpr size_t kEntriesFlushingAtOnce = 32;
+
+std::future<void> StartFlush(FileReplacement& file) {
+  try {
+    return std::async(std::launch::async, [&file] { file.Flush(); });
+  } catch (const std::system_error&) {
+    file.Flush();  // no thread to be had: flush here
+    return {};
+  }
+}
+
+// Flushes the directory however ExtractAll ends, so that the renames done so far last.
+struct DirectorySyncAtEnd {
+  const std::string& directory;
+  ~DirectorySyncAtEnd() { SyncDirectory(directory); }
+};
+
+}  // namespace
+
+void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string& name, const std::string& directory,
+                  const EngineHooks& hooks) {
+  std::vector<std::string> messages;
+  std::unique_ptr<FileReplacement> file = WriteEntry(archive, index, name, directory, messages);
+  for (const std::string& message : messages) hooks.Say(message);
+  if (file) file->Commit();
 }
 
 void ExtractAll(const LoadedArchive& archive, const std::string& directory, const EngineHooks& hooks) {
   if (!DirectoryExists(directory)) throw EInOutError(FileErrorKind::PathNotFound, directory);
-  for (size_t i = 0; i < archive.Table.size(); ++i) {
-    ExtractEntry(archive, i, archive.Table[i].Name(), directory, hooks);
+  const DirectorySyncAtEnd syncAtEnd{directory};
+  // Entries are written one after another; while later ones are written, earlier ones flush on
+  // threads of their own, and then take their names, report and mark progress strictly in table
+  // order. The messages, the marks and where a failure ends the run are those of one entry at a
+  // time; only the waiting for the disk overlaps.
+  std::deque<WrittenEntry> waiting;
+  const auto finishOldest = [&] {
+    WrittenEntry entry = std::move(waiting.front());
+    waiting.pop_front();
+    for (const std::string& message : entry.messages) hooks.Say(message);
+    if (entry.file) {
+      if (entry.flushed.valid()) entry.flushed.get();
+      entry.file->CommitLeavingDirectoryUnsynced();
+    }
     hooks.Step();
+  };
+  for (size_t i = 0; i < archive.Table.size(); ++i) {
+    WrittenEntry entry;
+    try {
+      entry.file = WriteEntry(archive, i, archive.Table[i].Name(), directory, entry.messages);
+      if (entry.file) entry.flushed = StartFlush(*entry.file);
+    } catch (...) {
+      // Entries before the failing one are put in place first, as they would have been already.
+      while (!waiting.empty()) finishOldest();
+      throw;
+    }
+    waiting.push_back(std::move(entry));
+    if (waiting.size() >= kEntriesFlushingAtOnce) finishOldest();
   }
+  while (!waiting.empty()) finishOldest();
 }
 
 bool CreateDirectoryOneLevel(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }

@@ -58,14 +58,14 @@ BinaryFile CreateUniqueBeside(const std::string& target, std::string& temporaryP
   }
 }
 
+}  // namespace
+
 void SyncDirectory(const std::string& directory) {
   const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);  // some file systems cannot flush a directory; the rename has happened either way
   ::close(fd);
 }
-
-}  // namespace
 
 void CheckWritableIfExists(const std::string& path) {
   struct stat st;
@@ -120,11 +120,22 @@ void FileReplacement::Discard() {
   ::unlink(temporary_.c_str());
 }
 
-void FileReplacement::Commit() {
+void FileReplacement::Flush() {
   if (done_) throw EInOutError(FileErrorKind::Other, target_);
+  if (flushed_) return;
   try {
     file_.Sync();
     file_.Close();
+  } catch (...) {
+    Discard();
+    throw;
+  }
+  flushed_ = true;
+}
+
+void FileReplacement::Rename() {
+  Flush();
+  try {
     struct stat st;
     // A link being replaced lends nothing: the new file gets the mode of a new file.
     if (!replacesLink_ && ::stat(target_.c_str(), &st) == 0) {
@@ -142,8 +153,14 @@ void FileReplacement::Commit() {
     throw;
   }
   done_ = true;
+}
+
+void FileReplacement::Commit() {
+  Rename();
   SyncDirectory(DirectoryOf(target_));
 }
+
+void FileReplacement::CommitLeavingDirectoryUnsynced() { Rename(); }
 
 void ReplaceFileContents(const std::string& path, const void* data, size_t size) {
   FileReplacement replacement(path);
