@@ -139,7 +139,7 @@ size_t PackEntries(const std::string& directory, BinaryFile& archive, const std:
     try {
       archive.WriteAll(encoded.data(), encoded.size());
     } catch (const EInOutError& e) {
-      hooks.Say(e.what());  // a full disk: say so, and keep what was packed so far
+      hooks.Say(e.what());  // a full disk: say so and stop, like a file that cannot be read
       break;
     }
 
@@ -173,7 +173,6 @@ PackResult PackDirectory(const std::string& directory, const std::string& archiv
   // The archive is built beside its path and takes the old file's place only when every entry is
   // in it: a failure at any point leaves the old archive, or none, and never a partial one.
   std::optional<FileReplacement> archive;
-  bool tableWritten = true;
   try {
     archive.emplace(archivePath);
     WriteTable(archive->File(), table);
@@ -181,9 +180,10 @@ PackResult PackDirectory(const std::string& directory, const std::string& archiv
     hooks.Say(e.what());
     // With no file to write into there is no data pass: that ends the run, naming the archive.
     if (!archive) throw EInOutError(e.Kind(), archivePath, e.SystemCode());
-    tableWritten = false;
   }
   result.EntriesPacked = PackEntries(directory, archive->File(), result.Files, table, unknowns, hooks, options);
+  // The second pass writes the whole front again, so it alone decides whether the table is whole.
+  bool tableWritten = true;
   try {
     WriteTable(archive->File(), table);
   } catch (const EInOutError& e) {
@@ -191,7 +191,12 @@ PackResult PackDirectory(const std::string& directory, const std::string& archiv
     tableWritten = false;
   }
   if (tableWritten && result.EntriesPacked == result.FilesFound) {
-    archive->Commit();
+    try {
+      archive->Commit();
+    } catch (const EInOutError& e) {
+      // A flush or rename that fails names the archive, not the hidden file it was built in.
+      throw EInOutError(e.Kind(), archivePath, e.SystemCode());
+    }
     result.ArchiveWritten = true;
   }
   return result;

@@ -10,6 +10,7 @@
 #include "archive/archive_reader.h"
 #include "archive/file_error.h"
 #include "archive/file_io.h"
+#include "archive/file_replacement.h"
 #include "archive/testing/file_size_limit.h"
 #include "archive/testing/hook_record.h"
 #include "archive/testing/mas_builder.h"
@@ -247,6 +248,28 @@ TEST(PackDirectory, FailuresStopAtTheSameEntryWhateverTheNumberOfJobs) {
       EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"OLD.MAS", "src"}));
     }
   }
+}
+
+TEST(PackDirectory, ArchiveThatCannotTakeItsPlaceIsAFileErrorNamingIt) {
+  TempDir dir;
+  CreateDirectoryOneLevel(dir / "src");
+  WriteFileBytes(dir / "src/ONE.BMP", BytesOf("one"));
+  WriteFileBytes(dir / "OLD.MAS", BytesOf("old archive"));
+  const RenameFunction previous = SetRenameFunctionForTesting([](const char*, const char*) {
+    errno = EACCES;
+    return -1;
+  });
+  PackRun run;
+  try {
+    run.Pack(dir / "src", dir / "OLD.MAS");
+    ADD_FAILURE() << "a failed rename went unnoticed";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.Kind(), FileErrorKind::AccessDenied);
+    EXPECT_EQ(e.Path(), dir / "OLD.MAS");
+  }
+  SetRenameFunctionForTesting(previous);
+  EXPECT_EQ(ReadFileBytes(dir / "OLD.MAS"), BytesOf("old archive"));
+  EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"OLD.MAS", "src"}));
 }
 
 TEST(UnknownSequence, StartsInRangeAndRises) {
