@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 #include <optional>
 
 #include "archive/archive_reader.h"
 #include "archive/file_error.h"
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
+#include "archive/pack_pipeline.h"
 #include "archive/testing/file_size_limit.h"
 #include "archive/testing/hook_record.h"
 #include "archive/testing/mas_builder.h"
@@ -270,6 +274,48 @@ TEST(PackDirectory, ArchiveThatCannotTakeItsPlaceIsAFileErrorNamingIt) {
   SetRenameFunctionForTesting(previous);
   EXPECT_EQ(ReadFileBytes(dir / "OLD.MAS"), BytesOf("old archive"));
   EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"OLD.MAS", "src"}));
+}
+
+// Bytes this process has read so far, all threads together.
+long long BytesReadByThisProcess() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long long value = 0;
+  while (io >> key >> value)
+    if (key == "rchar:") return value;
+  return -1;
+}
+
+// Waits until the workers have read all they will read ahead, then says how much that was.
+long long BytesReadAheadOnceSettled(long long before) {
+  long long last = -1;
+  for (int i = 0; i < 50; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const long long now = BytesReadByThisProcess();
+    const bool settled = last >= 0 && now - last < 4096;  // reading /proc/self/io counts too
+    last = now;
+    if (settled) break;
+  }
+  return last - before;
+}
+
+// However large the directory, the workers hold only a few files beyond the one being written.
+TEST(PreparedFileSource, ReadsAtMostTwoFilesPerWorkerAhead) {
+  if (BytesReadByThisProcess() < 0) GTEST_SKIP() << "no /proc/self/io";
+  TempDir dir;
+  constexpr size_t kFileSize = 200'000;
+  std::vector<std::string> paths, names;
+  for (int i = 0; i < 30; ++i) {
+    names.push_back("F" + std::to_string(i) + ".BMP");
+    paths.push_back(dir / names.back());
+    WriteFileBytes(paths.back(), std::vector<uint8_t>(kFileSize, static_cast<uint8_t>(i)));
+  }
+  const long long before = BytesReadByThisProcess();
+  PreparedFileSource source(paths, names, 3);
+  ASSERT_EQ(source.Workers(), 3u);
+  EXPECT_LE(BytesReadAheadOnceSettled(before), static_cast<long long>(6 * kFileSize + 65'536));
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(source.Take(i).Size, static_cast<int64_t>(kFileSize));
+  EXPECT_LE(BytesReadAheadOnceSettled(before), static_cast<long long>(10 * kFileSize + 65'536));
 }
 
 TEST(UnknownSequence, StartsInRangeAndRises) {
