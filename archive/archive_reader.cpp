@@ -141,6 +141,25 @@ void InflateInto(BinaryFile& in, size_t size, BinaryFile& out) {
 
 namespace {
 
+// Copies or inflates the entry into `out`. A stream that fails to inflate leaves `out` empty and
+// its message in `messages`; memory that cannot be had is reported and false is returned.
+bool DecodeEntryInto(BinaryFile& in, const TMAS_FileEntry& entry, BinaryFile& out, std::vector<std::string>& messages) {
+  const size_t size = static_cast<size_t>(entry.CompressedSize);
+  try {
+    if (entry.IsStored())
+      CopyStored(in, size, out);
+    else
+      InflateInto(in, size, out);
+  } catch (const EZLibError& e) {
+    messages.push_back(e.what());
+    out.Truncate(0);
+  } catch (const std::bad_alloc&) {
+    messages.push_back(kExportAllocationFailedMessage);
+    return false;
+  }
+  return true;
+}
+
 // Writes one entry into a temporary file beside its name, without putting it in place yet. What
 // would be reported goes into `messages`; a null result means there is nothing to put in place.
 std::unique_ptr<FileReplacement> WriteEntry(const LoadedArchive& archive, size_t index, const std::string& name,
@@ -162,19 +181,7 @@ std::unique_ptr<FileReplacement> WriteEntry(const LoadedArchive& archive, size_t
   // or a killed process leaves an earlier copy as it was. A link under the name is replaced, never
   // written through, since the name comes from the archive.
   auto replacement = std::make_unique<FileReplacement>(path, LinkHandling::Replace);
-  const size_t size = static_cast<size_t>(entry.CompressedSize);
-  try {
-    if (entry.IsStored())
-      CopyStored(in, size, replacement->File());
-    else
-      InflateInto(in, size, replacement->File());
-  } catch (const EZLibError& e) {
-    messages.push_back(e.what());
-    replacement->File().Truncate(0);  // a stream that fails to inflate leaves an empty file
-  } catch (const std::bad_alloc&) {
-    messages.push_back(kExportAllocationFailedMessage);
-    return nullptr;  // no file for the entry
-  }
+  if (!DecodeEntryInto(in, entry, replacement->File(), messages)) return nullptr;
   in.Close();
   return replacement;
 }
@@ -212,6 +219,23 @@ void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string&
   std::unique_ptr<FileReplacement> file = WriteEntry(archive, index, name, directory, messages);
   for (const std::string& message : messages) hooks.Say(message);
   if (file) file->Commit();
+}
+
+void ExtractEntryIntoScratch(const LoadedArchive& archive, size_t index, const std::string& name,
+                             const std::string& directory, const EngineHooks& hooks) {
+  const std::string fileName = UpperCaseAscii(name);
+  if (!IsSafeEntryFileName(fileName)) {
+    hooks.Say(UnsafeEntryNameMessage(name));
+    return;
+  }
+  const TMAS_FileEntry& entry = archive.Table.at(index);
+  BinaryFile in = OpenAtEntry(archive, entry);
+  BinaryFile out = BinaryFile::CreateInDirectory(directory, fileName);
+  std::vector<std::string> messages;
+  DecodeEntryInto(in, entry, out, messages);
+  for (const std::string& message : messages) hooks.Say(message);
+  in.Close();
+  out.Close();
 }
 
 void ExtractAll(const LoadedArchive& archive, const std::string& directory, const EngineHooks& hooks) {

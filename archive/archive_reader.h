@@ -45,6 +45,13 @@ std::vector<uint8_t> DecodeEntryBytes(const TMAS_FileEntry& entry, std::vector<u
 void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string& name,
                   const std::string& directory, const EngineHooks& hooks);
 
+// ExtractEntry for a directory of the caller's own making that nothing else writes to (the
+// conversion's scratch directory): the file is written in place, with no temporary file and no
+// flush to the disk, since it is read back at once and then removed. A failed entry may leave a
+// partial file, which the caller removes.
+void ExtractEntryIntoScratch(const LoadedArchive& archive, size_t index, const std::string& name,
+                             const std::string& directory, const EngineHooks& hooks);
+
 // Extracts every entry in table order into `directory`, which must exist, calling the progress
 // hook after each. A failed entry does not stop the loop.
 void ExtractAll(const LoadedArchive& archive, const std::string& directory, const EngineHooks& hooks);

@@ -92,7 +92,7 @@ size_t UnpackPass(const LoadedArchive& archive, const std::string& scratch, Prog
       if (image)
         ConvertImageEntry(archive, i, name, scratch, entryHooks);
       else
-        ExtractEntry(archive, i, name, scratch, entryHooks);
+        ExtractEntryIntoScratch(archive, i, name, scratch, entryHooks);
     } catch (const EInOutError& e) {
       entryHooks.Say("Entry \"" + name + "\" was skipped: " + FileErrorReport(e));
     } catch (const std::bad_alloc&) {
