@@ -190,11 +190,15 @@ std::unique_ptr<FileReplacement> WriteEntry(const LoadedArchive& archive, size_t
 struct WrittenEntry {
   std::vector<std::string> messages;
   std::unique_ptr<FileReplacement> file;
+  int64_t bytes = 0;
   std::future<void> flushed;  // declared last: its end waits for the flush before `file` goes
 };
 
-// Flushing a file to the disk is mostly waiting; several at once cost about as much as one.
+// Flushing a file to the disk is mostly waiting; several at once cost about as much as one. The
+// bytes waiting are bounded too: each temporary file stands beside the old file it replaces, and a
+// nearly full disk must not fail for a few large entries where one at a time would fit.
 constexpr size_t kEntriesFlushingAtOnce = 32;
+constexpr int64_t kBytesFlushingAtOnce = int64_t{64} << 20;
 
 std::future<void> StartFlush(FileReplacement& file) {
   try {
@@ -246,9 +250,11 @@ void ExtractAll(const LoadedArchive& archive, const std::string& directory, cons
   // order. The messages, the marks and where a failure ends the run are those of one entry at a
   // time; only the waiting for the disk overlaps.
   std::deque<WrittenEntry> waiting;
+  int64_t waitingBytes = 0;
   const auto finishOldest = [&] {
     WrittenEntry entry = std::move(waiting.front());
     waiting.pop_front();
+    waitingBytes -= entry.bytes;
     for (const std::string& message : entry.messages) hooks.Say(message);
     if (entry.file) {
       if (entry.flushed.valid()) entry.flushed.get();
@@ -260,14 +266,19 @@ void ExtractAll(const LoadedArchive& archive, const std::string& directory, cons
     WrittenEntry entry;
     try {
       entry.file = WriteEntry(archive, i, archive.Table[i].Name(), directory, entry.messages);
-      if (entry.file) entry.flushed = StartFlush(*entry.file);
+      if (entry.file) {
+        entry.bytes = entry.file->File().Size();
+        entry.flushed = StartFlush(*entry.file);
+      }
     } catch (...) {
       // Entries before the failing one are put in place first, as they would have been already.
       while (!waiting.empty()) finishOldest();
       throw;
     }
+    waitingBytes += entry.bytes;
     waiting.push_back(std::move(entry));
-    if (waiting.size() >= kEntriesFlushingAtOnce) finishOldest();
+    while (waiting.size() >= kEntriesFlushingAtOnce || (waitingBytes > kBytesFlushingAtOnce && waiting.size() > 1))
+      finishOldest();
   }
   while (!waiting.empty()) finishOldest();
 }
