@@ -48,14 +48,21 @@ int main(int argc, char** argv) {
                             marks.Message(message);
                           },
                           [&] { marks.Mark(); }};
+  PackResult result;
   try {
-    const PackResult result = PackDirectory(directory, archivePath, unknowns, hooks);
+    result = PackDirectory(directory, archivePath, unknowns, hooks);
     if (result.DirectoryMissing || result.FilesFound == 0) return 0;
   } catch (const EInOutError& e) {
     return console::ReportFileError(marks, e);
   }
   marks.End();
   Line();
+  // A run that stopped keeps whatever was at the path; saying "Done." then would claim an archive
+  // the user does not have.
+  if (!result.ArchiveWritten) {
+    Line("The archive \"" + archivePath + "\" was not written.");
+    return 1;
+  }
   Line("Done.");
   return 0;
 }

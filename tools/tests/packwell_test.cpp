@@ -161,8 +161,9 @@ TEST(Packwell, SameTranscriptAndArchiveWhateverTheNumberOfJobs) {
   EXPECT_EQ(WithoutUnknowns(dir / "J8.MAS"), WithoutUnknowns(dir / "J1.MAS"));
 }
 
-// A run that stops prints what it always printed, after the same marks, but the archive already at
-// the path stays as it was: a partial archive never takes its place, and nothing is left beside it.
+// A run that stops prints the same message after the same marks, but the archive already at the path
+// stays as it was (a partial archive never takes its place, nothing is left beside it), and the run
+// ends by saying so with status 1 instead of "Done.".
 TEST(Packwell, StoppedRunKeepsTheOldArchive) {
   TempDir dir;
   Fill(dir / "src", 23);
@@ -173,9 +174,9 @@ TEST(Packwell, StoppedRunKeepsTheOldArchive) {
     const ProgramRun run = Packwell({dir / "src", dir / "OUT.MAS"}, "", jobs);
     EXPECT_EQ(run.out, kBanner + "Busy...\n\n*********" +
                            "File \"file114.bmp\" was not packed: an archive cannot hold data past 2 GiB; "
-                           "packing stopped\n\nDone.\n")
+                           "packing stopped\n\nThe archive \"" + dir / "OUT.MAS" + "\" was not written.\n")
         << jobs;
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, 1);
     EXPECT_EQ(ReadFileBytes(dir / "OUT.MAS"), BytesOf("old archive"));
   }
   std::filesystem::resize_file(tooLarge, 10);
@@ -188,7 +189,9 @@ TEST(Packwell, StoppedRunKeepsTheOldArchive) {
       FileSizeLimit limit(24 + 256 * 23 + 5 * 97 * 4);
       run = Packwell({dir / "src", dir / "OUT.MAS"}, "", jobs);
     }
-    EXPECT_EQ(run.out, kBanner + "Busy...\n\n*****Disk full\n\nDone.\n") << jobs;
+    EXPECT_EQ(run.out, kBanner + "Busy...\n\n*****Disk full\n\nThe archive \"" + dir / "OUT.MAS" + "\" was not written.\n")
+        << jobs;
+    EXPECT_EQ(run.status, 1);
     EXPECT_EQ(ReadFileBytes(dir / "OUT.MAS"), BytesOf("old archive"));
   }
   EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"OUT.MAS", "src"}));
