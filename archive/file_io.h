@@ -48,6 +48,9 @@ class BinaryFile {
   // Closes and reports a failed close; the destructor closes silently.
   void Close();
   const std::string& Path() const { return path_; }
+  // The path that this file's errors name, where the user knows the file by another name (a
+  // hidden temporary that will replace their file).
+  void NameInErrors(std::string path) { path_ = std::move(path); }
 
  private:
   BinaryFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}

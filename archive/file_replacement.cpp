@@ -51,7 +51,9 @@ BinaryFile CreateUniqueBeside(const std::string& target, std::string& temporaryP
   for (int attempt = 0;; ++attempt) {
     temporaryPath = JoinPath(directory, stem + UniqueSuffix());
     try {
-      return BinaryFile::CreateExclusive(temporaryPath);
+      BinaryFile file = BinaryFile::CreateExclusive(temporaryPath);
+      file.NameInErrors(target);
+      return file;
     } catch (const EInOutError& e) {
       // The user knows the file they asked for, not our hidden temporary name.
       if (e.SystemCode() != EEXIST || attempt >= 100) throw EInOutError(e.Kind(), target, e.SystemCode());
@@ -100,13 +102,26 @@ bool IsSymbolicLink(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+// A pipe, a device or an open descriptor named through /dev or /proc (/dev/stdout feeding another
+// program) has nothing to keep, and a file renamed beside it would miss the reader's descriptor.
+bool IsStream(const std::string& path) {
+  struct stat st;
+  return path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0 ||
+         (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode));
+}
+
 }  // namespace
 
 FileReplacement::FileReplacement(const std::string& path, LinkHandling links)
-    : target_(links == LinkHandling::Follow ? ResolveTarget(path) : ResolveDirectoryOnly(path)),
+    : stream_(links == LinkHandling::Follow && IsStream(path)),
+      target_(stream_ ? path : links == LinkHandling::Follow ? ResolveTarget(path) : ResolveDirectoryOnly(path)),
       temporary_(),
       file_(BinaryFile::Closed()),
       replacesLink_(links == LinkHandling::Replace && IsSymbolicLink(target_)) {
+  if (stream_) {
+    file_ = BinaryFile::OpenWrite(target_);
+    return;
+  }
   // A link that is replaced is not written through, so where it points does not need to be writable.
   if (!replacesLink_) CheckWritableIfExists(target_);
   file_ = CreateUniqueBeside(target_, temporary_);
@@ -118,7 +133,7 @@ void FileReplacement::Discard() {
   if (done_) return;
   done_ = true;
   file_ = BinaryFile::Closed();
-  ::unlink(temporary_.c_str());
+  if (!stream_) ::unlink(temporary_.c_str());
 }
 
 void FileReplacement::Flush() {
@@ -136,6 +151,10 @@ void FileReplacement::Flush() {
 
 void FileReplacement::Rename() {
   Flush();
+  if (stream_) {
+    done_ = true;
+    return;
+  }
   try {
     struct stat st;
     // A link being replaced lends nothing: the new file gets the mode of a new file.
@@ -158,18 +177,14 @@ void FileReplacement::Rename() {
 
 void FileReplacement::Commit() {
   Rename();
-  SyncDirectory(DirectoryOf(target_));
+  if (!stream_) SyncDirectory(DirectoryOf(target_));
 }
 
 void FileReplacement::CommitLeavingDirectoryUnsynced() { Rename(); }
 
 void ReplaceFileContents(const std::string& path, const void* data, size_t size) {
   FileReplacement replacement(path);
-  try {
-    replacement.File().WriteAll(data, size);
-  } catch (const EInOutError& e) {
-    throw EInOutError(e.Kind(), replacement.TargetPath(), e.SystemCode());
-  }
+  replacement.File().WriteAll(data, size);
   replacement.Commit();
 }
 

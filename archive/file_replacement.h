@@ -28,7 +28,8 @@ class FileReplacement {
   // is rewritten at the link's target and the link stays. An existing file that cannot be opened
   // for writing (a read-only file or medium) is refused with EInOutError before anything is
   // created, since a rename would otherwise replace a file the user protected. A directory under
-  // the name is refused the same way.
+  // the name is refused the same way. A pipe or device (also /dev/stdout and other names under
+  // /dev and /proc) is written straight into: there is no file there to keep.
   explicit FileReplacement(const std::string& path);
   FileReplacement(const std::string& path, LinkHandling links);
   ~FileReplacement();
@@ -57,6 +58,7 @@ class FileReplacement {
   void Discard();
 
  private:
+  bool stream_ = false;
   std::string target_;
   std::string temporary_;
   BinaryFile file_;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <thread>
 
 #include "archive/file_error.h"
 #include "archive/testing/file_size_limit.h"
@@ -85,6 +86,7 @@ TEST(FileReplacement, DiscardedOrFailedWriteLeavesOldFileAndNoTemporary) {
       ADD_FAILURE() << "a write past the size limit succeeded";
     } catch (const EInOutError& e) {
       EXPECT_EQ(e.Kind(), FileErrorKind::DiskFull);
+      EXPECT_EQ(e.Path(), path);  // the user's file, not the hidden temporary
     }
   }
   EXPECT_EQ(ReadFileBytes(path), old);
@@ -103,6 +105,19 @@ TEST(FileReplacement, FailedRenameLeavesOldFileAndNoTemporary) {
   SetRenameFunctionForTesting(previous);
   EXPECT_EQ(ReadFileBytes(path), BytesOf("old"));
   EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"A.MAS"}));
+}
+
+TEST(FileReplacement, PipeIsWrittenStraightIntoAndStaysAPipe) {
+  TempDir dir;
+  const std::string fifo = dir / "out.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::vector<uint8_t> received;
+  std::thread reader([&] { received = ReadFileBytes(fifo); });
+  ReplaceFileContents(fifo, "piped", 5);
+  reader.join();
+  EXPECT_EQ(received, BytesOf("piped"));
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"out.fifo"}));
 }
 
 TEST(FileReplacement, DirectoryUnderTheNameIsRefusedBeforeAnythingIsCreated) {

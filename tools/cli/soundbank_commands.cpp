@@ -1,6 +1,5 @@
 // kestrel-cli's sound bank commands: list a bank, copy one sample's data out, put a file's bytes in,
 // and exchange a sample with a WAV file (decoded, or encoded in the sample's own format).
-#include <sys/stat.h>
 
 #include <charconv>
 #include <iostream>
@@ -25,17 +24,9 @@ bool SampleIndexArgument(const std::string& text, size_t& index) {
   return false;
 }
 
-// A file is replaced whole or not at all. A pipe, a device or an open descriptor named through
-// /dev or /proc (/dev/stdout feeding a player) is simply written to: there is nothing there to
-// keep, and a replacement beside it would miss the descriptor the reader holds.
+// A file is replaced whole or not at all; a pipe or /dev/stdout is written straight into.
 void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
-  struct stat st;
-  const bool stream = path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0 ||
-                      (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode));
-  if (stream)
-    WriteWholeFile(path, bytes.data(), bytes.size());
-  else
-    ReplaceFileContents(path, bytes.data(), bytes.size());
+  ReplaceFileContents(path, bytes.data(), bytes.size());
 }
 
 std::string SampleName(const SoundBank& bank, size_t index) {
