@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The kit's two everyday jobs on Debian 12:
 #   ./kit.sh demo   install what is missing, build, make the demo archive and open it in the studio
-#   ./kit.sh test   install what is missing, build twice (plain, and with ASan+UBSan) and run every test
+#   ./kit.sh test   install what is missing, build twice (plain, and with ASan+UBSan) and run every test,
+#                   then run every fuzz target for 15 seconds (scripts/fuzz.sh runs them longer)
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 
@@ -53,6 +54,8 @@ case "${1:-}" in
     LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       run_tests build/asan "AddressSanitizer and UndefinedBehaviorSanitizer build:"
+    echo "== Fuzz targets, 15 seconds each"
+    scripts/fuzz.sh 15
     ;;
   *)
     echo "usage: ./kit.sh demo | test" >&2
