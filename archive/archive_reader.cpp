@@ -15,11 +15,11 @@ const char* const kExportAllocationFailedMessage =
     "Failed to allocate the needed memory for this operation. \r\nAttempt at exporting the file has been cancelled";
 
 std::string UnsafeEntryNameMessage(const std::string& name) {
-  return "Entry \"" + name + "\" was not extracted: its name is not a plain file name";
+  return "Entry \"" + PrintableName(name) + "\" was not extracted: its name is not a plain file name";
 }
 
 std::string EntryIsTheArchiveMessage(const std::string& name) {
-  return "Entry \"" + name + "\" was not extracted: it would overwrite the archive itself";
+  return "Entry \"" + PrintableName(name) + "\" was not extracted: it would overwrite the archive itself";
 }
 
 LoadedArchive ReadArchiveTable(const std::string& path) {

@@ -94,7 +94,7 @@ size_t UnpackPass(const LoadedArchive& archive, const std::string& scratch, Prog
       else
         ExtractEntry(archive, i, name, scratch, entryHooks);
     } catch (const EInOutError& e) {
-      entryHooks.Say("Entry \"" + name + "\" was skipped: " + FileErrorReport(e));
+      entryHooks.Say("Entry \"" + PrintableName(name) + "\" was skipped: " + FileErrorReport(e));
     } catch (const std::bad_alloc&) {
       entryHooks.Say(image ? kImageAllocationFailedMessage : kExportAllocationFailedMessage);
     }

@@ -21,7 +21,7 @@ namespace {
 constexpr size_t kOldImageHeaderSize = 16;
 
 std::string Skipped(const std::string& name, const std::string& why) {
-  return "Image entry \"" + name + "\" was skipped: " + why + ".";
+  return "Image entry \"" + PrintableName(name) + "\" was skipped: " + why + ".";
 }
 
 // Builds the whole bitmap file in memory; empty when the entry is reported instead.

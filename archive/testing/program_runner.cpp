@@ -1,6 +1,7 @@
 #include "archive/testing/program_runner.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,9 +62,12 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   }
   close(in);
   int status = 0;
-  waitpid(pid, &status, 0);
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
   ProgramRun run;
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  run.peakMemoryKiB = usage.ru_maxrss;
   run.out = ReadAll(out);
   run.err = ReadAll(err);
   return run;

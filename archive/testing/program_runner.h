@@ -10,6 +10,8 @@ struct ProgramRun {
   std::string out;
   std::string err;
   int status = -1;  // exit status, or -1 when the program did not exit normally
+  int signal = 0;   // the signal that ended it, if one did
+  long peakMemoryKiB = 0;  // the most memory the program held at once (its peak resident set)
 };
 
 struct ProgramOptions {

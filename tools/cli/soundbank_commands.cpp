@@ -8,6 +8,7 @@
 
 #include "archive/file_error.h"
 #include "archive/file_io.h"
+#include "archive/mas_format.h"
 #include "cli_command.h"
 #include "studio/soundbank/sound_bank.h"
 
@@ -53,7 +54,7 @@ int RunSdtList(const Args& args) {
     SoundBank bank;
     LoadSoundBank(bank, args[0]);
     for (size_t i = 0; i < bank.Count(); ++i)
-      std::cout << i << '\t' << bank.Entries[i].DisplayName() << '\t' << bank.Entries[i].DataSize << '\n';
+      std::cout << i << '\t' << PrintableName(bank.Entries[i].DisplayName()) << '\t' << bank.Entries[i].DataSize << '\n';
     return 0;
   });
 }

@@ -1,0 +1,153 @@
+// Archives made to hurt: every console program that reads archives answers each with a clear
+// message, writes nothing outside the place it was asked to write, and keeps its memory to a small
+// multiple of what it writes, however large the sizes and counts the table claims.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/testing/mas_builder.h"
+#include "archive/testing/program_runner.h"
+
+namespace kestrel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct HostileCase {
+  std::string name;
+  TestArchive archive;
+  std::string spillwaySays;  // a piece of what spillway prints for it; empty: extracts cleanly
+};
+
+TestEntry Entry(const std::string& name, int32_t type = 17) { return TestEntry(name, BytesOf("data of " + name), type); }
+
+TestArchive With(std::vector<TestEntry> entries) {
+  TestArchive a;
+  a.Entries = std::move(entries);
+  return a;
+}
+
+TestEntry Lying(TestEntry e, std::optional<int32_t> offset, std::optional<int32_t> compressed,
+                std::optional<int32_t> uncompressed) {
+  e.Offset = offset;
+  e.CompressedSize = compressed;
+  e.UncompressedSize = uncompressed;
+  return e;
+}
+
+constexpr char kNotPlain[] = "its name is not a plain file name";
+constexpr char kBeyondEnd[] = "Read beyond end of file";
+
+std::vector<HostileCase> Cases() {
+  std::vector<HostileCase> cases;
+  for (const char* name : {"../x", "/etc/x", "a/b", "C:\\x", "..", "."})
+    cases.push_back({std::string("name ") + name, With({Entry(name), Entry("AFTER.MTS")}), kNotPlain});
+  cases.push_back({"236-byte name without terminator", With({Entry(std::string(232, 'N') + ".MTS")}), ""});
+  cases.push_back({"control characters in the name", With({Entry("A\x1b[2J\x07\tB\n.MTS")}), ""});
+  cases.push_back({"bytes above 127 in the name", With({Entry("\xC9T\xE9\xFF.MTS")}), ""});
+
+  TestArchive count = With({Entry("ONE.MTS")});
+  count.FileCount = 0x7FFFFFFF;
+  cases.push_back({"count of 0x7FFFFFFF", count, kBeyondEnd});
+
+  cases.push_back({"negative offset", With({Lying(Entry("NEG.MTS"), -1000, {}, {})}), kBeyondEnd});
+  cases.push_back({"huge offset", With({Lying(Entry("FAR.MTS"), 0x7FFFFF00, {}, {})}), kBeyondEnd});
+  cases.push_back({"negative compressed size", With({Lying(Entry("NEG.MTS"), {}, -5, {})}), kBeyondEnd});
+  cases.push_back({"huge compressed size", With({Lying(Entry("BIG.MTS"), {}, 0x7FFFFFFF, {})}), kBeyondEnd});
+  cases.push_back({"negative uncompressed size", With({Lying(Entry("NEG.MTS"), {}, {}, -1)}), ""});
+  cases.push_back({"4 GiB uncompressed size", With({Lying(Entry("HUGE.MTS"), {}, {}, int32_t(0xFFFFFFFF))}), ""});
+  cases.push_back({"overlapping entries", With({Entry("A.MTS"), Lying(Entry("B.MTS"), 0, {}, {})}), ""});
+
+  TestEntry bomb("BOMB.MTS", {}, 17);
+  bomb.RawBytes = ZeroBomb(1024);  // about 1 MB that inflates to 1 GiB
+  bomb.UncompressedSize = 1000;
+  cases.push_back({"stream inflating to 1 GiB", With({bomb, Entry("AFTER.MTS")}), "inflates"});
+  return cases;
+}
+
+// Every file and folder under `root`, as paths relative to it.
+std::vector<std::string> Contents(const std::string& root) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::recursive_directory_iterator(root)) out.push_back(fs::relative(e.path(), root).string());
+  return out;
+}
+
+// What a program may hold at once beyond the bytes it writes: the table, one entry's stored bytes
+// and buffers of a few MiB (AddressSanitizer's bookkeeping included).
+constexpr long kMemoryAllowanceKiB = 160 * 1024;
+
+void ExpectOnlyUnder(const std::string& root, const std::vector<std::string>& allowed, const std::string& what) {
+  for (const std::string& path : Contents(root)) {
+    bool ok = false;
+    for (const std::string& a : allowed) ok = ok || path == a || path.rfind(a + "/", 0) == 0;
+    EXPECT_TRUE(ok) << what << " wrote " << path;
+  }
+  for (const char* outside : {"/etc/x", "/ETC/X", "/x", "/X"}) EXPECT_FALSE(fs::exists(outside)) << what;
+}
+
+// A stored name must never reach a terminal as the escape sequence or line break it holds.
+void ExpectNoControlCharacters(const std::string& output) {
+  for (const char c : output) {
+    if (c == '\n' || c == '\r') continue;
+    ASSERT_TRUE(static_cast<unsigned char>(c) >= 32 && c != 127)
+        << "control character " << int(c) << " printed in:\n" << output;
+  }
+}
+
+TEST(HostileArchives, SpillwayListsAndExtractsInsideTheTargetOnly) {
+  for (const HostileCase& c : Cases()) {
+    SCOPED_TRACE(c.name);
+    TempDir root;
+    c.archive.WriteTo(root / "H.MAS");
+    const ProgramRun list = RunProgram(SPILLWAY, {"H.MAS", "/L"}, {"", root.Path(), {}});
+    EXPECT_EQ(list.signal, 0);
+    ExpectNoControlCharacters(list.out);
+    EXPECT_LT(list.peakMemoryKiB, kMemoryAllowanceKiB);
+
+    const ProgramRun run = RunProgram(SPILLWAY, {"H.MAS", "OUT"}, {"", root.Path(), {}});
+    EXPECT_EQ(run.signal, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find(c.spillwaySays), std::string::npos) << run.out;
+    ExpectNoControlCharacters(run.out);
+    ExpectOnlyUnder(root.Path(), {"H.MAS", "OUT"}, "spillway");
+    long written = 0;
+    if (fs::exists(root / "OUT")) {
+      for (const auto& e : fs::recursive_directory_iterator(root / "OUT"))
+        if (e.is_regular_file()) written += static_cast<long>(e.file_size() / 1024);
+    }
+    EXPECT_LT(run.peakMemoryKiB, kMemoryAllowanceKiB + written / 8) << "KiB written: " << written;
+  }
+}
+
+TEST(HostileArchives, KestrelCliAnswersEveryCommandWithAMessage) {
+  for (const HostileCase& c : Cases()) {
+    SCOPED_TRACE(c.name);
+    TempDir root;
+    c.archive.WriteTo(root / "H.MAS");
+    TestArchive old = c.archive;
+    old.Magic = "CUBEMAS4.01";
+    old.WriteTo(root / "OLD.MAS");
+    const std::string first = c.archive.Entries.front().Name.substr(0, 236);
+    const std::vector<std::vector<std::string>> commands = {
+        {"vrml-all", "H.MAS", "ALL.WRL"}, {"vrml", "H.MAS", first, "ONE.WRL"}, {"convert", "OLD.MAS", "NEW.MAS"}};
+    for (const auto& args : commands) {
+      const ProgramRun run = RunProgram(KESTREL_CLI, args, {"", root.Path(), {}});
+      EXPECT_EQ(run.signal, 0) << args[0] << ": " << run.err;
+      if (run.status != 0) {
+        EXPECT_FALSE(run.err.empty()) << args[0] << " failed without a word";
+      }
+      ExpectNoControlCharacters(run.out + run.err);
+      EXPECT_LT(run.peakMemoryKiB, kMemoryAllowanceKiB) << args[0];
+    }
+    // The conversion's scratch folder sits beside its source, and stays only with what failed.
+    std::vector<std::string> allowed = {"H.MAS", "OLD.MAS", "ALL.WRL", "ONE.WRL", "NEW.MAS"};
+    for (const std::string& path : Contents(root.Path()))
+      if (path.rfind("temp-", 0) == 0 && path.find('/') == std::string::npos) allowed.push_back(path);
+    ExpectOnlyUnder(root.Path(), allowed, "kestrel-cli");
+  }
+}
+
+}  // namespace
+}  // namespace kestrel::testing
