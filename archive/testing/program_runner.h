@@ -1,6 +1,11 @@
 // Runs a built program as a user or a script would and captures what it printed.
 #pragma once
 
+#include <sys/resource.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +24,14 @@ struct ProgramOptions {
   std::string workingDirectory;          // the current directory when not empty
   // NAME=VALUE pairs added to the inherited environment; a bare NAME removes that variable.
   std::vector<std::string> environment;
+  // The program's file size limit (RLIMIT_FSIZE); SIGXFSZ keeps its usual action, so a program
+  // that does not handle it dies of it.
+  std::optional<rlim_t> fileSizeLimit;
+  // Sends SIGKILL this long after the start unless the program has ended by then.
+  std::optional<std::chrono::microseconds> killAfter;
+  // With killAfter: the kill clock starts only once this returns true (it is asked over and over
+  // while the program runs), so that a kill can land a set time after, say, the first write.
+  std::function<bool()> killClockStarts;
 };
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,

@@ -87,8 +87,6 @@ CombinedVRMLResult ExportAllMeshesVRML(const std::vector<TMAS_FileEntry>& table,
     result.status = Status::Unfinished;
     return result;
   }
-  int64_t written = file->File().Size();
-
   for (size_t i = 0; i < table.size(); ++i) {
     if (table[i].FileType != kMasTypeMTS) continue;
     if (started) started(i);
@@ -98,16 +96,13 @@ CombinedVRMLResult ExportAllMeshesVRML(const std::vector<TMAS_FileEntry>& table,
         std::visit([&](const auto& m) { return MeshVRMLBlock(VRMLObjectName(table[i].Name()), m); }, mesh);
     try {
       file->File().WriteAll(block.data(), block.size());
-      written += static_cast<int64_t>(block.size());
       ++result.Written;
     } catch (const EInOutError& e) {
-      // A block cut short would break the document: it is taken out again and the export goes on.
+      // A file that cannot take a block (a full disk) cannot take the rest either: the export
+      // stops and the file at the path stays as it was.
       Say(report, FileErrorReport(NamingPath(e, path)));
-      try {
-        file->File().Truncate(written);
-        file->File().Seek(written);
-      } catch (const EInOutError&) {
-      }
+      result.status = Status::Unfinished;
+      return result;
     }
   }
   if (started) started(table.size());

@@ -57,8 +57,8 @@ struct CombinedVRMLResult {
 };
 
 // "Roll all MTS objects in one VRML File": every mesh entry in table order under one MASTER node.
-// An entry that cannot be read or decoded, or whose block cannot be appended, is reported and left
-// out, and the export goes on; the file is still closed with its closing lines. The document is
+// An entry that cannot be read or decoded is reported and left out, and the export goes on; the
+// file is still closed with its closing lines. A file failure (a full disk) stops the export. The document is
 // written beside the path and takes its place only when complete.
 CombinedVRMLResult ExportAllMeshesVRML(const std::vector<TMAS_FileEntry>& table, const MeshEntryReader& read,
                                        const std::string& path, const std::string& date, const MeshReport& report,

@@ -1,0 +1,70 @@
+// Every console writer that replaces a file a user has, stopped part-way: killed at many moments,
+// or held to many file size limits. The user's file is always the old one or the whole new one.
+#include <gtest/gtest.h>
+
+#include "archive/testing/interrupted_writes.h"
+#include "archive/testing/mas_builder.h"
+#include "studio/mesh/testing/mts_builder.h"
+
+namespace kestrel::testing {
+namespace {
+
+// A mesh large enough that writing its text takes a while: three objects of 6,000 vertices.
+std::vector<uint8_t> LargeMesh(MeshLayout layout) {
+  TestMesh mesh;
+  for (int m = 0; m < 3; ++m) {
+    MeshMaterial material;
+    material.Name = "MATERIAL" + std::to_string(m);
+    mesh.Materials.push_back(material);
+    MeshObject object;
+    for (int v = 0; v < 6000; ++v)
+      object.Vertices.push_back(MeshVertex(v * 0.25f, m * 1.5f, v % 7 * 0.125f, 0, 1, 0, v % 3 * 0.5f, 0.5f));
+    for (int v = 0; v + 2 < 6000; v += 2)
+      mesh.Polygons.push_back(MeshTriangle(static_cast<uint16_t>(v), static_cast<uint16_t>(v + 1),
+                                           static_cast<uint16_t>(v + 2), m));
+    mesh.Objects.push_back(object);
+  }
+  return mesh.Bytes(layout);
+}
+
+const std::vector<std::string> kFixedDate = {"SOURCE_DATE_EPOCH=1000000000"};
+
+InterruptedWriter CliWriter(std::vector<std::string> args, std::string target,
+                            std::function<void(const TempDir&)> prepare) {
+  return {KESTREL_CLI, std::move(args), std::move(target), std::move(prepare), kFixedDate, {}};
+}
+
+void LooseMesh(const TempDir& dir) { WriteFileBytes(dir / "CAR.MTS", LargeMesh(MeshLayout::MTS410)); }
+
+void MeshArchive(const TempDir& dir) {
+  TestArchive a;
+  for (int i = 0; i < 6; ++i)
+    a.Entries.push_back(TestEntry("CAR" + std::to_string(i) + ".MTS",
+                                  LargeMesh(i % 2 ? MeshLayout::Old : MeshLayout::MTS410), 17, true));
+  a.WriteTo(dir / "CARS.MAS");
+}
+
+std::vector<InterruptedWriter> MeshWriters() {
+  return {
+      CliWriter({"vrml", "CAR.MTS", "CAR.WRL"}, "CAR.WRL", LooseMesh),
+      CliWriter({"mesh-dump", "CAR.MTS"}, "CAR.txt", LooseMesh),
+      CliWriter({"vrml-all", "CARS.MAS", "ALL.WRL"}, "ALL.WRL", MeshArchive),
+  };
+}
+
+TEST(InterruptedWrites, MeshOutputsKilledKeepTheOldFileOrTheNew) {
+  for (const InterruptedWriter& w : MeshWriters()) {
+    SCOPED_TRACE(w.args[0]);
+    ExpectKillsKeepOldOrNew(w);
+  }
+}
+
+TEST(InterruptedWrites, MeshOutputsUnderAFileSizeLimitReportItAndKeepTheOldFile) {
+  for (const InterruptedWriter& w : MeshWriters()) {
+    SCOPED_TRACE(w.args[0]);
+    ExpectFileSizeLimitsKeepOldOrNew(w);
+  }
+}
+
+}  // namespace
+}  // namespace kestrel::testing
