@@ -61,7 +61,7 @@ struct ReferenceRun {
 inline ReferenceRun RunUninterrupted(const InterruptedWriter& w) {
   WriterFolder folder(w);
   const auto start = std::chrono::steady_clock::now();
-  const ProgramRun run = RunProgram(w.program, w.args, {"", folder.dir.Path(), w.environment, {}, {}, {}});
+  const ProgramRun run = RunProgram(w.program, w.args, {"", folder.dir.Path(), w.environment});
   ReferenceRun ref;
   ref.duration = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
   EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -101,7 +101,8 @@ inline void ExpectKillsKeepOldOrNew(const InterruptedWriter& w, int moments = 20
   int killed = 0;
   for (const auto& [afterWrite, delay] : kills) {
     WriterFolder folder(w);
-    ProgramOptions options{"", folder.dir.Path(), w.environment, {}, delay, {}};
+    ProgramOptions options{"", folder.dir.Path(), w.environment};
+    options.killAfter = delay;
     const auto before = FolderState(folder.dir.Path());
     if (afterWrite) options.killClockStarts = [&] { return FolderState(folder.dir.Path()) != before; };
     const ProgramRun run = RunProgram(w.program, w.args, options);
@@ -125,7 +126,7 @@ inline void ExpectFileSizeLimitsKeepOldOrNew(const InterruptedWriter& w, int siz
   for (const rlim_t limit : limits) {
     SCOPED_TRACE("file size limit " + std::to_string(limit));
     WriterFolder folder(w);
-    ProgramOptions options{"", folder.dir.Path(), w.environment, {}, {}, {}};
+    ProgramOptions options{"", folder.dir.Path(), w.environment};
     options.fileSizeLimit = limit;
     const ProgramRun run = RunProgram(w.program, w.args, options);
     ASSERT_EQ(run.signal, 0) << "ended by a signal instead of reporting the limit";

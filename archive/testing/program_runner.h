@@ -26,12 +26,12 @@ struct ProgramOptions {
   std::vector<std::string> environment;
   // The program's file size limit (RLIMIT_FSIZE); SIGXFSZ keeps its usual action, so a program
   // that does not handle it dies of it.
-  std::optional<rlim_t> fileSizeLimit;
+  std::optional<rlim_t> fileSizeLimit = std::nullopt;
   // Sends SIGKILL this long after the start unless the program has ended by then.
-  std::optional<std::chrono::microseconds> killAfter;
+  std::optional<std::chrono::microseconds> killAfter = std::nullopt;
   // With killAfter: the kill clock starts only once this returns true (it is asked over and over
   // while the program runs), so that a kill can land a set time after, say, the first write.
-  std::function<bool()> killClockStarts;
+  std::function<bool()> killClockStarts = nullptr;
 };
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
