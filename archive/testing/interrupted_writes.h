@@ -31,23 +31,27 @@ struct InterruptedWriter {
   std::function<bool(const std::vector<uint8_t>&)> complete;
 };
 
-// The file a user had before: never the new content.
+// The file a user had before at an output's path: never the new content.
 inline std::vector<uint8_t> OldUserFile() { return BytesOf("the user's earlier file, which must survive\n"); }
 
 // Every path under `root`, recursively, relative to it.
 inline std::set<std::string> EverythingIn(const std::string& root) {
   std::set<std::string> out;
   for (const auto& e : std::filesystem::recursive_directory_iterator(root))
-    out.insert(std::filesystem::relative(e.path(), root).string());
+    out.insert(e.path().lexically_relative(root).string());
   return out;
 }
 
+// A fresh folder for one run. Where `prepare` did not make the target (an output), the user has an
+// earlier file there; where it did (a file rewritten in place), that file is the old one.
 struct WriterFolder {
   TempDir dir;
   std::set<std::string> before;
+  std::vector<uint8_t> old;
   explicit WriterFolder(const InterruptedWriter& w) {
     w.prepare(dir);
-    WriteFileBytes(dir / w.target, OldUserFile());
+    if (!std::filesystem::exists(dir / w.target)) WriteFileBytes(dir / w.target, OldUserFile());
+    old = ReadFileBytes(dir / w.target);
     before = EverythingIn(dir.Path());
   }
 };
@@ -66,7 +70,7 @@ inline ReferenceRun RunUninterrupted(const InterruptedWriter& w) {
   ref.duration = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   ref.bytes = ReadFileBytes(folder.dir / w.target);
-  EXPECT_NE(ref.bytes, OldUserFile());
+  EXPECT_NE(ref.bytes, folder.old);
   return ref;
 }
 
@@ -108,7 +112,7 @@ inline void ExpectKillsKeepOldOrNew(const InterruptedWriter& w, int moments = 20
     const ProgramRun run = RunProgram(w.program, w.args, options);
     if (run.signal == SIGKILL) ++killed;
     const std::vector<uint8_t> bytes = ReadFileBytes(folder.dir / w.target);
-    EXPECT_TRUE(bytes == OldUserFile() || IsCompleteNew(w, ref, bytes))
+    EXPECT_TRUE(bytes == folder.old || IsCompleteNew(w, ref, bytes))
         << "killed " << delay.count() << " us after " << (afterWrite ? "its first write" : "its start") << ": "
         << bytes.size() << " bytes, neither the old file nor the new";
   }
@@ -137,7 +141,7 @@ inline void ExpectFileSizeLimitsKeepOldOrNew(const InterruptedWriter& w, int siz
     }
     EXPECT_EQ(run.status, 1);
     EXPECT_FALSE((run.out + run.err).empty()) << "failed without a word";
-    EXPECT_EQ(bytes, OldUserFile());
+    EXPECT_EQ(bytes, folder.old);
     EXPECT_EQ(EverythingIn(folder.dir.Path()), folder.before) << run.out << run.err;
   }
 }

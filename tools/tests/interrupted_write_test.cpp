@@ -4,6 +4,7 @@
 
 #include "archive/testing/interrupted_writes.h"
 #include "archive/testing/mas_builder.h"
+#include "studio/soundbank/testing/bank_builder.h"
 #include "studio/mesh/testing/mts_builder.h"
 
 namespace kestrel::testing {
@@ -64,6 +65,21 @@ TEST(InterruptedWrites, MeshOutputsUnderAFileSizeLimitReportItAndKeepTheOldFile)
     SCOPED_TRACE(w.args[0]);
     ExpectFileSizeLimitsKeepOldOrNew(w);
   }
+}
+
+// The bank rewrite: a large bank whose first sample grows, so that every byte after it moves.
+void LargeBank(const TempDir& dir) {
+  TestBank bank;
+  for (int i = 0; i < 40; ++i)
+    bank.Samples.push_back({"SAMPLE" + std::to_string(i), NoiseBytes(200000, static_cast<uint32_t>(i)), {}});
+  bank.WriteTo(dir / "BANK.SDT");
+  WriteFileBytes(dir / "NEW.MP2", NoiseBytes(300000, 99));
+}
+
+TEST(InterruptedWrites, SoundBankRewriteKeepsTheOldBankOrTheNew) {
+  const InterruptedWriter w = CliWriter({"sdt-import", "BANK.SDT", "0", "NEW.MP2"}, "BANK.SDT", LargeBank);
+  ExpectKillsKeepOldOrNew(w);
+  ExpectFileSizeLimitsKeepOldOrNew(w);
 }
 
 }  // namespace
