@@ -12,6 +12,13 @@
 #include "archive/testing/mas_builder.h"
 #include "studio/mesh/testing/mts_builder.h"
 #include "studio/soundbank/testing/bank_builder.h"
+#ifdef KESTREL_FUZZ_IMAGES
+#include "studio/image/testing/image_variants.h"
+#endif
+#ifdef KESTREL_FUZZ_AUDIO
+#include "studio/audio/mpeg_audio.h"
+#include "studio/audio/testing/tone.h"
+#endif
 
 using namespace kestrel;
 using namespace kestrel::testing;
@@ -84,7 +91,7 @@ std::vector<uint8_t> OldImage(int32_t width, int32_t height, bool stored) {
   return Concat(Record(stored, static_cast<int32_t>(pixels.size() + 16)), w.Bytes());
 }
 
-void ImageSeeds() {
+void OldImageSeeds() {
   Seed("old_image", "stored-3x2", OldImage(3, 2, true));
   Seed("old_image", "deflated-5x4", OldImage(5, 4, false));
   Seed("old_image", "deflated-16x16", OldImage(16, 16, false));
@@ -143,6 +150,32 @@ void BankSeeds() {
   Seed("sound_bank", "empty.sdt", TestBank{}.Build());
 }
 
+void ImageSeeds() {
+#ifdef KESTREL_FUZZ_IMAGES
+  int n = 0;
+  for (const ImageVariant& v : ImageVariants()) {
+    const char* target = v.Kind == ImageKind::Bmp ? "bmp" : v.Kind == ImageKind::Targa ? "targa" : "jpeg";
+    Seed(target, "variant-" + std::to_string(n++), v.Bytes);
+  }
+#endif
+}
+
+void AudioSeeds() {
+#ifdef KESTREL_FUZZ_AUDIO
+  struct Format {
+    int rate, channels, bitRate;
+    audio::ChannelMode mode;
+  } formats[] = {{22050, 1, 64, audio::ChannelMode::Mono},
+                 {44100, 2, 192, audio::ChannelMode::JointStereo},
+                 {32000, 2, 128, audio::ChannelMode::Stereo}};
+  for (const Format& f : formats) {
+    const audio::PcmAudio tone = audio::testing::Tone(f.rate, f.channels, 440, 0.05);
+    Seed("mpeg_audio", "tone-" + std::to_string(f.rate) + "-" + std::to_string(f.channels),
+         audio::EncodeMp2(tone, {f.mode, f.bitRate}));
+  }
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,8 +187,10 @@ int main(int argc, char** argv) {
   ::mkdir(g_root.c_str(), 0777);
   ArchiveSeeds();
   EntrySeeds();
-  ImageSeeds();
+  OldImageSeeds();
   MeshSeeds();
   BankSeeds();
+  ImageSeeds();
+  AudioSeeds();
   return 0;
 }
