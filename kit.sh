@@ -2,7 +2,8 @@
 # The kit's two everyday jobs on Debian 12:
 #   ./kit.sh demo   install what is missing, build, make the demo archive and open it in the studio
 #   ./kit.sh test   install what is missing, build twice (plain, and with ASan+UBSan) and run every test,
-#                   then run every fuzz target for 15 seconds (scripts/fuzz.sh runs them longer)
+#                   then the packing and extraction tests once more under ThreadSanitizer, then every
+#                   fuzz target for 15 seconds (scripts/fuzz.sh runs them longer)
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 
@@ -54,6 +55,15 @@ case "${1:-}" in
     LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       run_tests build/asan "AddressSanitizer and UndefinedBehaviorSanitizer build:"
+    # Only what runs the packer's worker threads: the engine and console tests, no studio.
+    tsan_tests=(engine_tests conversion_tests console_tests)
+    cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_TSAN=ON -DKESTREL_BUILD_STUDIO=OFF \
+      $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache) >/dev/null
+    ninja -C build/tsan -j "$jobs" "${tsan_tests[@]}"
+    echo "== ThreadSanitizer build: packing and extraction tests"
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+      ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 600 \
+        -R '^(PackDirectory|PreparedFileSource|Packwell|Spillway|ExtractAll|ConvertOldArchive)\.'
     echo "== Fuzz targets, 15 seconds each"
     scripts/fuzz.sh 15
     ;;

@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
-#include <new>
+#include <exception>
+#include <optional>
 
 #include "archive/file_io.h"
+#include "archive/file_replacement.h"
 #include "archive/name_collation.h"
-#include "archive/zbuffer.h"
+#include "archive/pack_pipeline.h"
 
 namespace kestrel {
 
@@ -89,72 +91,61 @@ std::vector<TMAS_FileEntry> BuildTable(const std::vector<ScannedFile>& files) {
   return table;
 }
 
-void WriteTable(const std::string& archivePath, const std::vector<TMAS_FileEntry>& table, bool create) {
-  BinaryFile file = create ? BinaryFile::Create(archivePath) : BinaryFile::OpenWrite(archivePath);
+void WriteTable(BinaryFile& archive, const std::vector<TMAS_FileEntry>& table) {
   TMAS_Header header = TMAS_Header::Current(static_cast<uint32_t>(table.size()));
   std::vector<uint8_t> front(DataStartFor(table.size()));
   EncodeHeader(header, front.data());
   for (size_t i = 0; i < table.size(); ++i) EncodeEntry(table[i], &front[kMasHeaderSize + i * kMasEntrySize]);
-  file.WriteAll(front.data(), front.size());
+  archive.Seek(0);
+  archive.WriteAll(front.data(), front.size());
 
   // The header is written once more now that the file's length tells the data area's size.
-  header.DataAreaSize = static_cast<uint32_t>(file.Size() - DataStartFor(table.size()));
+  header.DataAreaSize = static_cast<uint32_t>(archive.Size() - DataStartFor(table.size()));
   EncodeHeader(header, front.data());
-  file.Seek(0);
-  file.WriteAll(front.data(), kMasHeaderSize);
-  file.Close();
+  archive.Seek(0);
+  archive.WriteAll(front.data(), kMasHeaderSize);
 }
 
-size_t PackEntries(const std::string& directory, const std::string& archivePath, const std::vector<ScannedFile>& files,
+size_t PackEntries(const std::string& directory, BinaryFile& archive, const std::vector<ScannedFile>& files,
                    std::vector<TMAS_FileEntry>& table, UnknownSequence& unknowns, const EngineHooks& hooks,
                    const PackOptions& options) {
-  BinaryFile archive = BinaryFile::OpenWrite(archivePath);
   const int64_t dataStart = DataStartFor(table.size());
   int64_t position = dataStart;
   archive.Seek(position);
 
+  std::vector<std::string> paths, names;
+  for (const ScannedFile& file : files) {
+    paths.push_back(JoinPath(directory, file.DiskName));
+    names.push_back(file.DiskName);
+  }
+  // Workers may read and compress files ahead; everything the user sees, the marks, the messages
+  // and the bytes, happens here on the calling thread in table order.
+  PreparedFileSource source(std::move(paths), std::move(names), options.Jobs ? options.Jobs : PackJobsFromEnvironment());
+
   size_t packed = 0;
   for (size_t i = 0; i < files.size(); ++i) {
     if (options.ProgressBeforeEntry) hooks.Step();
-    BinaryFile source = BinaryFile::OpenRead(JoinPath(directory, files[i].DiskName));
-    const int64_t size = source.Size();
-    // Checked before anything is reserved; a wrapped size would otherwise go into the table.
-    if (size > INT32_MAX) {
+    PreparedFile prepared = source.Take(i);
+    if (prepared.Result == PreparedFile::Outcome::Exception) std::rethrow_exception(prepared.Error);
+    if (prepared.Result == PreparedFile::Outcome::Stop) {
+      hooks.Say(prepared.Message);
+      break;
+    }
+    const std::vector<uint8_t>& encoded = prepared.Encoded;
+    if (position - dataStart + static_cast<int64_t>(encoded.size()) > INT32_MAX) {
       hooks.Say(EntryTooLargeMessage(files[i].DiskName));
       break;
     }
-
-    std::vector<uint8_t> bytes;
-    std::vector<uint8_t> encoded;
     try {
-      bytes.resize(static_cast<size_t>(size));
-      source.ReadExact(bytes.data(), bytes.size());
-      encoded = CompressBuffer(bytes.data(), bytes.size(), 3);
-      // A stream exactly as long as the file would read back as a stored entry: store the file.
-      if (encoded.size() == bytes.size()) encoded.swap(bytes);
-      bytes.clear();
-      bytes.shrink_to_fit();
-      if (position - dataStart + static_cast<int64_t>(encoded.size()) > INT32_MAX) {
-        hooks.Say(EntryTooLargeMessage(files[i].DiskName));
-        break;
-      }
       archive.WriteAll(encoded.data(), encoded.size());
-    } catch (const std::bad_alloc&) {
-      hooks.Say(kPackAllocationFailedMessage);
-      break;
-    } catch (const EZLibError& e) {
-      hooks.Say(e.what());
-      break;
     } catch (const EInOutError& e) {
-      // A source that cannot be read or a full disk: say which, and keep what was packed so far.
-      hooks.Say(e.what());
+      hooks.Say(e.what());  // a full disk: say so and stop, like a file that cannot be read
       break;
     }
-    source.Close();
 
     TMAS_FileEntry& entry = table[i];
     entry.Offset = static_cast<int32_t>(position - dataStart);
-    entry.UncompressedSize = static_cast<int32_t>(size);
+    entry.UncompressedSize = static_cast<int32_t>(prepared.Size);
     entry.CompressedSize = static_cast<int32_t>(encoded.size());
     entry.Unknown = unknowns.Next();
     position += static_cast<int64_t>(encoded.size());
@@ -163,7 +154,6 @@ size_t PackEntries(const std::string& directory, const std::string& archivePath,
   }
   // What a failed write may have left beyond the last whole entry is cut off.
   archive.Truncate(position);
-  archive.Close();
   return packed;
 }
 
@@ -180,18 +170,34 @@ PackResult PackDirectory(const std::string& directory, const std::string& archiv
   if (result.Files.empty()) return result;
 
   std::vector<TMAS_FileEntry> table = BuildTable(result.Files);
-  // Unlinking first replaces an old archive entirely, a read-only one included.
-  ::unlink(archivePath.c_str());
+  // The archive is built beside its path and takes the old file's place only when every entry is
+  // in it: a failure at any point leaves the old archive, or none, and never a partial one.
+  std::optional<FileReplacement> archive;
   try {
-    WriteTable(archivePath, table, true);
+    archive.emplace(archivePath);
+    WriteTable(archive->File(), table);
   } catch (const EInOutError& e) {
     hooks.Say(e.what());
+    // With no file to write into there is no data pass: that ends the run, naming the archive.
+    if (!archive) throw EInOutError(e.Kind(), archivePath, e.SystemCode());
   }
-  result.EntriesPacked = PackEntries(directory, archivePath, result.Files, table, unknowns, hooks, options);
+  result.EntriesPacked = PackEntries(directory, archive->File(), result.Files, table, unknowns, hooks, options);
+  // The second pass writes the whole front again, so it alone decides whether the table is whole.
+  bool tableWritten = true;
   try {
-    WriteTable(archivePath, table, false);
+    WriteTable(archive->File(), table);
   } catch (const EInOutError& e) {
     hooks.Say(e.what());
+    tableWritten = false;
+  }
+  if (tableWritten && result.EntriesPacked == result.FilesFound) {
+    try {
+      archive->Commit();
+    } catch (const EInOutError& e) {
+      // A flush or rename that fails names the archive, not the hidden file it was built in.
+      throw EInOutError(e.Kind(), archivePath, e.SystemCode());
+    }
+    result.ArchiveWritten = true;
   }
   return result;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine_hooks.h"
+#include "file_io.h"
 #include "mas_format.h"
 
 namespace kestrel {
@@ -54,24 +55,32 @@ struct PackResult {
   size_t FilesFound = 0;          // 0: nothing written, no message
   size_t EntriesPacked = 0;       // fewer than FilesFound when packing stopped early
   std::vector<ScannedFile> Files; // what the scan found, for callers that clean up after it
+  // The new archive took its path's place. Only when every file was packed: after a failure the
+  // old file at the path, or none, is still there.
+  bool ArchiveWritten = false;
 };
 
 struct PackOptions {
   // The converter advances its bar before each entry; packwell marks after each.
   bool ProgressBeforeEntry = false;
+  // Files compressed at once; 0 takes KESTREL_JOBS or the number of cores. 1 packs on the calling
+  // thread alone. The archive is the same byte for byte whatever the number.
+  unsigned Jobs = 0;
 };
 
-// Packs `directory` into a new archive at `archivePath`, replacing any file there entirely.
-// File failures that the run cannot step over throw EInOutError after the report hook had its say.
+// Packs `directory` into a new archive at `archivePath`, replacing any file there entirely, through
+// a FileReplacement: an existing read-only file is refused, a symbolic link keeps pointing at the
+// new archive. A failure that stops packing is reported as before but the old file stays. File
+// failures that the run cannot step over throw EInOutError after the report hook had its say.
 PackResult PackDirectory(const std::string& directory, const std::string& archivePath, UnknownSequence& unknowns,
                          const EngineHooks& hooks, const PackOptions& options = {});
 
 // The table the scan's files get, all offsets and sizes zero.
 std::vector<TMAS_FileEntry> BuildTable(const std::vector<ScannedFile>& files);
 // Writes header and table at the front of the archive; `DataAreaSize` from the file's length.
-void WriteTable(const std::string& archivePath, const std::vector<TMAS_FileEntry>& table, bool create);
+void WriteTable(BinaryFile& archive, const std::vector<TMAS_FileEntry>& table);
 // Compresses each file into the data area; returns how many entries were packed.
-size_t PackEntries(const std::string& directory, const std::string& archivePath, const std::vector<ScannedFile>& files,
+size_t PackEntries(const std::string& directory, BinaryFile& archive, const std::vector<ScannedFile>& files,
                    std::vector<TMAS_FileEntry>& table, UnknownSequence& unknowns, const EngineHooks& hooks,
                    const PackOptions& options);
 

@@ -44,13 +44,21 @@ std::vector<uint8_t> DecodeEntryBytes(const TMAS_FileEntry& entry, std::vector<u
 size_t EntryInflateLimit(const TMAS_FileEntry& entry);
 std::string EntryInflatesTooFarMessage(const TMAS_FileEntry& entry, size_t limit);
 
-// Writes entry `index` into `directory` as `name` upper-cased. An unsafe name is reported and
-// nothing is written; a failed inflate is reported and leaves an empty file. A symbolic link under
-// the name is replaced, never written through. An output that would be the archive itself (its own
-// name beside it, or a hard link to it) is reported and skipped: creating it would truncate the
-// archive before its bytes are read. Other file failures throw EInOutError.
+// Writes entry `index` into `directory` as `name` upper-cased, inflating as it writes, through a
+// FileReplacement: an existing file of that name is replaced only by the whole new one. An unsafe
+// name is reported and nothing is written; a failed inflate is reported and leaves an empty file.
+// A symbolic link under the name is replaced, never written through. An output that would be the
+// archive itself (its own name beside it, or a hard link to it) is reported and skipped: replacing
+// it would lose the archive. Other file failures throw EInOutError and leave no temporary file.
 void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string& name,
                   const std::string& directory, const EngineHooks& hooks);
+
+// ExtractEntry for a directory of the caller's own making that nothing else writes to (the
+// conversion's scratch directory): the file is written in place, with no temporary file and no
+// flush to the disk, since it is read back at once and then removed. A failed entry may leave a
+// partial file, which the caller removes.
+void ExtractEntryIntoScratch(const LoadedArchive& archive, size_t index, const std::string& name,
+                             const std::string& directory, const EngineHooks& hooks);
 
 // Extracts every entry in table order into `directory`, which must exist, calling the progress
 // hook after each. A failed entry does not stop the loop.

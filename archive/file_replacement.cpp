@@ -58,14 +58,14 @@ BinaryFile CreateUniqueBeside(const std::string& target, std::string& temporaryP
   }
 }
 
+}  // namespace
+
 void SyncDirectory(const std::string& directory) {
   const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);  // some file systems cannot flush a directory; the rename has happened either way
   ::close(fd);
 }
-
-}  // namespace
 
 void CheckWritableIfExists(const std::string& path) {
   struct stat st;
@@ -81,10 +81,35 @@ void CheckWritableIfExists(const std::string& path) {
   ::close(fd);
 }
 
-FileReplacement::FileReplacement(const std::string& path)
-    : target_(ResolveTarget(path)),
+FileReplacement::FileReplacement(const std::string& path) : FileReplacement(path, LinkHandling::Follow) {}
+
+namespace {
+
+// The path with its directory resolved and its last name kept as it is, link or not.
+std::string ResolveDirectoryOnly(const std::string& path) {
+  const std::string absolute = AbsolutePath(path);
+  const std::string directory = DirectoryOf(absolute);
+  char buffer[PATH_MAX];
+  if (!directory.empty() && ::realpath(directory.c_str(), buffer)) return JoinPath(buffer, FileNameOf(absolute));
+  return absolute;
+}
+
+bool IsSymbolicLink(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+}  // namespace
+
+FileReplacement::FileReplacement(const std::string& path, LinkHandling links)
+    : target_(links == LinkHandling::Follow ? ResolveTarget(path) : ResolveDirectoryOnly(path)),
       temporary_(),
-      file_((CheckWritableIfExists(target_), CreateUniqueBeside(target_, temporary_))) {}
+      file_(BinaryFile::Closed()),
+      replacesLink_(links == LinkHandling::Replace && IsSymbolicLink(target_)) {
+  // A link that is replaced is not written through, so where it points does not need to be writable.
+  if (!replacesLink_) CheckWritableIfExists(target_);
+  file_ = CreateUniqueBeside(target_, temporary_);
+}
 
 FileReplacement::~FileReplacement() { Discard(); }
 
@@ -95,13 +120,25 @@ void FileReplacement::Discard() {
   ::unlink(temporary_.c_str());
 }
 
-void FileReplacement::Commit() {
+void FileReplacement::Flush() {
   if (done_) throw EInOutError(FileErrorKind::Other, target_);
+  if (flushed_) return;
   try {
     file_.Sync();
     file_.Close();
+  } catch (...) {
+    Discard();
+    throw;
+  }
+  flushed_ = true;
+}
+
+void FileReplacement::Rename() {
+  Flush();
+  try {
     struct stat st;
-    if (::stat(target_.c_str(), &st) == 0) {
+    // A link being replaced lends nothing: the new file gets the mode of a new file.
+    if (!replacesLink_ && ::stat(target_.c_str(), &st) == 0) {
       ::chmod(temporary_.c_str(), st.st_mode & 07777);
       // Keeps the owner where we may (root editing another user's archive); fails harmlessly otherwise.
       const int ignored = ::chown(temporary_.c_str(), st.st_uid, st.st_gid);
@@ -116,8 +153,14 @@ void FileReplacement::Commit() {
     throw;
   }
   done_ = true;
+}
+
+void FileReplacement::Commit() {
+  Rename();
   SyncDirectory(DirectoryOf(target_));
 }
+
+void FileReplacement::CommitLeavingDirectoryUnsynced() { Rename(); }
 
 void ReplaceFileContents(const std::string& path, const void* data, size_t size) {
   FileReplacement replacement(path);

@@ -15,6 +15,13 @@
 
 namespace kestrel {
 
+// What becomes of a symbolic link standing under the path to replace.
+enum class LinkHandling {
+  Follow,   // the file it points to is rewritten and the link stays (a user's own link to an archive)
+  Replace,  // the link itself is replaced by the new file and what it points to is never touched
+            // (names that come from an archive's table, which must not write through a link)
+};
+
 class FileReplacement {
  public:
   // Prepares to replace `path` (which need not exist yet). Symbolic links are followed: the file
@@ -23,6 +30,7 @@ class FileReplacement {
   // created, since a rename would otherwise replace a file the user protected. A directory under
   // the name is refused the same way.
   explicit FileReplacement(const std::string& path);
+  FileReplacement(const std::string& path, LinkHandling links);
   ~FileReplacement();
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
@@ -37,6 +45,14 @@ class FileReplacement {
   // gets the usual 0666 less the umask), renames it over the target and flushes the directory.
   // On failure the temporary file is removed, the target is untouched and EInOutError is thrown.
   void Commit();
+  // The slow half of Commit(): flushes and closes the temporary file. It may run on another thread
+  // (never two at once on one replacement) while the caller writes other files; Commit() then only
+  // renames. On failure the temporary file is removed and EInOutError is thrown.
+  void Flush();
+  // Commit() for callers that replace many files in one directory: the directory is not flushed
+  // here, and the caller calls SyncDirectory once after the last. Until then a crash of the
+  // machine may bring back the old file, never a partial new one.
+  void CommitLeavingDirectoryUnsynced();
   // Gives up: the temporary file is removed, the target stays. Also what the destructor does.
   void Discard();
 
@@ -44,11 +60,19 @@ class FileReplacement {
   std::string target_;
   std::string temporary_;
   BinaryFile file_;
+  void Rename();
+
   bool done_ = false;
+  bool flushed_ = false;
+  bool replacesLink_ = false;
 };
 
 // Replaces (or creates) `path` with `size` bytes through a FileReplacement.
 void ReplaceFileContents(const std::string& path, const void* data, size_t size);
+
+// Makes the renames done inside `directory` last across a crash of the machine. Never throws:
+// some file systems cannot flush a directory.
+void SyncDirectory(const std::string& directory);
 
 // Throws the EInOutError that opening an existing `path` for writing gives, if any. Nothing is
 // written. For callers that must refuse before doing long work.

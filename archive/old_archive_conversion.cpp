@@ -92,7 +92,15 @@ size_t UnpackPass(const LoadedArchive& archive, const std::string& scratch, Prog
       if (image)
         ConvertImageEntry(archive, i, name, scratch, entryHooks);
       else
-        ExtractEntry(archive, i, name, scratch, entryHooks);
+        ExtractEntryIntoScratch(archive, i, name, scratch, entryHooks);
+      // The pack pass holds each file whole in memory: an entry that inflated far beyond the size
+      // its table records (a decompression bomb) is not taken that far.
+      struct stat st;
+      const std::string fileName = UpperCaseAscii(name);
+      const size_t limit = EntryInflateLimit(entry);
+      if (!entryFailed && !image && IsSafeEntryFileName(fileName) &&
+          ::stat(JoinPath(scratch, fileName).c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > limit)
+        entryHooks.Say("Entry \"" + PrintableName(name) + "\" was skipped: " + EntryInflatesTooFarMessage(entry, limit));
     } catch (const EInOutError& e) {
       entryHooks.Say("Entry \"" + PrintableName(name) + "\" was skipped: " + FileErrorReport(e));
     } catch (const std::bad_alloc&) {
@@ -132,8 +140,9 @@ std::vector<std::string> FilesInNewArchive(const std::string& destination, const
 }
 
 // Packs the scratch directory into the destination. The new archive must record every file the
-// pack pass took; one that stopped early would carry records that read back as empty files, so it
-// is removed and the files stay where they are. Confirmed files leave the scratch directory.
+// pack pass took; the packer replaces the destination only then, and one that does not read back
+// whole is removed. Either way the files stay where they are. Confirmed files leave the scratch
+// directory.
 void PackPass(const std::string& scratch, const std::string& destination, ProgressCounter& progress,
               const ConversionHooks& hooks, ConversionResult& result) {
   const auto report = [&](const std::string& message) {
@@ -168,9 +177,13 @@ void PackPass(const std::string& scratch, const std::string& destination, Progre
   result.FilesFound = packed.FilesFound;
   if (!stopped && (packed.DirectoryMissing || packed.FilesFound == 0)) return;  // nothing was written
 
-  const std::vector<std::string> confirmed =
-      stopped ? std::vector<std::string>{} : FilesInNewArchive(destination, scratch, packed);
-  if (confirmed.size() != packed.FilesFound || stopped) {
+  // A pack that stopped never replaced the destination: whatever was there before is still there.
+  if (stopped || !packed.ArchiveWritten) {
+    report("The new archive \"" + destination + "\" was not written.");
+    return;
+  }
+  const std::vector<std::string> confirmed = FilesInNewArchive(destination, scratch, packed);
+  if (confirmed.size() != packed.FilesFound) {
     if (::unlink(destination.c_str()) == 0)
       report("The new archive \"" + destination + "\" could not be completed and was removed.");
     else

@@ -3,11 +3,19 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <thread>
+#include <optional>
 
 #include "archive/archive_reader.h"
 #include "archive/file_error.h"
 #include "archive/file_io.h"
+#include "archive/file_replacement.h"
+#include "archive/pack_pipeline.h"
+#include "archive/testing/file_size_limit.h"
 #include "archive/testing/hook_record.h"
 #include "archive/testing/mas_builder.h"
 #include "archive/zbuffer.h"
@@ -97,30 +105,6 @@ TEST(PackDirectory, NamesEqualButForCaseAreBothPacked) {
   EXPECT_EQ(DecodeEntryBytes(a.Table[1], ReadStoredBytes(a, 1)), BytesOf("lower"));
 }
 
-TEST(PackDirectory, FileTooLargeForTheTableStopsPackingAndKeepsWhatWasPacked) {
-  TempDir dir;
-  CreateDirectoryOneLevel(dir / "src");
-  WriteFileBytes(dir / "src/A.BMP", BytesOf("first"));
-  // Sparse: 2 GiB on paper, no disk used. Its size does not fit the table's int32 fields.
-  WriteFileBytes(dir / "src/BIG.BMP", {});
-  std::filesystem::resize_file(dir / "src/BIG.BMP", uintmax_t{1} << 31);
-  WriteFileBytes(dir / "src/C.BMP", BytesOf("after"));
-
-  PackRun run;
-  run.Pack(dir / "src", dir / "OUT.MAS");
-  EXPECT_EQ(run.messages, (std::vector<std::string>{EntryTooLargeMessage("BIG.BMP")}));
-  EXPECT_EQ(run.result.EntriesPacked, 1u);
-
-  const LoadedArchive a = ReadArchiveTable(dir / "OUT.MAS");
-  ASSERT_EQ(a.Table.size(), 3u);
-  EXPECT_EQ(DecodeEntryBytes(a.Table[0], ReadStoredBytes(a, 0)), BytesOf("first"));
-  for (size_t i : {1u, 2u}) {
-    EXPECT_EQ(a.Table[i].UncompressedSize, 0) << i;
-    EXPECT_EQ(a.Table[i].CompressedSize, 0) << i;
-  }
-  EXPECT_EQ(a.FileLength, a.DataStart + a.Table[0].CompressedSize);
-}
-
 TEST(PackDirectory, NothingToPackLeavesAnExistingArchiveAlone) {
   TempDir dir;
   CreateDirectoryOneLevel(dir / "src");
@@ -143,17 +127,22 @@ TEST(PackDirectory, MissingDirectoryIsReportedAndWritesNothing) {
   EXPECT_EQ(ReadFileBytes(dir / "OLD.MAS"), BytesOf("old archive"));
 }
 
-TEST(PackDirectory, ReplacesALongerReadOnlyArchiveEntirely) {
+TEST(PackDirectory, ReplacesALongerArchiveEntirelyKeepingItsMode) {
   TempDir dir;
   CreateDirectoryOneLevel(dir / "src");
   WriteFileBytes(dir / "src/ONE.BMP", BytesOf("one"));
   WriteFileBytes(dir / "OLD.MAS", NoiseBytes(100000, 3));
-  chmod((dir / "OLD.MAS").c_str(), 0444);
+  chmod((dir / "OLD.MAS").c_str(), 0640);
   PackRun run;
   run.Pack(dir / "src", dir / "OLD.MAS");
+  EXPECT_TRUE(run.result.ArchiveWritten);
   const LoadedArchive a = ReadArchiveTable(dir / "OLD.MAS");
   EXPECT_EQ(a.FileLength, a.DataStart + a.Table[0].CompressedSize);
   EXPECT_EQ(a.Header.DataAreaSize, static_cast<uint32_t>(a.Table[0].CompressedSize));
+  struct stat st;
+  ASSERT_EQ(stat((dir / "OLD.MAS").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"OLD.MAS", "src"}));
 }
 
 TEST(PackDirectory, ArchiveThatCannotBeCreatedReportsThenFailsTheDataPass) {
@@ -163,6 +152,170 @@ TEST(PackDirectory, ArchiveThatCannotBeCreatedReportsThenFailsTheDataPass) {
   PackRun run;
   EXPECT_THROW(run.Pack(dir / "src", dir / "no/such/dir/X.MAS"), EInOutError);
   EXPECT_EQ(run.messages, (std::vector<std::string>{"File not found"}));
+}
+
+// Mixed sizes around the pieces the workers take: empty, small, large, repetitive and noisy.
+void FillMixed(const std::string& src, int count) {
+  CreateDirectoryOneLevel(src);
+  const char* extensions[] = {".bmp", ".MTS", ".tga", ".anm"};
+  for (int i = 0; i < count; ++i) {
+    const size_t size = i % 7 == 0 ? 0 : static_cast<size_t>(i) * (i % 2 ? 9973 : 37);
+    std::vector<uint8_t> bytes = i % 3 ? NoiseBytes(size, static_cast<uint32_t>(i)) : std::vector<uint8_t>(size, 'k');
+    WriteFileBytes(src + "/F" + std::to_string(i) + extensions[i % 4], bytes);
+  }
+}
+
+TEST(PackDirectory, SameArchiveWhateverTheNumberOfJobs) {
+  TempDir dir;
+  FillMixed(dir / "src", 40);
+  std::vector<uint8_t> sequential;
+  for (unsigned jobs : {1u, 2u, 8u}) {
+    SCOPED_TRACE(jobs);
+    testing::HookRecord hooks;
+    UnknownSequence unknowns(77);
+    const std::string archive = dir / ("J" + std::to_string(jobs) + ".MAS");
+    const PackResult result = PackDirectory(dir / "src", archive, unknowns, hooks.Hooks(), PackOptions{.Jobs = jobs});
+    EXPECT_TRUE(result.ArchiveWritten);
+    EXPECT_EQ(result.EntriesPacked, 40u);
+    EXPECT_EQ(hooks.steps, 40);
+    EXPECT_TRUE(hooks.messages.empty());
+    if (jobs == 1)
+      sequential = ReadFileBytes(archive);
+    else
+      EXPECT_EQ(ReadFileBytes(archive), sequential);
+  }
+}
+
+// Where packing stops, the run reports the same message after the same entries as the sequential
+// packer, however far the workers have read ahead; the archive at the path is not replaced.
+TEST(PackDirectory, FailuresStopAtTheSameEntryWhateverTheNumberOfJobs) {
+  struct Case {
+    const char* what;
+    std::string failing;  // a link or file put in as F3.BMP, the fourth entry; empty: none
+    std::string message;  // reported after the third entry; empty: a file error ends the run
+    rlim_t sizeLimit;     // a full disk at the fourth entry's data when not 0
+  };
+  const std::vector<Case> cases = {
+      {"file of 2 GiB", "sparse", EntryTooLargeMessage("F3.BMP"), 0},
+      // Claims a page, holds a few bytes: the read comes up short.
+      {"read fails", "/sys/kernel/uevent_seqnum", "Read beyond end of file", 0},
+      // Cannot be opened for reading, not even by root.
+      {"cannot be opened", "/sys/bus/pci/rescan", "", 0},
+      {"full disk", "", "Disk full", static_cast<rlim_t>(DataStartFor(8) + 3 * 10'011 + 4'000)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.failing[0] == '/' && !std::filesystem::exists(c.failing)) {
+      std::printf("skipped \"%s\": %s is not there\n", c.what, c.failing.c_str());
+      continue;
+    }
+    for (unsigned jobs : {1u, 2u, 8u}) {
+      SCOPED_TRACE(jobs);
+      TempDir dir;
+      CreateDirectoryOneLevel(dir / "src");
+      // Noise does not compress: each stream is its file's 10,000 bytes and 11 more.
+      for (int i = 0; i < 8; ++i)
+        WriteFileBytes(dir / ("src/F" + std::to_string(i) + ".BMP"), NoiseBytes(10'000, static_cast<uint32_t>(i)));
+      if (c.failing == "sparse") {
+        std::filesystem::resize_file(dir / "src/F3.BMP", uintmax_t{1} << 31);
+      } else if (!c.failing.empty()) {
+        std::filesystem::remove(dir / "src/F3.BMP");
+        std::filesystem::create_symlink(c.failing, dir / "src/F3.BMP");
+      }
+      WriteFileBytes(dir / "OLD.MAS", BytesOf("old archive"));
+
+      testing::HookRecord hooks;
+      UnknownSequence unknowns(5);
+      PackResult result;
+      bool fileError = false;
+      {
+        std::optional<testing::FileSizeLimit> limit;
+        if (c.sizeLimit) limit.emplace(c.sizeLimit);
+        try {
+          result = PackDirectory(dir / "src", dir / "OLD.MAS", unknowns, hooks.Hooks(), PackOptions{.Jobs = jobs});
+        } catch (const EInOutError& e) {
+          fileError = true;
+          EXPECT_EQ(e.Kind(), FileErrorKind::AccessDenied);
+        }
+      }
+      EXPECT_EQ(hooks.steps, 3);
+      if (c.message.empty()) {
+        EXPECT_TRUE(fileError);
+        EXPECT_TRUE(hooks.messages.empty());
+      } else {
+        EXPECT_FALSE(fileError);
+        EXPECT_EQ(hooks.messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(result.EntriesPacked, 3u);
+        EXPECT_FALSE(result.ArchiveWritten);
+      }
+      EXPECT_EQ(ReadFileBytes(dir / "OLD.MAS"), BytesOf("old archive"));
+      EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"OLD.MAS", "src"}));
+    }
+  }
+}
+
+TEST(PackDirectory, ArchiveThatCannotTakeItsPlaceIsAFileErrorNamingIt) {
+  TempDir dir;
+  CreateDirectoryOneLevel(dir / "src");
+  WriteFileBytes(dir / "src/ONE.BMP", BytesOf("one"));
+  WriteFileBytes(dir / "OLD.MAS", BytesOf("old archive"));
+  const RenameFunction previous = SetRenameFunctionForTesting([](const char*, const char*) {
+    errno = EACCES;
+    return -1;
+  });
+  PackRun run;
+  try {
+    run.Pack(dir / "src", dir / "OLD.MAS");
+    ADD_FAILURE() << "a failed rename went unnoticed";
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.Kind(), FileErrorKind::AccessDenied);
+    EXPECT_EQ(e.Path(), dir / "OLD.MAS");
+  }
+  SetRenameFunctionForTesting(previous);
+  EXPECT_EQ(ReadFileBytes(dir / "OLD.MAS"), BytesOf("old archive"));
+  EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"OLD.MAS", "src"}));
+}
+
+// Bytes this process has read so far, all threads together.
+long long BytesReadByThisProcess() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long long value = 0;
+  while (io >> key >> value)
+    if (key == "rchar:") return value;
+  return -1;
+}
+
+// Waits until the workers have read all they will read ahead, then says how much that was.
+long long BytesReadAheadOnceSettled(long long before) {
+  long long last = -1;
+  for (int i = 0; i < 50; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const long long now = BytesReadByThisProcess();
+    const bool settled = last >= 0 && now - last < 4096;  // reading /proc/self/io counts too
+    last = now;
+    if (settled) break;
+  }
+  return last - before;
+}
+
+// However large the directory, the workers hold only a few files beyond the one being written.
+TEST(PreparedFileSource, ReadsAtMostTwoFilesPerWorkerAhead) {
+  if (BytesReadByThisProcess() < 0) GTEST_SKIP() << "no /proc/self/io";
+  TempDir dir;
+  constexpr size_t kFileSize = 200'000;
+  std::vector<std::string> paths, names;
+  for (int i = 0; i < 30; ++i) {
+    names.push_back("F" + std::to_string(i) + ".BMP");
+    paths.push_back(dir / names.back());
+    WriteFileBytes(paths.back(), std::vector<uint8_t>(kFileSize, static_cast<uint8_t>(i)));
+  }
+  const long long before = BytesReadByThisProcess();
+  PreparedFileSource source(paths, names, 3);
+  ASSERT_EQ(source.Workers(), 3u);
+  EXPECT_LE(BytesReadAheadOnceSettled(before), static_cast<long long>(6 * kFileSize + 65'536));
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(source.Take(i).Size, static_cast<int64_t>(kFileSize));
+  EXPECT_LE(BytesReadAheadOnceSettled(before), static_cast<long long>(10 * kFileSize + 65'536));
 }
 
 TEST(UnknownSequence, StartsInRangeAndRises) {

@@ -8,6 +8,7 @@
 
 #include "archive/file_error.h"
 #include "archive/file_io.h"
+#include "archive/testing/file_size_limit.h"
 #include "archive/testing/hook_record.h"
 #include "archive/testing/mas_builder.h"
 #include "archive/zbuffer.h"
@@ -123,6 +124,51 @@ TEST(ExtractAll, DecodesEveryKindOfEntryAndGoesOnAfterFailures) {
   EXPECT_TRUE(ReadFileBytes(out + "/BROKEN.BMP").empty());
   EXPECT_TRUE(ReadFileBytes(out + "/NOBYTES.BMP").empty());
   EXPECT_EQ(ReadFileBytes(out + "/AFTER.BMP"), BytesOf("after"));
+}
+
+// Entries many times the size of the pieces extraction reads and writes, in and out.
+TEST(ExtractAll, LargeEntriesGoThroughPieceByPiece) {
+  TempDir dir;
+  const std::vector<uint8_t> noise = NoiseBytes(700'000, 7);      // stream about as long as the file
+  const std::vector<uint8_t> zeros(6'000'000, 0);                 // a short stream, a long file
+  std::vector<uint8_t> trailed = Deflate(BytesOf("end"));
+  trailed.resize(trailed.size() + 300'000, 0xEE);                 // bytes after the stream are ignored
+  TestArchive a;
+  a.Entries = {{"NOISE.BMP", noise}, {"ZEROS.TGA", zeros}, {"COPY.ANM", noise, 31, true}, {"TAIL.BMP", {}}};
+  a.Entries[3].RawBytes = trailed;
+  a.Entries[3].UncompressedSize = 3;
+  a.WriteTo(dir / "L.MAS");
+  Extraction x;
+  ExtractAll(ReadArchiveTable(dir / "L.MAS"), dir.Path(), x.Hooks());
+  EXPECT_TRUE(x.messages.empty());
+  EXPECT_EQ(ReadFileBytes(dir / "NOISE.BMP"), noise);
+  EXPECT_EQ(ReadFileBytes(dir / "ZEROS.TGA"), zeros);
+  EXPECT_EQ(ReadFileBytes(dir / "COPY.ANM"), noise);
+  EXPECT_EQ(ReadFileBytes(dir / "TAIL.BMP"), BytesOf("end"));
+}
+
+// A failure while an entry is written leaves the copy an earlier run extracted, and nothing beside it.
+TEST(ExtractAll, FullDiskKeepsTheEarlierCopyAndLeavesNoTemporary) {
+  TempDir dir;
+  const std::string out = dir / "out";
+  CreateDirectoryOneLevel(out);
+  TestArchive a;
+  a.Entries = {{"BIG.BMP", NoiseBytes(1 << 20, 8)}};
+  a.WriteTo(dir / "F.MAS");
+  const LoadedArchive loaded = ReadArchiveTable(dir / "F.MAS");
+  testing::WriteFileBytes(out + "/BIG.BMP", BytesOf("earlier copy"));
+  Extraction x;
+  {
+    testing::FileSizeLimit limit(200'000);
+    try {
+      ExtractAll(loaded, out, x.Hooks());
+      ADD_FAILURE() << "a write past the size limit succeeded";
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(e.Kind(), FileErrorKind::DiskFull);
+    }
+  }
+  EXPECT_EQ(ReadFileBytes(out + "/BIG.BMP"), BytesOf("earlier copy"));
+  EXPECT_EQ(testing::NamesIn(out), (std::set<std::string>{"BIG.BMP"}));
 }
 
 TEST(ExtractAll, NamesEqualButForCaseLeaveTheLaterEntry) {

@@ -294,7 +294,8 @@ TEST(ConvertOldArchive, ReportsFileErrors) {
   }
 }
 
-TEST(ConvertOldArchive, DiskFullWhilePackingRemovesTheIncompleteArchive) {
+// The new archive replaces a file at the destination only once it is whole.
+TEST(ConvertOldArchive, DiskFullWhilePackingKeepsTheFileAtTheDestination) {
   TempDir dir;
   TestArchive old;
   old.Magic = "CUBEMAS4.01";
@@ -302,6 +303,7 @@ TEST(ConvertOldArchive, DiskFullWhilePackingRemovesTheIncompleteArchive) {
   old.Entries = {TestEntry("A.MTS", NoiseBytes(3000, 1), 1), TestEntry("B.MTS", NoiseBytes(3000, 2), 1),
                  TestEntry("C.MTS", NoiseBytes(3000, 3), 1)};
   old.WriteTo(dir / "OLD.MAS");
+  testing::WriteFileBytes(dir / "NEW.MAS", BytesOf("an earlier conversion"));
 
   ConversionRun run;
   {
@@ -310,11 +312,13 @@ TEST(ConvertOldArchive, DiskFullWhilePackingRemovesTheIncompleteArchive) {
   }
 
   EXPECT_TRUE(run.Said("Disk full"));
-  EXPECT_TRUE(run.Said("could not be completed and was removed"));
+  EXPECT_TRUE(run.Said("\"" + dir / "NEW.MAS" + "\" was not written"));
   EXPECT_EQ(run.result.EntriesPacked, 0u);
   EXPECT_TRUE(run.result.ScratchDirectoryLeft);
   EXPECT_EQ(NamesIn(run.result.ScratchDirectory), (std::set<std::string>{"A.MTS", "B.MTS", "C.MTS"}));
-  EXPECT_FALSE(fs::exists(dir / "NEW.MAS"));
+  fs::remove_all(run.result.ScratchDirectory);
+  EXPECT_EQ(ReadFileBytes(dir / "NEW.MAS"), BytesOf("an earlier conversion"));
+  EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"OLD.MAS", "NEW.MAS"}));
 }
 
 TEST(OldArchiveSource, OnlyTheExactOldMagicIsASource) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "archive/archive_reader.h"
+#include "archive/testing/file_size_limit.h"
 #include "archive/testing/mas_builder.h"
 #include "archive/testing/program_runner.h"
 
@@ -12,8 +13,16 @@ namespace {
 
 const std::string kBanner = "\nPackwell for F1-2002/NT-2003 (January 2, 2003)\n\n";
 
-ProgramRun Packwell(const std::vector<std::string>& args, const std::string& cwd = "") {
-  return RunProgram(PACKWELL, args, {"", cwd, {}});
+ProgramRun Packwell(const std::vector<std::string>& args, const std::string& cwd = "", const std::string& jobs = "") {
+  return RunProgram(PACKWELL, args, {"", cwd, jobs.empty() ? std::vector<std::string>{} : std::vector{"KESTREL_JOBS=" + jobs}});
+}
+
+// The archive's bytes with the Unknown fields, which come from the clock, set to zero.
+std::vector<uint8_t> WithoutUnknowns(const std::string& path) {
+  std::vector<uint8_t> bytes = ReadFileBytes(path);
+  const LoadedArchive archive = ReadArchiveTable(path);
+  for (size_t i = 0; i < archive.Table.size(); ++i) std::fill_n(bytes.begin() + 24 + 256 * i + 16, 4, 0);
+  return bytes;
 }
 
 void Fill(const std::string& dir, int count) {
@@ -136,6 +145,53 @@ TEST(Packwell, ArchiveThatCannotBeCreatedEndsWithAFileError) {
   const ProgramRun run = Packwell({dir / "src", target});
   EXPECT_EQ(run.out, kBanner + "Busy...\n\nFile not found\nI/O error 2: File not found (\"" + target + "\")\n");
   EXPECT_EQ(run.status, 1);
+}
+
+// Workers compress ahead, but the marks, the messages and the archive come out as one thread makes them.
+TEST(Packwell, SameTranscriptAndArchiveWhateverTheNumberOfJobs) {
+  TempDir dir;
+  Fill(dir / "src", 23);
+  const std::string done = kBanner + "Busy...\n\n*********#*********#***\n\nDone.\n";
+  for (const char* jobs : {"1", "2", "8"}) {
+    const ProgramRun run = Packwell({dir / "src", dir / (std::string("J") + jobs + ".MAS")}, "", jobs);
+    EXPECT_EQ(run.out, done) << jobs;
+    EXPECT_EQ(run.status, 0);
+  }
+  EXPECT_EQ(WithoutUnknowns(dir / "J2.MAS"), WithoutUnknowns(dir / "J1.MAS"));
+  EXPECT_EQ(WithoutUnknowns(dir / "J8.MAS"), WithoutUnknowns(dir / "J1.MAS"));
+}
+
+// A run that stops prints what it always printed, after the same marks, but the archive already at
+// the path stays as it was: a partial archive never takes its place, and nothing is left beside it.
+TEST(Packwell, StoppedRunKeepsTheOldArchive) {
+  TempDir dir;
+  Fill(dir / "src", 23);
+  const std::string tooLarge = dir / "src/file114.bmp";  // the 10th entry in table order
+  std::filesystem::resize_file(tooLarge, uintmax_t{1} << 31);
+  for (const char* jobs : {"1", "2", "8"}) {
+    WriteFileBytes(dir / "OUT.MAS", BytesOf("old archive"));
+    const ProgramRun run = Packwell({dir / "src", dir / "OUT.MAS"}, "", jobs);
+    EXPECT_EQ(run.out, kBanner + "Busy...\n\n*********" +
+                           "File \"file114.bmp\" was not packed: an archive cannot hold data past 2 GiB; "
+                           "packing stopped\n\nDone.\n")
+        << jobs;
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(ReadFileBytes(dir / "OUT.MAS"), BytesOf("old archive"));
+  }
+  std::filesystem::resize_file(tooLarge, 10);
+
+  // A full disk at the 6th entry's data.
+  for (const char* jobs : {"1", "8"}) {
+    WriteFileBytes(dir / "OUT.MAS", BytesOf("old archive"));
+    ProgramRun run;
+    {
+      FileSizeLimit limit(24 + 256 * 23 + 5 * 97 * 4);
+      run = Packwell({dir / "src", dir / "OUT.MAS"}, "", jobs);
+    }
+    EXPECT_EQ(run.out, kBanner + "Busy...\n\n*****Disk full\n\nDone.\n") << jobs;
+    EXPECT_EQ(ReadFileBytes(dir / "OUT.MAS"), BytesOf("old archive"));
+  }
+  EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"OUT.MAS", "src"}));
 }
 
 TEST(Packwell, TwoRunsDifferOnlyInTheUnknownValues) {

@@ -187,6 +187,9 @@ TEST(Spillway, FileErrorsEndTheRunWithAReportAndStatusOne) {
   TestArchive far = Numbered(3);
   far.Entries[1].Offset = 0x40000000;
   far.WriteTo(dir / "FAR.MAS");
+  TestArchive late = Numbered(14);  // fails with earlier entries still being flushed
+  late.Entries[11].Offset = 0x40000000;
+  late.WriteTo(dir / "LATE.MAS");
   WriteFileBytes(dir / "FILE", BytesOf("in the way"));
 
   const auto beyond = [&](const std::string& name) {
@@ -200,6 +203,7 @@ TEST(Spillway, FileErrorsEndTheRunWithAReportAndStatusOne) {
       {{dir / "HUGE.MAS", dir / "out"}, beyond("HUGE.MAS")},
       {{dir / "WILD.MAS", dir / "out"}, "Busy...\n\n*\n" + beyond("WILD.MAS")},
       {{dir / "FAR.MAS", dir / "out", "/F"}, "Busy...\n\n*\n" + beyond("FAR.MAS")},
+      {{dir / "LATE.MAS", dir / "late"}, "Busy...\n\n*********#*\n" + beyond("LATE.MAS")},
       {{dir / "WILD.MAS", dir / "FILE", "/F"}, "Busy...\n\nI/O error 3: Path not found (\"" + dir / "FILE" + "\")\n"},
   };
   for (const Case& c : cases) {
@@ -208,6 +212,7 @@ TEST(Spillway, FileErrorsEndTheRunWithAReportAndStatusOne) {
     EXPECT_EQ(run.status, 1);
   }
   EXPECT_TRUE(std::filesystem::exists(dir / "out/F1.BMP"));  // what was written before stays
+  EXPECT_EQ(NamesIn(dir / "late").size(), 11u);
 }
 
 }  // namespace
