@@ -52,8 +52,9 @@ int main(int argc, char** argv) {
                             marks.Message(message);
                           },
                           [&] { marks.Mark(); }};
+  PackResult result;
   try {
-    const PackResult result = PackDirectory(directory, archivePath, unknowns, hooks);
+    result = PackDirectory(directory, archivePath, unknowns, hooks);
     if (result.DirectoryMissing || result.FilesFound == 0) return 0;
   } catch (const EInOutError& e) {
     return console::ReportFileError(marks, e);
@@ -61,5 +62,7 @@ int main(int argc, char** argv) {
   marks.End();
   Line();
   Line("Done.");
-  return 0;
+  // The transcript of a run that stopped stays as it always was, the reason among the marks; the
+  // status tells a script that no archive was written and whatever was at the path is unchanged.
+  return result.ArchiveWritten ? 0 : 1;
 }

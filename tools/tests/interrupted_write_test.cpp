@@ -2,6 +2,8 @@
 // or held to many file size limits. The user's file is always the old one or the whole new one.
 #include <gtest/gtest.h>
 
+#include "archive/byte_reader.h"
+#include "archive/mas_format.h"
 #include "archive/testing/interrupted_writes.h"
 #include "archive/testing/mas_builder.h"
 #include "studio/soundbank/testing/bank_builder.h"
@@ -80,6 +82,75 @@ TEST(InterruptedWrites, SoundBankRewriteKeepsTheOldBankOrTheNew) {
   const InterruptedWriter w = CliWriter({"sdt-import", "BANK.SDT", "0", "NEW.MP2"}, "BANK.SDT", LargeBank);
   ExpectKillsKeepOldOrNew(w);
   ExpectFileSizeLimitsKeepOldOrNew(w);
+}
+
+// Archives whose `Unknown` values come from the clock differ from run to run in those four bytes of
+// each record alone; a complete new archive is the reference with its own values there.
+std::function<bool(const std::vector<uint8_t>&)> SameArchiveButUnknowns(const InterruptedWriter& w) {
+  const auto withoutUnknowns = [](std::vector<uint8_t> bytes) {
+    if (bytes.size() < kMasHeaderSize) return bytes;
+    const uint32_t count = ByteReader(bytes.data() + 16, 4).U32();
+    for (uint64_t i = 0; i < count && kMasHeaderSize + (i + 1) * kMasEntrySize <= bytes.size(); ++i)
+      std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(kMasHeaderSize + i * kMasEntrySize + 16), 4, 0);
+    return bytes;
+  };
+  InterruptedWriter plain = w;
+  plain.complete = nullptr;
+  const std::vector<uint8_t> reference = withoutUnknowns(RunUninterrupted(plain).bytes);
+  return [=](const std::vector<uint8_t>& bytes) { return withoutUnknowns(bytes) == reference; };
+}
+
+// A folder of a few MiB to pack.
+void FolderToPack(const TempDir& dir) {
+  std::filesystem::create_directory(dir / "SRC");
+  for (int i = 0; i < 8; ++i)
+    WriteFileBytes(dir / ("SRC/PART" + std::to_string(i) + (i % 2 ? ".BMP" : ".TGA")),
+                   NoiseBytes(600000, static_cast<uint32_t>(i)));
+}
+
+TEST(InterruptedWrites, PackwellKeepsTheOldArchiveOrWritesTheWholeNewOne) {
+  InterruptedWriter w{PACKWELL, {"SRC", "OUT.MAS"}, "OUT.MAS", FolderToPack, {}, {}};
+  w.complete = SameArchiveButUnknowns(w);
+  ExpectKillsKeepOldOrNew(w);
+  ExpectFileSizeLimitsKeepOldOrNew(w);
+}
+
+// An F1-2001 archive of large entries to convert over an earlier conversion.
+void OldArchive(const TempDir& dir) {
+  TestArchive old;
+  old.Magic = "CUBEMAS4.01";
+  for (int i = 0; i < 6; ++i)
+    old.Entries.push_back(TestEntry("PART" + std::to_string(i) + ".MTS", NoiseBytes(500000, static_cast<uint32_t>(i)),
+                                    1, /*stored=*/i % 2 == 0));
+  old.WriteTo(dir / "OLD.MAS");
+}
+
+TEST(InterruptedWrites, ConversionKeepsTheOldFileOrWritesTheWholeNewArchive) {
+  InterruptedWriter w = CliWriter({"convert", "OLD.MAS", "NEW.MAS"}, "NEW.MAS", OldArchive);
+  w.complete = SameArchiveButUnknowns(w);
+  w.reportedKeeps = {"temp-"};
+  ExpectKillsKeepOldOrNew(w);
+  ExpectFileSizeLimitsKeepOldOrNew(w);
+}
+
+// Extraction into a folder that holds an earlier copy of an entry, which must survive whole or be
+// replaced whole.
+void ArchiveOverEarlierCopy(const TempDir& dir) {
+  TestArchive a;
+  for (int i = 0; i < 6; ++i)
+    a.Entries.push_back(TestEntry("PART" + std::to_string(i) + ".BMP", NoiseBytes(800000, static_cast<uint32_t>(i)),
+                                  18, /*stored=*/i % 2 == 0));
+  a.WriteTo(dir / "A.MAS");
+  std::filesystem::create_directory(dir / "OUT");
+}
+
+TEST(InterruptedWrites, ExtractionIntoAnExistingFolderKeepsEachEarlierCopyOrTheWholeEntry) {
+  for (const char* entry : {"OUT/PART0.BMP", "OUT/PART3.BMP", "OUT/PART5.BMP"}) {
+    SCOPED_TRACE(entry);
+    const InterruptedWriter w{SPILLWAY, {"A.MAS", "OUT", "/F"}, entry, ArchiveOverEarlierCopy, {}, {}};
+    ExpectKillsKeepOldOrNew(w, 10);
+    ExpectFileSizeLimitsKeepOldOrNew(w, 6);
+  }
 }
 
 }  // namespace

@@ -163,6 +163,7 @@ TEST(Packwell, SameTranscriptAndArchiveWhateverTheNumberOfJobs) {
 
 // A run that stops prints what it always printed, after the same marks, but the archive already at
 // the path stays as it was: a partial archive never takes its place, and nothing is left beside it.
+// The exit status says that no archive was written.
 TEST(Packwell, StoppedRunKeepsTheOldArchive) {
   TempDir dir;
   Fill(dir / "src", 23);
@@ -175,7 +176,7 @@ TEST(Packwell, StoppedRunKeepsTheOldArchive) {
                            "File \"file114.bmp\" was not packed: an archive cannot hold data past 2 GiB; "
                            "packing stopped\n\nDone.\n")
         << jobs;
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, 1);
     EXPECT_EQ(ReadFileBytes(dir / "OUT.MAS"), BytesOf("old archive"));
   }
   std::filesystem::resize_file(tooLarge, 10);
@@ -189,6 +190,7 @@ TEST(Packwell, StoppedRunKeepsTheOldArchive) {
       run = Packwell({dir / "src", dir / "OUT.MAS"}, "", jobs);
     }
     EXPECT_EQ(run.out, kBanner + "Busy...\n\n*****Disk full\n\nDone.\n") << jobs;
+    EXPECT_EQ(run.status, 1);
     EXPECT_EQ(ReadFileBytes(dir / "OUT.MAS"), BytesOf("old archive"));
   }
   EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"OUT.MAS", "src"}));
