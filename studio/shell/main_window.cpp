@@ -18,6 +18,7 @@
 #include "scratch_directory.h"
 #include "studio_application.h"
 #include "studio_dialogs.h"
+#include "studio/soundbank/sdt_editor.h"
 
 namespace kestrel::studio {
 
@@ -84,6 +85,9 @@ TFKestrel::TFKestrel(StudioDialogs& dialogs, StudioEnvironment environment, QWid
   RebuildRecentFilesMenu();
   UpdateTitle();
   ResetCommands();
+  // The sound bank editor is made once, hidden, and shown by Tools > SDT Editor.
+  new TFKestrelSDT(dialogs_, settings_, audio::SystemAudioLibrary(),
+                   [this](const QString& name, const std::function<void()>& handler) { RunCommand(name, handler); }, this);
 
   if (!environment_.startupArchive.isEmpty()) {
     const QString path = environment_.startupArchive;

@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "main_window.h"
+#include "studio/soundbank/sdt_editor.h"
 #include "toolbar_images.h"
 
 namespace kestrel::studio {
@@ -257,7 +258,7 @@ void TFKestrel::TBZoomInClick() {}
 void TFKestrel::TBZoomOutClick() {}
 void TFKestrel::TBZoomResetClick() {}
 void TFKestrel::ConvertMASClick() {}
-void TFKestrel::SDTEditor1Click() {}
+void TFKestrel::SDTEditor1Click() { findChild<TFKestrelSDT*>(QStringLiteral("FKestrelSDT"))->exec(); }
 void TFKestrel::ExportSingleVRMLFile1Click() {}
 void TFKestrel::RollallMTSObjectsinoneVRMLFile1Click() {}
 void TFKestrel::Blend1Click() {}

@@ -1,36 +1,17 @@
 // Replacing one sample's data: the whole bank is written anew beside the old one and only a
 // complete, flushed copy takes the old one's place.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 
 #include "archive/byte_reader.h"
 #include "archive/file_io.h"
+#include "archive/file_replacement.h"
 #include "studio/soundbank/sound_bank.h"
 
 namespace kestrel {
 namespace {
 
-constexpr const char* kTemporaryName = "temp$$$.sdt";
 constexpr size_t kCopyChunk = 1 << 20;
-
-// Removes the temporary file unless the rewrite got as far as renaming it over the bank.
-class TemporaryFileGuard {
- public:
-  explicit TemporaryFileGuard(std::string path) : path_(std::move(path)) {}
-  ~TemporaryFileGuard() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  TemporaryFileGuard(const TemporaryFileGuard&) = delete;
-  TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
-  void Keep() { path_.clear(); }
-
- private:
-  std::string path_;
-};
 
 void CopyRange(BinaryFile& in, BinaryFile& out, int64_t from, int64_t length) {
   in.Seek(from);
@@ -50,13 +31,6 @@ std::vector<uint8_t> EncodeEntryHeader(const TSDT_Entry& e) {
   w.Raw(e.Name.data(), e.Name.size());
   for (uint32_t v : e.Extra) w.U32(v);
   return std::move(w.Bytes());
-}
-
-// A file left behind by an interrupted rewrite is ours to delete; a folder or anything else under
-// the name is not, and makes the creation below fail instead.
-void RemoveStaleTemporaryFile(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) == 0 && (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) ::unlink(path.c_str());
 }
 
 }  // namespace
@@ -84,11 +58,9 @@ void ReplaceSampleData(SoundBank& bank, size_t index, const std::vector<uint8_t>
   if (length < newEnd - delta)
     throw SoundBankError("The sound bank \"" + bank.Path + "\" has changed since it was loaded; load it again.");
 
-  const std::string folder = DirectoryOf(bank.Path);
-  const std::string temporaryPath = JoinPath(folder, kTemporaryName);
-  RemoveStaleTemporaryFile(temporaryPath);
-  BinaryFile out = BinaryFile::CreateInDirectory(folder, kTemporaryName);
-  TemporaryFileGuard guard(temporaryPath);
+  // Refuses a bank that cannot be opened for writing before anything is written.
+  FileReplacement replacement(bank.Path);
+  BinaryFile& out = replacement.File();
 
   CopyRange(in, out, 0, old.EntryOffset);
   const std::vector<uint8_t> header = EncodeEntryHeader(entries[index]);
@@ -103,15 +75,8 @@ void ReplaceSampleData(SoundBank& bank, size_t index, const std::vector<uint8_t>
   for (const TSDT_Entry& e : entries) directory.I32(e.EntryOffset);
   out.Seek(4);
   out.WriteAll(directory.Bytes().data(), directory.Size());
-  out.Sync();
-  out.Close();
   in.Close();
-
-  struct stat st;
-  if (::stat(bank.Path.c_str(), &st) == 0) ::chmod(temporaryPath.c_str(), st.st_mode & 07777);
-  if (::rename(temporaryPath.c_str(), bank.Path.c_str()) != 0)
-    throw EInOutError(FileErrorKindFromErrno(errno), bank.Path);
-  guard.Keep();
+  replacement.Commit();
   bank.Entries = std::move(entries);
 }
 

@@ -55,10 +55,11 @@ void LoadSoundBank(SoundBank& bank, const std::string& path);
 std::vector<uint8_t> ReadSampleData(const SoundBank& bank, size_t index);
 
 // Puts `data` in place of sample `index`'s data, keeping its name, `DataOffset` and `Extra`, and
-// rewrites the bank through "temp$$$.sdt" in the bank's folder, which is flushed and renamed over
-// the bank. On success `bank` describes the new file. A bank whose layout the rewrite cannot keep
-// consistent (see CheckRewriteLayout) is refused before anything is written. On any failure the
-// bank file and `bank` are as they were and no temporary file is left behind.
+// rewrites the bank through a FileReplacement: a complete, flushed copy is renamed over the bank.
+// On success `bank` describes the new file. A bank whose layout the rewrite cannot keep consistent
+// (see CheckRewriteLayout), one that has been cut short since it was loaded, and one that cannot be
+// opened for writing are refused before anything is written. On any failure the bank file and
+// `bank` are as they were and no temporary file is left behind.
 void ReplaceSampleData(SoundBank& bank, size_t index, const std::vector<uint8_t>& data);
 
 // Throws SoundBankError unless every entry's data follows its header directly (`DataOffset` 40),

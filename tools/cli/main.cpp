@@ -19,6 +19,8 @@ int RunVrmlAll(const Args&);
 int RunSdtList(const Args&);
 int RunSdtExport(const Args&);
 int RunSdtImport(const Args&);
+int RunSdtWav(const Args&);
+int RunSdtImportWav(const Args&);
 int RunConvert(const Args&);
 
 static const std::vector<Command> kCommands = {
@@ -30,6 +32,9 @@ static const std::vector<Command> kCommands = {
     {"sdt-export", "BANK.SDT INDEX OUT.MP2", "copy one sample's data out to a file, byte for byte", RunSdtExport},
     {"sdt-import", "BANK.SDT INDEX IN.MP2", "replace one sample's data by a file's bytes; rewrites the bank",
      RunSdtImport},
+    {"sdt-wav", "BANK.SDT INDEX OUT.wav", "decode one sample into a 16-bit PCM WAV file", RunSdtWav},
+    {"sdt-import-wav", "BANK.SDT INDEX IN.wav", "encode a WAV file in the sample's own format and put it in its place",
+     RunSdtImportWav},
     {"convert", "OLD.MAS [NEW.MAS]", "convert an F1-2001 archive (NEW defaults to OLD_2002.MAS)", RunConvert},
 };
 

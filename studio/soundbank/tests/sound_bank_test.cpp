@@ -4,10 +4,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <set>
 
 #include "archive/file_error.h"
 #include "archive/testing/file_size_limit.h"
 #include "archive/testing/mas_builder.h"
+#include "archive/testing/unprivileged_scope.h"
 #include "studio/soundbank/testing/bank_builder.h"
 
 namespace kestrel {
@@ -20,6 +22,7 @@ using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::TestBank;
 using testing::TestSample;
+using testing::UnprivilegedScope;
 
 // Three samples: a name that fills its field, a name with bytes after its terminator, bytes after
 // the last sample's data.
@@ -34,7 +37,12 @@ TestBank ThreeSamples() {
   return b;
 }
 
-bool TemporaryFileExists(const TempDir& dir) { return std::filesystem::exists(dir / "temp$$$.sdt"); }
+// Whether anything besides `keep` lies in the folder: a rewrite leaves no temporary file behind.
+bool TemporaryFileExists(const TempDir& dir, const std::set<std::string>& keep = {"BANK.SDT", "ODD.SDT"}) {
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    if (!keep.count(entry.path().filename().string())) return true;
+  return false;
+}
 
 TEST(LoadSoundBank, ReadsDirectoryAndEntryHeaders) {
   TempDir dir;
@@ -130,7 +138,7 @@ TEST(ReplaceSampleData, RewritesTheBankAsIfWrittenAfresh) {
     TempDir dir;
     TestBank description = ThreeSamples();
     description.WriteTo(dir / "BANK.SDT");
-    testing::WriteFileBytes(dir / "temp$$$.sdt", {1, 2, 3});  // left by an interrupted rewrite
+    testing::WriteFileBytes(dir / "temp$$$.sdt", {1, 2, 3});  // the user's own file, not ours to touch
     SoundBank bank;
     LoadSoundBank(bank, dir / "BANK.SDT");
 
@@ -145,7 +153,8 @@ TEST(ReplaceSampleData, RewritesTheBankAsIfWrittenAfresh) {
     LoadSoundBank(reloaded, dir / "BANK.SDT");
     EXPECT_EQ(bank.Entries, reloaded.Entries);
     EXPECT_EQ(ReadSampleData(bank, c.index), data);
-    EXPECT_FALSE(TemporaryFileExists(dir));
+    EXPECT_EQ(ReadFileBytes(dir / "temp$$$.sdt"), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_FALSE(TemporaryFileExists(dir, {"BANK.SDT", "temp$$$.sdt"}));
   }
 }
 
@@ -186,17 +195,23 @@ TEST(ReplaceSampleData, RefusesLayoutsItCannotKeepConsistent) {
 
 TEST(ReplaceSampleData, FailedRewriteLeavesTheBankAsItWas) {
   {
-    SCOPED_TRACE("the temporary file cannot be created");
+    SCOPED_TRACE("the bank cannot be opened for writing");
     TempDir dir;
     ThreeSamples().WriteTo(dir / "BANK.SDT");
-    std::filesystem::create_directory(dir / "temp$$$.sdt");
+    // The folder is open to all, so only the bank's own protection can stop a rename over it.
+    namespace fs = std::filesystem;
+    fs::permissions(dir.Path(), fs::perms::all);
+    fs::permissions(dir / "BANK.SDT", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     SoundBank bank;
     LoadSoundBank(bank, dir / "BANK.SDT");
     const SoundBank before = bank;
-    EXPECT_THROW(ReplaceSampleData(bank, 1, NoiseBytes(999, 4)), EInOutError);
+    {
+      UnprivilegedScope user;
+      EXPECT_THROW(ReplaceSampleData(bank, 1, NoiseBytes(999, 4)), EInOutError);
+    }
     EXPECT_EQ(ReadFileBytes(dir / "BANK.SDT"), ThreeSamples().Build());
     EXPECT_EQ(bank.Entries, before.Entries);
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "temp$$$.sdt"));  // someone else's, left alone
+    EXPECT_FALSE(TemporaryFileExists(dir));
   }
   {
     SCOPED_TRACE("the disk fills half way through the temporary file");

@@ -1,0 +1,154 @@
+// The audio output, recorded by SDL's disk driver: the file receives the 22050 Hz 16-bit stereo
+// output in real time, silence included.
+#include "studio/audio/bass_audio.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "archive/testing/mas_builder.h"
+#include "studio/audio/mpeg_audio.h"
+#include "studio/audio/testing/tone.h"
+
+namespace kestrel::audio {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::AudibleSpan;
+using testing::FindAudible;
+using testing::MeasuredFrequency;
+using testing::Tone;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kOutputRate = 22050;
+
+class BassAudioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", Recording().c_str(), 1);
+  }
+  void TearDown() override { BASS_Free(); }
+
+  std::string Recording() const { return dir_ / "output.raw"; }
+  std::vector<int16_t> Recorded() const {
+    const std::vector<uint8_t> bytes = kestrel::testing::ReadFileBytes(Recording());
+    std::vector<int16_t> values(bytes.size() / 2);
+    for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    return values;
+  }
+  // Loads a 440 Hz tone, encoded as layer II at 44100 Hz mono, from a buffer freed right after.
+  HSAMPLE LoadTone(double seconds) {
+    std::vector<uint8_t> mp2 = EncodeMp2(Tone(44100, 1, 440, seconds), {ChannelMode::Mono, 96});
+    const HSAMPLE sample = BASS_SampleLoad(-1, mp2.data(), 0, static_cast<uint32_t>(mp2.size()), 1, 0);
+    std::fill(mp2.begin(), mp2.end(), 0);
+    mp2 = {};
+    return sample;
+  }
+
+  kestrel::testing::TempDir dir_;
+};
+
+TEST_F(BassAudioTest, PlaysTheWholeSampleAtTheOutputRate) {
+  ASSERT_NE(BASS_Init(-1, kOutputRate, 32, nullptr), 0);
+  EXPECT_EQ(BASS_Init(-1, kOutputRate, 32, nullptr), 0);  // already open
+  BASS_Start();
+  const HSAMPLE sample = LoadTone(0.6);
+  ASSERT_NE(sample, 0u);
+  const HCHANNEL channel = BASS_SamplePlay(sample);
+  ASSERT_NE(channel, 0u);
+
+  const auto started = Clock::now();
+  EXPECT_EQ(BASS_ChannelIsActive(channel), BASS_ACTIVE_PLAYING);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(BASS_ChannelIsActive(channel), BASS_ACTIVE_PLAYING);
+  while (BASS_ChannelIsActive(channel) == BASS_ACTIVE_PLAYING && Clock::now() - started < 5s)
+    std::this_thread::sleep_for(5ms);
+  const double heard = std::chrono::duration<double>(Clock::now() - started).count();
+  EXPECT_GT(heard, 0.55);
+  EXPECT_LT(heard, 1.5);  // generous: the machine may be busy
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(BASS_ChannelIsActive(channel), BASS_ACTIVE_STOPPED);
+  EXPECT_NE(BASS_Free(), 0);
+
+  const std::vector<int16_t> recorded = Recorded();
+  const AudibleSpan span = FindAudible(recorded, 2);
+  // 0.6 s at 22050 Hz is 13230 frames; the sine's quiet first and last samples and the encoder's
+  // ramp take a little off the ends.
+  EXPECT_NEAR(static_cast<double>(span.Frames()), 0.6 * kOutputRate, 0.02 * kOutputRate);
+  EXPECT_NEAR(MeasuredFrequency(recorded, 2, kOutputRate, span.first, span.end), 440, 3);
+  // Both channels carry the mono sample.
+  for (size_t i = span.first; i < span.end; i += 97) ASSERT_EQ(recorded[2 * i], recorded[2 * i + 1]);
+}
+
+TEST_F(BassAudioTest, SampleStopSilencesAtOnce) {
+  ASSERT_NE(BASS_Init(-1, kOutputRate, 32, nullptr), 0);
+  const HSAMPLE sample = LoadTone(3.0);
+  const HCHANNEL channel = BASS_SamplePlay(sample);
+  std::this_thread::sleep_for(400ms);
+  BASS_SampleStop(sample);
+  EXPECT_EQ(BASS_ChannelIsActive(channel), BASS_ACTIVE_STOPPED);
+  std::this_thread::sleep_for(400ms);
+  BASS_Free();
+
+  const AudibleSpan span = FindAudible(Recorded(), 2);
+  // What was heard is about the 0.4 s before the stop and a buffer or two after it, far from 3 s;
+  // the bounds leave room for a busy machine.
+  EXPECT_GT(span.Frames(), 0.1 * kOutputRate);
+  EXPECT_LT(span.Frames(), 0.8 * kOutputRate);
+}
+
+TEST_F(BassAudioTest, CallsOutsideAnOpenOutputAreHarmless) {
+  const auto closedCalls = [](HSAMPLE sample, HCHANNEL channel) {
+    EXPECT_EQ(BASS_SampleFree(0), 0);
+    EXPECT_EQ(BASS_SampleFree(sample), 0);
+    EXPECT_EQ(BASS_SampleStop(sample), 0);
+    EXPECT_EQ(BASS_SamplePlay(sample), 0u);
+    EXPECT_EQ(BASS_ChannelIsActive(channel), BASS_ACTIVE_STOPPED);
+    EXPECT_EQ(BASS_Start(), 0);
+    EXPECT_EQ(BASS_Stop(), 0);
+    EXPECT_EQ(BASS_Free(), 0);
+  };
+  {
+    SCOPED_TRACE("before BASS_Init");
+    const std::vector<uint8_t> mp2 = EncodeMp2(Tone(22050, 1, 440, 0.1), {ChannelMode::Mono, 32});
+    EXPECT_EQ(BASS_SampleLoad(-1, mp2.data(), 0, static_cast<uint32_t>(mp2.size()), 1, 0), 0u);
+    closedCalls(1, 2);
+  }
+  ASSERT_NE(BASS_Init(-1, kOutputRate, 32, nullptr), 0);
+  const HSAMPLE sample = LoadTone(2.0);
+  const HCHANNEL channel = BASS_SamplePlay(sample);
+  ASSERT_NE(channel, 0u);
+  {
+    SCOPED_TRACE("not MPEG audio, an unknown handle");
+    const std::vector<uint8_t> noise = kestrel::testing::NoiseBytes(5000, 3);
+    EXPECT_EQ(BASS_SampleLoad(-1, noise.data(), 0, static_cast<uint32_t>(noise.size()), 1, 0), 0u);
+    EXPECT_EQ(BASS_SampleFree(sample + 100), 0);
+    EXPECT_EQ(BASS_ChannelIsActive(channel), BASS_ACTIVE_PLAYING);
+  }
+  EXPECT_NE(BASS_Stop(), 0);
+  EXPECT_EQ(BASS_ChannelIsActive(channel), BASS_ACTIVE_STOPPED);
+  EXPECT_NE(BASS_Free(), 0);
+  {
+    SCOPED_TRACE("after BASS_Free, with the handles it released");
+    closedCalls(sample, channel);
+  }
+  // The output opens again, and old handles mean nothing to it.
+  ASSERT_NE(BASS_Init(-1, kOutputRate, 32, nullptr), 0);
+  EXPECT_EQ(BASS_SamplePlay(sample), 0u);
+  EXPECT_EQ(BASS_SampleFree(sample), 0);
+  EXPECT_EQ(BASS_ChannelIsActive(channel), BASS_ACTIVE_STOPPED);
+}
+
+TEST(BassAudioWithoutDevice, InitFailsAndNothingElseDoesHarm) {
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  EXPECT_EQ(BASS_Init(-1, kOutputRate, 32, nullptr), 0);
+  EXPECT_EQ(BASS_SampleFree(0), 0);
+  EXPECT_EQ(BASS_Stop(), 0);
+  EXPECT_EQ(BASS_Free(), 0);
+}
+
+}  // namespace
+}  // namespace kestrel::audio

@@ -1,0 +1,453 @@
+// The sound bank editor through scripted file dialogs and a stand-in audio library whose answers the
+// test sets; the play timer's ticks are driven by the test.
+#include "studio/soundbank/sdt_editor.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <filesystem>
+
+#include "application_error_dialog.h"
+#include "archive/testing/mas_builder.h"
+#include "archive/testing/unprivileged_scope.h"
+#include "scripted_dialogs.h"
+#include "studio/soundbank/testing/bank_builder.h"
+#include "studio_fixture.h"
+#include "studio_settings.h"
+
+namespace kestrel::studio::testing {
+namespace {
+
+using kestrel::testing::NoiseBytes;
+using kestrel::testing::ReadFileBytes;
+using kestrel::testing::TempDir;
+using kestrel::testing::TestBank;
+
+// Records every call; answers as the test says.
+class FakeAudio : public audio::AudioLibrary {
+ public:
+  int initResult = 1;
+  audio::HSAMPLE loadResult = 7;
+  audio::HCHANNEL playResult = 9;
+  bool active = false;  // what ChannelIsActive says for the channel last played
+  std::vector<std::string> calls;
+  std::vector<uint8_t> loaded;  // the bytes SampleLoad was given
+  bool waitCursorDuringInit = false;
+
+  int Init(int device, uint32_t freq, uint32_t flags, void* window) override {
+    calls.push_back("Init " + std::to_string(device) + " " + std::to_string(freq) + " " + std::to_string(flags) +
+                    (window ? " window" : " no window"));
+    waitCursorDuringInit = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    return initResult;
+  }
+  int Start() override { return Record("Start"), 1; }
+  audio::HSAMPLE SampleLoad(int mem, const void* file, uint64_t offset, uint32_t length, uint32_t max,
+                            uint32_t flags) override {
+    calls.push_back("SampleLoad " + std::to_string(mem) + " " + std::to_string(offset) + " " + std::to_string(length) +
+                    " " + std::to_string(max) + " " + std::to_string(flags));
+    const auto* bytes = static_cast<const uint8_t*>(file);
+    loaded.assign(bytes, bytes + length);
+    return loadResult;
+  }
+  audio::HCHANNEL SamplePlay(audio::HSAMPLE sample) override {
+    Record("SamplePlay " + std::to_string(sample));
+    active = playResult != 0;
+    return playResult;
+  }
+  uint32_t ChannelIsActive(uint32_t channel) override {
+    return channel != 0 && channel == playResult && active ? audio::BASS_ACTIVE_PLAYING : audio::BASS_ACTIVE_STOPPED;
+  }
+  int SampleStop(audio::HSAMPLE sample) override {
+    Record("SampleStop " + std::to_string(sample));
+    active = false;
+    return 1;
+  }
+  int SampleFree(audio::HSAMPLE sample) override { return Record("SampleFree " + std::to_string(sample)), 1; }
+  int Stop() override { return Record("Stop"), 1; }
+  int Free() override { return Record("Free"), 1; }
+
+ private:
+  void Record(const std::string& call) { calls.push_back(call); }
+};
+
+TestBank ThreeSamples() {
+  TestBank b;
+  b.Samples = {
+      {"ENGINE_IDLE_0001", NoiseBytes(300, 1)}, {"HORN", NoiseBytes(120, 2)}, {"crash.mp2", NoiseBytes(77, 3)}};
+  return b;
+}
+
+class SdtEditorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    editor_ = std::make_unique<TFKestrelSDT>(
+        dialogs_, settings_, audio_,
+        [this](const QString& name, const std::function<void()>& handler) {
+          try {
+            handler();
+          } catch (...) {
+            ReportUnhandledError(dialogs_, name);
+          }
+        },
+        nullptr);
+    editor_->show();
+  }
+
+  std::string Path(const std::string& name) const { return dir_ / name; }
+  QString QPath(const std::string& name) const { return QString::fromStdString(Path(name)); }
+  void Answer(const QString& path) { dialogs_.fileAnswers.push_back(path); }
+  void Load(const std::string& name) {
+    Answer(QPath(name));
+    E().BLoad->click();
+  }
+  void Select(int row) { E().LVSDT->setCurrentItem(E().LVSDT->topLevelItem(row)); }
+  QStringList Rows() const {
+    QStringList rows;
+    for (int i = 0; i < editor_->LVSDT->topLevelItemCount(); ++i) {
+      const QTreeWidgetItem* item = editor_->LVSDT->topLevelItem(i);
+      rows << item->text(0) + QLatin1Char('|') + item->text(1);
+    }
+    return rows;
+  }
+  // Load, Import, Export, Play, Stop, list: 1 enabled, 0 disabled.
+  std::string Controls() const {
+    std::string s;
+    for (const QWidget* w :
+         std::initializer_list<const QWidget*>{E().BLoad, E().BImport, E().BExport, E().BPlay, E().BStop, E().LVSDT})
+      s += w->isEnabled() ? '1' : '0';
+    return s;
+  }
+  TFKestrelSDT& E() const { return *editor_; }
+
+  TempDir dir_;
+  ScriptedDialogs dialogs_;
+  StudioSettings settings_;
+  FakeAudio audio_;
+  std::unique_ptr<TFKestrelSDT> editor_;
+};
+
+TEST_F(SdtEditorTest, OpensIdleWithItsControlsInPlace) {
+  EXPECT_EQ(E().objectName(), "FKestrelSDT");
+  EXPECT_EQ(E().windowTitle(), "SDT Editor");
+  EXPECT_TRUE(E().isModal());
+  EXPECT_EQ(E().LVSDT->headerItem()->text(0), "Name");
+  EXPECT_EQ(E().LVSDT->headerItem()->text(1), "Size");
+  EXPECT_EQ(E().LVSDT->header()->sectionSize(0), 130);
+  EXPECT_EQ(E().LVSDT->header()->sectionSize(1), 60);
+  EXPECT_EQ(E().LVSDT->selectionBehavior(), QAbstractItemView::SelectRows);
+  EXPECT_EQ(Controls(), "100001");
+  EXPECT_TRUE(E().BClose->isEnabled());
+  EXPECT_EQ(E().StatusText(), "");
+  EXPECT_EQ(E().PlayTimer->interval(), 50);
+  EXPECT_FALSE(E().PlayTimer->isActive());
+  // The buttons in a column right of the list, in their order.
+  int previous = -1;
+  for (const QPushButton* b : {E().BLoad, E().BImport, E().BExport, E().BPlay, E().BStop, E().BClose}) {
+    EXPECT_GT(b->y(), previous) << b->objectName().toStdString();
+    EXPECT_GE(b->x(), E().LVSDT->geometry().right()) << b->objectName().toStdString();
+    previous = b->y();
+  }
+  EXPECT_EQ(E().minimumSize(), E().maximumSize());  // a fixed border
+}
+
+TEST_F(SdtEditorTest, LoadingListsTheBankAndAFailedLoadLeavesNoRows) {
+  ThreeSamples().WriteTo(Path("BANK.SDT"));
+  TestBank{}.WriteTo(Path("EMPTY.SDT"));
+  std::vector<uint8_t> damaged = ThreeSamples().Build();
+  damaged.resize(10);
+  kestrel::testing::WriteFileBytes(Path("DAMAGED.SDT"), damaged);
+  settings_.MASInitialDir = QStringLiteral("/start/");
+
+  Load("BANK.SDT");
+  ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
+  const FileDialogRequest& request = dialogs_.fileRequests[0];
+  EXPECT_EQ(request.objectName, "ODSDT");
+  EXPECT_EQ(request.title, "Load a SDT File");
+  EXPECT_EQ(request.filter, "SDT Files (*.SDT)|*.SDT");
+  EXPECT_EQ(request.startDirectory, "/start/");
+  EXPECT_EQ(Rows(), QStringList({"ENGINE_IDLE_0001|300", "HORN|120", "crash.mp2|77"}));
+  EXPECT_EQ(E().Bank().Path, Path("BANK.SDT"));
+  EXPECT_EQ(settings_.MASInitialDir, QString::fromStdString(dir_.Path() + "/"));
+  EXPECT_EQ(Controls(), "100001");
+
+  Select(1);
+  Answer(QString());  // cancelled: nothing changes
+  E().BLoad->click();
+  EXPECT_EQ(Rows().size(), 3);
+  EXPECT_EQ(Controls(), "111101");
+
+  Load("EMPTY.SDT");
+  EXPECT_TRUE(Rows().isEmpty());
+  EXPECT_TRUE(E().Bank().Empty());
+  EXPECT_EQ(E().Bank().Path, Path("EMPTY.SDT"));
+
+  Load("BANK.SDT");
+  settings_.MASInitialDir = QStringLiteral("/kept/");
+  Load("DAMAGED.SDT");
+  EXPECT_TRUE(Rows().isEmpty());
+  EXPECT_TRUE(E().Bank().Empty());
+  EXPECT_TRUE(E().Bank().Path.empty());
+  ASSERT_EQ(dialogs_.applicationErrors.size(), 1u);
+  EXPECT_TRUE(dialogs_.applicationErrors[0].text.contains("is damaged"))
+      << dialogs_.applicationErrors[0].text.toStdString();
+  EXPECT_EQ(settings_.MASInitialDir, "/kept/");
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(SdtEditorTest, SelectionEnablesTheSampleCommands) {
+  E().LVSDTClick();  // an empty list changes nothing
+  EXPECT_EQ(Controls(), "100001");
+  ThreeSamples().WriteTo(Path("BANK.SDT"));
+  Load("BANK.SDT");
+  Select(2);
+  EXPECT_EQ(Controls(), "111101");
+  E().LVSDT->clearSelection();
+  EXPECT_EQ(Controls(), "100001");
+  // Without a selected row the commands do nothing.
+  E().BPlayClick();
+  E().BExportClick();
+  E().BImportClick();
+  EXPECT_TRUE(audio_.calls.empty());
+  EXPECT_EQ(dialogs_.fileRequests.size(), 1u);
+}
+
+TEST_F(SdtEditorTest, PlayAndStopTickByTick) {
+  const TestBank bank = ThreeSamples();
+  bank.WriteTo(Path("BANK.SDT"));
+  Load("BANK.SDT");
+  Select(1);
+  E().BPlay->click();
+  const std::vector<std::string> firstPlay = {
+      "Stop", "Free", "Init -1 22050 32 window", "Start", "SampleFree 0", "SampleLoad -1 0 120 1 0", "SamplePlay 7"};
+  EXPECT_EQ(audio_.calls, firstPlay);
+  EXPECT_EQ(audio_.loaded, bank.Samples[1].Data);
+  EXPECT_TRUE(audio_.waitCursorDuringInit);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(E().StatusText(), "Playing sample ...");
+  EXPECT_TRUE(E().PlayTimer->isActive());
+
+  E().PlayTimerTimer();  // the channel plays
+  EXPECT_EQ(Controls(), "100010");
+  EXPECT_TRUE(E().Playing());
+  EXPECT_TRUE(E().PlayTimer->isActive());
+  EXPECT_EQ(E().StatusText(), "Playing sample ...");
+
+  audio_.calls.clear();
+  E().BStop->click();
+  EXPECT_EQ(audio_.calls, std::vector<std::string>{"SampleStop 7"});
+  EXPECT_TRUE(E().PlayTimer->isActive());  // its next tick restores the controls
+  E().PlayTimerTimer();
+  EXPECT_EQ(Controls(), "111101");
+  EXPECT_FALSE(E().PlayTimer->isActive());
+  EXPECT_EQ(E().StatusText(), "");
+
+  // Played again: the output device is closed and opened anew, the previous sample released.
+  audio_.calls.clear();
+  audio_.loadResult = 8;
+  E().BPlay->click();
+  EXPECT_EQ(audio_.calls, (std::vector<std::string>{"Stop", "Free", "Init -1 22050 32 window", "Start", "SampleFree 7",
+                                                    "SampleLoad -1 0 120 1 0", "SamplePlay 8"}));
+  E().PlayTimerTimer();
+  EXPECT_EQ(Controls(), "100010");
+  audio_.active = false;  // the sample ends by itself
+  E().PlayTimerTimer();
+  EXPECT_EQ(Controls(), "111101");
+  EXPECT_EQ(E().StatusText(), "");
+}
+
+TEST_F(SdtEditorTest, PlaybackFailuresShowInTheStatusLine) {
+  ThreeSamples().WriteTo(Path("BANK.SDT"));
+  Load("BANK.SDT");
+  Select(0);
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+    const char* status;
+    bool timer;
+  };
+  const std::vector<Case> cases = {
+      {"no audio device", [&] { audio_.initResult = 0; }, "BASS: Initialization failed.", false},
+      {"not a sample the library loads", [&] { audio_.loadResult = 0; }, "BASS: Sample loading failed.", false},
+      {"playback refused", [&] { audio_.playResult = 0; }, "Loading sample ...", true},
+      {"the sample cannot be read", [&] { std::filesystem::resize_file(Path("BANK.SDT"), 100); },
+       "Read beyond end of file", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    audio_ = FakeAudio{};
+    c.arrange();
+    E().BPlay->click();
+    EXPECT_TRUE(E().StatusText().contains(c.status)) << E().StatusText().toStdString();
+    EXPECT_EQ(E().PlayTimer->isActive(), c.timer);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    E().PlayTimerTimer();  // a tick finds nothing playing
+    EXPECT_EQ(E().StatusText(), "");
+    EXPECT_EQ(Controls(), "111101");
+  }
+  EXPECT_TRUE(dialogs_.applicationErrors.empty());
+}
+
+TEST_F(SdtEditorTest, ExportWritesTheSampleAndReportsFailure) {
+  const TestBank bank = ThreeSamples();
+  bank.WriteTo(Path("BANK.SDT"));
+  Load("BANK.SDT");
+  settings_.BMPInitialDir = QStringLiteral("/sounds/");
+  Select(0);
+  Answer(QPath("engine"));  // left without an extension
+  E().BExport->click();
+  const FileDialogRequest& request = dialogs_.fileRequests.back();
+  EXPECT_EQ(request.objectName, "SDMP2");
+  EXPECT_EQ(request.title, "Export a MPEG-2 File");
+  EXPECT_EQ(request.filter, "MPEG-2 Files (*.MP2)|*.MP2");
+  EXPECT_EQ(request.defaultSuffix, "MP2");
+  EXPECT_EQ(request.startDirectory, "/sounds/");
+  EXPECT_EQ(request.proposedName, "ENGINE_IDLE_0001");
+  EXPECT_EQ(ReadFileBytes(Path("engine.MP2")), bank.Samples[0].Data);
+  EXPECT_EQ(settings_.BMPInitialDir, QString::fromStdString(dir_.Path() + "/"));
+  EXPECT_TRUE(dialogs_.messages.empty());
+
+  settings_.BMPInitialDir = QStringLiteral("/kept/");
+  for (const QString& target : {QPath("no-such-folder/x.MP2"), QPath("BANK.SDT")}) {
+    SCOPED_TRACE(target.toStdString());
+    dialogs_.Clear();
+    Answer(target);
+    E().BExport->click();
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
+    EXPECT_EQ(dialogs_.messages[0].text, "Error exporting MP2 file.");
+    EXPECT_EQ(settings_.BMPInitialDir, "/kept/");
+    EXPECT_EQ(ReadFileBytes(Path("BANK.SDT")), bank.Build());  // the bank is never written over
+  }
+}
+
+TEST_F(SdtEditorTest, ImportProposesANameAndRewritesTheBank) {
+  TestBank bank = ThreeSamples();
+  bank.Samples[2].Name = "Crash.Mp2.old";
+  bank.WriteTo(Path("BANK.SDT"));
+  Load("BANK.SDT");
+  settings_.BMPInitialDir = QStringLiteral("/sounds/");
+  const std::pair<int, const char*> proposals[] = {{0, "ENGINE_IDLE_0001.MP2"}, {2, "Crash.Mp2.old"}};
+  for (const auto& [row, proposed] : proposals) {
+    Select(row);
+    Answer(QString());
+    E().BImport->click();
+    const FileDialogRequest& request = dialogs_.fileRequests.back();
+    EXPECT_EQ(request.objectName, "ODMP2");
+    EXPECT_EQ(request.title, "Import a MPEG-2 File");
+    EXPECT_EQ(request.filter, "MPEG-2 Files (*.MP2)|*.MP2");
+    EXPECT_EQ(request.startDirectory, "/sounds/");
+    EXPECT_EQ(request.proposedName, proposed);
+  }
+
+  // A chosen name that does not exist changes nothing and shows nothing.
+  Select(1);
+  Answer(QPath("missing.mp2"));
+  E().BImport->click();
+  EXPECT_EQ(ReadFileBytes(Path("BANK.SDT")), bank.Build());
+  EXPECT_EQ(E().LVSDT->selectedItems().size(), 1);
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_TRUE(dialogs_.applicationErrors.empty());
+
+  const std::vector<uint8_t> louder = NoiseBytes(1000, 9);
+  kestrel::testing::WriteFileBytes(Path("louder.mp2"), louder);
+  Answer(QPath("louder.mp2"));
+  E().BImport->click();
+  bank.Samples[1].Data = louder;
+  EXPECT_EQ(ReadFileBytes(Path("BANK.SDT")), bank.Build());
+  EXPECT_EQ(Rows(), QStringList({"ENGINE_IDLE_0001|300", "HORN|1000", "Crash.Mp2.old|77"}));
+  EXPECT_TRUE(E().LVSDT->selectedItems().isEmpty());
+  EXPECT_FALSE(E().BPlay->isEnabled());
+  EXPECT_EQ(settings_.BMPInitialDir, "/sounds/");
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(SdtEditorTest, ImportIntoABankThatCannotBeWrittenChangesNothing) {
+  const TestBank bank = ThreeSamples();
+  bank.WriteTo(Path("BANK.SDT"));
+  kestrel::testing::WriteFileBytes(Path("new.mp2"), NoiseBytes(50, 4));
+  namespace fs = std::filesystem;
+  fs::permissions(dir_.Path(), fs::perms::all);  // only the bank's own protection stops the rewrite
+  fs::permissions(Path("BANK.SDT"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(Path("new.mp2"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  Load("BANK.SDT");
+  Select(0);
+  Answer(QPath("new.mp2"));
+  {
+    kestrel::testing::UnprivilegedScope user;
+    E().BImport->click();
+  }
+  ASSERT_EQ(dialogs_.applicationErrors.size(), 1u);
+  EXPECT_EQ(dialogs_.applicationErrors[0].text, "File access denied");
+  EXPECT_TRUE(dialogs_.applicationErrors[0].details.contains("BANK.SDT"))
+      << dialogs_.applicationErrors[0].details.toStdString();
+  EXPECT_EQ(ReadFileBytes(Path("BANK.SDT")), bank.Build());
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path()), fs::directory_iterator()), 2);
+  EXPECT_EQ(Rows(), QStringList({"ENGINE_IDLE_0001|300", "HORN|120", "crash.mp2|77"}));
+  EXPECT_TRUE(E().LVSDT->selectedItems().isEmpty());  // refilled all the same
+}
+
+TEST_F(SdtEditorTest, ClosingInAnyWayStopsTheSoundAndReopensIdle) {
+  ThreeSamples().WriteTo(Path("BANK.SDT"));
+  const std::pair<const char*, std::function<void(TFKestrelSDT&)>> ways[] = {
+      {"Close", [](TFKestrelSDT& e) { e.BClose->click(); }},
+      {"Escape",
+       [](TFKestrelSDT& e) {
+         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+         QApplication::sendEvent(&e, &escape);
+       }},
+      {"close box", [](TFKestrelSDT& e) { e.close(); }},
+  };
+  for (const auto& [what, close] : ways) {
+    SCOPED_TRACE(what);
+    if (!E().isVisible()) E().show();
+    Load("BANK.SDT");
+    Select(1);
+    E().BPlay->click();
+    E().PlayTimerTimer();
+    ASSERT_TRUE(E().Playing());
+    audio_.calls.clear();
+    close(E());
+    EXPECT_FALSE(E().isVisible());
+    EXPECT_EQ(audio_.calls, (std::vector<std::string>{"SampleStop 7", "SampleFree 7", "Stop", "Free"}));
+    EXPECT_FALSE(E().PlayTimer->isActive());
+
+    E().show();
+    EXPECT_TRUE(Rows().isEmpty());
+    EXPECT_TRUE(E().Bank().Path.empty());
+    EXPECT_EQ(Controls(), "100001");
+    EXPECT_EQ(E().StatusText(), "");
+    E().BClose->click();
+  }
+}
+
+// The studio's menu command shows the one editor modally; it shares the studio's folders.
+class SdtEditorMenuTest : public StudioTest {};
+
+TEST_F(SdtEditorMenuTest, ToolsMenuShowsTheEditorModally) {
+  Start();
+  W().Settings().MASInitialDir = QStringLiteral("/banks/");
+  auto* editor = W().findChild<TFKestrelSDT*>(QStringLiteral("FKestrelSDT"));
+  ASSERT_NE(editor, nullptr);
+  EXPECT_FALSE(editor->isVisible());
+  bool shownModally = false;
+  QTimer::singleShot(0, editor, [&] {
+    shownModally = QApplication::activeModalWidget() == editor;
+    dialogs_.fileAnswers.push_back(QString());
+    editor->BLoad->click();
+    editor->BClose->click();
+  });
+  W().SDTEditor1->trigger();
+  EXPECT_TRUE(shownModally);
+  EXPECT_FALSE(editor->isVisible());
+  ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
+  EXPECT_EQ(dialogs_.fileRequests[0].startDirectory, "/banks/");
+}
+
+}  // namespace
+}  // namespace kestrel::studio::testing
