@@ -7,6 +7,9 @@
 #include "archive/testing/interrupted_writes.h"
 #include "archive/testing/mas_builder.h"
 #include "studio/soundbank/testing/bank_builder.h"
+#include "studio/audio/mpeg_audio.h"
+#include "studio/audio/testing/tone.h"
+#include "studio/audio/wav_file.h"
 #include "studio/mesh/testing/mts_builder.h"
 
 namespace kestrel::testing {
@@ -150,6 +153,30 @@ TEST(InterruptedWrites, ExtractionIntoAnExistingFolderKeepsEachEarlierCopyOrTheW
     const InterruptedWriter w{SPILLWAY, {"A.MAS", "OUT", "/F"}, entry, ArchiveOverEarlierCopy, {}, {}};
     ExpectKillsKeepOldOrNew(w, 10);
     ExpectFileSizeLimitsKeepOldOrNew(w, 6);
+  }
+}
+
+// A bank whose samples are real layer II sound of several seconds, and a WAV file to put in.
+void BankOfSound(const TempDir& dir) {
+  TestBank bank;
+  for (int i = 0; i < 3; ++i) {
+    const audio::PcmAudio tone = audio::testing::Tone(44100, 2, 220.0 * (i + 1), 6);
+    bank.Samples.push_back({"TONE" + std::to_string(i), audio::EncodeMp2(tone, {audio::ChannelMode::Stereo, 192}), {}});
+  }
+  bank.WriteTo(dir / "BANK.SDT");
+  WriteFileBytes(dir / "IN.WAV", audio::EncodeWav(audio::testing::Tone(44100, 2, 330, 6)));
+}
+
+TEST(InterruptedWrites, SampleOutputsAndTheWavImportKeepTheOldFileOrTheNew) {
+  const std::vector<InterruptedWriter> writers = {
+      CliWriter({"sdt-export", "BANK.SDT", "1", "OUT.MP2"}, "OUT.MP2", BankOfSound),
+      CliWriter({"sdt-wav", "BANK.SDT", "1", "OUT.WAV"}, "OUT.WAV", BankOfSound),
+      CliWriter({"sdt-import-wav", "BANK.SDT", "1", "IN.WAV"}, "BANK.SDT", BankOfSound),
+  };
+  for (const InterruptedWriter& w : writers) {
+    SCOPED_TRACE(w.args[0]);
+    ExpectKillsKeepOldOrNew(w, 12);
+    ExpectFileSizeLimitsKeepOldOrNew(w, 8);
   }
 }
 
