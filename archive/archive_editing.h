@@ -7,12 +7,21 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "archive_reader.h"
 
 namespace kestrel {
+
+// An edit refused before anything was written: the archive's layout is not the one the rewrites
+// rely on (entries back to back in table order), it changed on disk since it was loaded, or the
+// result could not be recorded in its table. The message says which.
+class EArchiveEditError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // A file's bytes as an entry stores them: a level-9 zlib stream, or the bytes themselves when the
 // stream would come out exactly as long (both sizes are then equal, which marks a stored entry).
@@ -26,6 +35,8 @@ EncodedEntry EncodeEntryContent(const std::vector<uint8_t>& content);
 // 18 for BMP, 20 for TGA, 17 for MTS, 31 for anything else.
 std::string AddedEntryName(const std::string& path);
 int32_t AddedEntryType(const std::string& path);
+
+// File failures are EInOutError, a read-only archive included (refused before anything is written).
 
 // Entry `index` gets new content; its type, name, offset and Unknown stay.
 void ReplaceEntry(const LoadedArchive& archive, size_t index, const EncodedEntry& content);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -118,6 +119,39 @@ void BinaryFile::WriteAll(const void* data, size_t size) {
     if (n == 0) throw EInOutError(FileErrorKind::DiskFull, path_);
     p += n;
     size -= static_cast<size_t>(n);
+  }
+}
+
+void BinaryFile::CopyFrom(BinaryFile& source, int64_t position, int64_t length) {
+  constexpr size_t kChunk = 1 << 20;
+  if (position < 0) throw EInOutError(FileErrorKind::ReadBeyondEnd, source.path_);
+  loff_t from = position;
+  while (length > 0) {
+    const ssize_t n =
+        ::copy_file_range(source.fd_, &from, fd_, nullptr, static_cast<size_t>(std::min<int64_t>(length, 8 * kChunk)), 0);
+    if (n > 0) {
+      length -= n;
+      continue;
+    }
+    if (n == 0) throw EInOutError(FileErrorKind::ReadBeyondEnd, source.path_);
+    if (errno == EINTR) continue;
+    // Not supported here, or a failure: the plain loop below goes on from this point and, if the
+    // failure is real, meets it again with the file it belongs to.
+    break;
+  }
+  std::vector<uint8_t> buffer;
+  while (length > 0) {
+    if (buffer.empty()) buffer.resize(kChunk);
+    const size_t chunk = static_cast<size_t>(std::min<int64_t>(length, static_cast<int64_t>(buffer.size())));
+    const ssize_t n = ::pread(source.fd_, buffer.data(), chunk, from);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno(source.path_);
+    }
+    if (n == 0) throw EInOutError(FileErrorKind::ReadBeyondEnd, source.path_);
+    WriteAll(buffer.data(), static_cast<size_t>(n));
+    from += n;
+    length -= n;
   }
 }
 

@@ -39,6 +39,10 @@ class BinaryFile {
   std::vector<uint8_t> ReadExact(size_t size);
   // Writes all bytes; no room left is "Disk full".
   void WriteAll(const void* data, size_t size);
+  // Appends `length` bytes of `source` from `position` on, in chunks of fixed size: in the kernel
+  // where the file system allows it, else through a buffer of 1 MiB. Memory stays small whatever
+  // the length. A source that ends early is "Read beyond end of file".
+  void CopyFrom(BinaryFile& source, int64_t position, int64_t length);
   void Truncate(int64_t length);
   void Sync();
   // Closes and reports a failed close; the destructor closes silently.

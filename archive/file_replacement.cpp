@@ -53,7 +53,8 @@ BinaryFile CreateUniqueBeside(const std::string& target, std::string& temporaryP
     try {
       return BinaryFile::CreateExclusive(temporaryPath);
     } catch (const EInOutError& e) {
-      if (e.SystemCode() != EEXIST || attempt >= 100) throw;
+      // The user knows the file they asked for, not our hidden temporary name.
+      if (e.SystemCode() != EEXIST || attempt >= 100) throw EInOutError(e.Kind(), target, e.SystemCode());
     }
   }
 }
@@ -164,7 +165,11 @@ void FileReplacement::CommitLeavingDirectoryUnsynced() { Rename(); }
 
 void ReplaceFileContents(const std::string& path, const void* data, size_t size) {
   FileReplacement replacement(path);
-  replacement.File().WriteAll(data, size);
+  try {
+    replacement.File().WriteAll(data, size);
+  } catch (const EInOutError& e) {
+    throw EInOutError(e.Kind(), replacement.TargetPath(), e.SystemCode());
+  }
   replacement.Commit();
 }
 

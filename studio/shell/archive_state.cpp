@@ -1,8 +1,8 @@
 #include "archive_state.h"
 
-#include <unistd.h>
 
 #include "archive/file_io.h"
+#include "archive/file_replacement.h"
 
 namespace kestrel::studio {
 
@@ -42,6 +42,16 @@ ArchiveLoad LoadArchiveTable(const std::string& path) {
   return load;
 }
 
-bool CanOpenForWriting(const std::string& path) { return ::access(path.c_str(), W_OK) == 0; }
+// The same question the rewrites ask before they write, so that an archive the studio takes for
+// writable is one an edit will not refuse. It opens the file as the effective user would, unlike
+// access(), which answers for the real user.
+bool CanOpenForWriting(const std::string& path) {
+  try {
+    CheckWritableIfExists(path);
+    return true;
+  } catch (const EInOutError&) {
+    return false;
+  }
+}
 
 }  // namespace kestrel::studio

@@ -4,6 +4,7 @@
 
 #include "archive/archive_reader.h"
 #include "archive/file_io.h"
+#include "archive/file_replacement.h"
 #include "archive/zbuffer.h"
 
 namespace kestrel::studio {
@@ -40,7 +41,8 @@ EntryBytes ReadEntryBytes(const OpenArchiveState& state, int index) {
 EntryBytes ExtractEntryBytesToFile(const OpenArchiveState& state, int index, const std::string& path) {
   EntryBytes bytes = ReadEntryBytes(state, index);
   if (!bytes.Ok()) return bytes;
-  WriteWholeFile(path, bytes.Data.data(), bytes.Data.size());
+  // An existing file is replaced whole or not at all, never left half written.
+  ReplaceFileContents(path, bytes.Data.data(), bytes.Data.size());
   return bytes;
 }
 

@@ -1,9 +1,79 @@
-// The image preview of the selected entry.
+// The image preview of the selected entry: BMP, TGA and JPG entries decoded into the image view.
+#include <QImage>
+#include <new>
+
+#include "archive/file_io.h"
+#include "busy_cursor.h"
+#include "entry_access.h"
+#include "image_view.h"
 #include "main_window.h"
+#include "studio/image/image_decoder.h"
+#include "studio_application.h"
+#include "studio_dialogs.h"
 
 namespace kestrel::studio {
 
-// Decoding BMP, TGA and JPG entries into the image view comes with the image work of the studio.
-void TFKestrel::ShowImageEntry(int /*index*/) {}
+namespace {
+
+ImageKind ImageKindOfType(int32_t fileType) {
+  if (fileType == kMasTypeTGA) return ImageKind::Targa;
+  if (fileType == kMasTypeJPG) return ImageKind::Jpeg;
+  return ImageKind::Bmp;  // the preview reads every other type as a bitmap
+}
+
+// The view shows colour only: alpha is not drawn, so that a picture whose alpha is 0 stays visible.
+QImage ToQImage(const RgbaImage& image) {
+  const QImage view(image.Pixels.data(), static_cast<int>(image.Width), static_cast<int>(image.Height),
+                    static_cast<qsizetype>(image.Width) * 4, QImage::Format_RGBX8888);
+  return view.convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+bool TFKestrel::ReadImageEntry(int index, QImage& bitmap) {
+  if (!FileExists(state_.ArchivePath) || index < 0 || index >= state_.FileCount()) return false;
+  const QString caption = QString::fromLatin1(kStudioName);
+  const EntryBytes bytes = ReadEntryBytes(state_, index);
+  switch (bytes.Problem) {
+    case EntryProblem::None:
+      break;
+    case EntryProblem::OutOfMemory:
+      dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForPreview));
+      return false;
+    case EntryProblem::Damaged:
+      dialogs_.ShowMessage(MessageIcon::None, caption, QString::fromLocal8Bit(bytes.Message));
+      return false;
+    case EntryProblem::NoArchive:
+    case EntryProblem::ReadFailed:
+      return false;
+  }
+  // The decoders ignore the bitmap header's image-size field, which writers often get wrong. A
+  // picture they refuse throws ImageDecodeError, which reaches the application error dialog.
+  try {
+    const RgbaImage image = DecodeImage(ImageKindOfType(state_.Table[static_cast<size_t>(index)].FileType),
+                                        bytes.Data.data(), bytes.Data.size());
+    bitmap = ToQImage(image);
+  } catch (const std::bad_alloc&) {
+    dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForPreview));
+    return false;
+  }
+  if (bitmap.isNull()) {  // Qt could not hold the converted picture
+    dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForPreview));
+    return false;
+  }
+  return true;
+}
+
+void TFKestrel::ShowImageEntry(int index) {
+  if (!FileExists(state_.ArchivePath)) return;
+  QImage bitmap;
+  BusyCursor busy;
+  if (!ReadImageEntry(index, bitmap)) return;  // the view and the image commands stay as they were
+  Exportimagetofile1->setEnabled(true);
+  if (!state_.ReadOnlyMedium) Importimagefromfile1->setEnabled(true);
+  MASImgView->Blank();
+  MASImgView->SetScale(state_.ZoomFactor);
+  MASImgView->SetImage(bitmap);
+}
 
 }  // namespace kestrel::studio

@@ -4,8 +4,6 @@
 #include <QImage>
 #include <QScrollArea>
 
-class QLabel;
-
 namespace kestrel::studio {
 
 class TImageView : public QScrollArea {
@@ -19,10 +17,12 @@ class TImageView : public QScrollArea {
   void SetScale(int scale);
   int Scale() const { return scale_; }
   bool HasImage() const { return !image_.isNull(); }
+  const QImage& Image() const { return image_; }
 
  private:
+  class Canvas;
   void Refresh();
-  QLabel* canvas_ = nullptr;
+  Canvas* canvas_ = nullptr;
   QImage image_;
   int scale_ = 1;
 };

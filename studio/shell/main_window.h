@@ -6,6 +6,7 @@
 // entry access (main_window_browser.cpp), and the previews (image_preview.cpp, mesh_preview.cpp).
 #pragma once
 
+#include <QImage>
 #include <QList>
 #include <QMainWindow>
 #include <QString>
@@ -76,6 +77,19 @@ class TFKestrel : public QMainWindow {
   std::optional<std::vector<uint8_t>> ReadEntryData(int index);
   bool ExtractEntryToFile(int index, const QString& path);
   int FindEntryByName(const QString& name) const;
+  // Decodes image entry `index` into `bitmap`; false after any message the failure needs. A
+  // picture the decoders refuse throws ImageDecodeError.
+  bool ReadImageEntry(int index, QImage& bitmap);
+
+  // Archive edits (main_window_editing.cpp). Each encodes the file's bytes as a new entry, rewrites
+  // the open archive through the engine and reopens it with OpenArchive. A failure (compression, a
+  // read-only archive, a full disk, a layout the rewrites cannot keep) is shown with the error icon,
+  // the archive is reopened from disk so that state and file agree, and the result is false.
+  // ReplaceEntry selects the same tree node again afterwards and keeps SelectedEntry; the other two
+  // leave nothing selected (SelectedEntry -1) and the commands reset.
+  bool ReplaceEntry(int index, const std::vector<uint8_t>& fileBytes);
+  bool AppendEntry(const QString& name, int32_t fileType, const std::vector<uint8_t>& fileBytes);
+  bool RemoveEntry(int index);
 
   // Runs a command; an error it does not handle goes to the application error dialog.
   void RunCommand(const QString& name, const std::function<void()>& command);
@@ -112,6 +126,7 @@ class TFKestrel : public QMainWindow {
   void TBZoomInClick();
   void TBZoomOutClick();
   void TBZoomResetClick();
+  void ApplyZoom();
   void ConvertMASClick();
   void SDTEditor1Click();
   void ExportSingleVRMLFile1Click();
@@ -131,6 +146,7 @@ class TFKestrel : public QMainWindow {
   OpenArchiveState state_;
   QString scratch_directory_;
   bool ended_ = false;
+  int other_file_filter_ = 0;  // the filter of ODOtherFile chosen last time
 
  public:
   // Menus, commands and controls, named as the studio names them.

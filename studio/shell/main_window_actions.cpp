@@ -248,15 +248,6 @@ void TFKestrel::RebuildRecentFilesMenu() {
 void TFKestrel::Exit1Click() { close(); }
 
 // The commands below come with the editing, image, mesh, sound bank and options work of the studio.
-void TFKestrel::Exportimagetofile1Click() {}
-void TFKestrel::Importimagefromfile1Click() {}
-void TFKestrel::Exportnonimagefile1Click() {}
-void TFKestrel::Importnonimagefile1Click() {}
-void TFKestrel::AddafiletothisMASfile1Click() {}
-void TFKestrel::RemoveselecteditemfromthisMASfile1Click() {}
-void TFKestrel::TBZoomInClick() {}
-void TFKestrel::TBZoomOutClick() {}
-void TFKestrel::TBZoomResetClick() {}
 void TFKestrel::ConvertMASClick() {}
 void TFKestrel::SDTEditor1Click() { findChild<TFKestrelSDT*>(QStringLiteral("FKestrelSDT"))->exec(); }
 void TFKestrel::ExportSingleVRMLFile1Click() {}

@@ -6,6 +6,7 @@
 
 #include "archive/file_io.h"
 #include "archive_tree_model.h"
+#include "busy_cursor.h"
 #include "gl_view.h"
 #include "image_view.h"
 #include "main_window.h"
@@ -15,14 +16,6 @@
 namespace kestrel::studio {
 
 namespace {
-
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 QString FromNative(const std::string& path) { return QFile::decodeName(path.c_str()); }

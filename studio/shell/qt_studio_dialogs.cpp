@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <algorithm>
 
 #include "application_error_dialog.h"
 
@@ -34,7 +35,10 @@ QString DisplayText(const QString& text) {
 std::optional<QString> QtStudioDialogs::RunFileDialog(const FileDialogRequest& request, bool save) {
   QFileDialog dialog(parent_, request.title, request.startDirectory);
   dialog.setObjectName(request.objectName);
-  dialog.setNameFilter(QtFilterFromStudioFilter(request.filter));
+  const QStringList filters = QtFilterFromStudioFilter(request.filter).split(QStringLiteral(";;"));
+  dialog.setNameFilters(filters);
+  if (request.selectedFilter > 0 && request.selectedFilter < filters.size())
+    dialog.selectNameFilter(filters[request.selectedFilter]);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   // A typed name need not exist, and an existing file is replaced without asking.
   dialog.setFileMode(QFileDialog::AnyFile);
@@ -43,6 +47,8 @@ std::optional<QString> QtStudioDialogs::RunFileDialog(const FileDialogRequest& r
   if (!request.proposedName.isEmpty()) dialog.selectFile(request.proposedName);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString chosen = dialog.selectedFiles().constFirst();
+  if (request.chosenFilter)
+    *request.chosenFilter = std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
   // Later relative paths resolve where the user last browsed.
   QDir::setCurrent(QFileInfo(chosen).absolutePath());
   return chosen;

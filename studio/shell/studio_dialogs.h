@@ -19,6 +19,10 @@ struct FileDialogRequest {
   QString startDirectory;
   QString proposedName;
   QString defaultSuffix;
+  // The filter shown first (0-based, in the order of `filter`). Where `chosenFilter` is given, an
+  // accepted dialog stores there the filter the user left selected, so that the next one starts there.
+  int selectedFilter = 0;
+  int* chosenFilter = nullptr;
 };
 
 class StudioDialogs {

@@ -22,6 +22,13 @@ int RunSdtImport(const Args&);
 int RunSdtWav(const Args&);
 int RunSdtImportWav(const Args&);
 int RunConvert(const Args&);
+int RunPng(const Args&);
+int RunPngAll(const Args&);
+int RunExtract(const Args&);
+int RunReplace(const Args&);
+int RunAdd(const Args&);
+int RunRemove(const Args&);
+int RunTest(const Args&);
 
 static const std::vector<Command> kCommands = {
     {"mesh-dump", "MESH.MTS", "write the developer's text dump of a 4.10 mesh beside it (.txt)", RunMeshDump},
@@ -36,6 +43,13 @@ static const std::vector<Command> kCommands = {
     {"sdt-import-wav", "BANK.SDT INDEX IN.wav", "encode a WAV file in the sample's own format and put it in its place",
      RunSdtImportWav},
     {"convert", "OLD.MAS [NEW.MAS]", "convert an F1-2001 archive (NEW defaults to OLD_2002.MAS)", RunConvert},
+    {"png", "ARCHIVE.MAS ENTRY OUT.png | IMAGE OUT.png", "write one image entry or image file as PNG", RunPng},
+    {"png-all", "ARCHIVE.MAS DIR", "write every image entry into DIR as NAME.png", RunPngAll},
+    {"extract", "ARCHIVE ENTRY [OUT]", "write an entry's decoded bytes to OUT (default: its name, here)", RunExtract},
+    {"replace", "ARCHIVE ENTRY FILE", "make FILE the entry's content; its name, type and Unknown stay", RunReplace},
+    {"add", "ARCHIVE FILE...", "append each FILE as a new entry named after it, upper-cased", RunAdd},
+    {"remove", "ARCHIVE ENTRY...", "remove the entries; later entries move up", RunRemove},
+    {"test", "ARCHIVE", "check header, table, layout and every entry's stream", RunTest},
 };
 
 int Fail(const std::string& message) {

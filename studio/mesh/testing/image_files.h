@@ -2,13 +2,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
-namespace kestrel::testing {
+#include "studio/image/testing/image_writers.h"
 
-// Colour of the pixel at (x, y), y counted from the top: 0xAARRGGBB.
-using PixelColour = std::function<uint32_t(int x, int y)>;
+namespace kestrel::testing {
 
 // A BITMAPINFOHEADER bitmap, bottom row first, rows padded to 4 bytes, biSizeImage filled in.
 std::vector<uint8_t> Bmp24Bytes(int width, int height, const PixelColour& colour);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <filesystem>
 
+#include "archive/testing/unprivileged.h"
 #include "archive_tree_model.h"
 #include "studio_application.h"
 #include "studio_fixture.h"
@@ -193,11 +194,15 @@ TEST_F(OpenArchiveTest, ReadOnlyWarningCanBeSilenced) {
 }
 
 TEST_F(OpenArchiveTest, ArchiveWithoutWritePermissionCountsAsReadOnly) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root from writing";
   const std::string path = Good();
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  kestrel::testing::OpenToEveryone(dir_.Path());
   StudioEnvironment environment = Environment(QString::fromStdString(path));
-  environment.canWrite = CanOpenForWriting;
+  // Permission bits do not stop root: the question is asked as an ordinary user.
+  environment.canWrite = [](const std::string& file) {
+    kestrel::testing::UnprivilegedScope user;
+    return CanOpenForWriting(file);
+  };
   TFKestrel w(dialogs_, environment);
   EXPECT_TRUE(w.State().ReadOnlyMedium);
   struct stat info {};

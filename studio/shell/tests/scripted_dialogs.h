@@ -20,6 +20,7 @@ class ScriptedDialogs : public StudioDialogs {
  public:
   std::deque<QString> fileAnswers;  // a null QString cancels the dialog
   std::deque<bool> yesNoAnswers;
+  std::deque<int> filterAnswers;  // the filter the user leaves selected, for dialogs that ask
   std::vector<FileDialogRequest> fileRequests;
   std::vector<ShownMessage> messages;
   std::vector<ShownMessage> questions;
@@ -55,6 +56,10 @@ class ScriptedDialogs : public StudioDialogs {
     const QString answer = fileAnswers.front();
     fileAnswers.pop_front();
     if (answer.isNull()) return std::nullopt;
+    if (request.chosenFilter && !filterAnswers.empty()) {
+      *request.chosenFilter = filterAnswers.front();
+      filterAnswers.pop_front();
+    }
     return answer;
   }
 };

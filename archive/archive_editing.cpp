@@ -1,0 +1,187 @@
+#include "archive/archive_editing.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "archive/file_io.h"
+#include "archive/file_replacement.h"
+#include "archive/zbuffer.h"
+
+namespace kestrel {
+namespace {
+
+std::string EntryLabel(const LoadedArchive& archive, size_t index) {
+  return "entry #" + std::to_string(index) + " \"" + archive.Table[index].Name() + "\"";
+}
+
+[[noreturn]] void RefuseLayout(const std::string& what) {
+  throw EArchiveEditError("This archive cannot be edited safely: " + what +
+                          ". Its entries must lie back to back in table order, as the packers write them.");
+}
+
+int64_t DataLength(const LoadedArchive& archive) { return archive.FileLength - archive.DataStart; }
+
+// The rewrites move entry `index` and every entry after it by copying the bytes behind it as one
+// block, and keep the bytes before it as another. That is only right when the entries from `index`
+// on lie back to back inside the file and nothing before `index` reaches into them.
+void CheckMovableFrom(const LoadedArchive& archive, size_t index) {
+  const std::vector<TMAS_FileEntry>& table = archive.Table;
+  for (size_t j = 0; j < table.size(); ++j)
+    if (table[j].Offset < 0 || table[j].CompressedSize < 0)
+      RefuseLayout(EntryLabel(archive, j) + " has a negative offset or size");
+
+  const int64_t start = table[index].Offset;
+  for (size_t j = 0; j < index; ++j)
+    if (int64_t{table[j].Offset} + table[j].CompressedSize > start)
+      RefuseLayout(EntryLabel(archive, j) + " reaches past the start of " + EntryLabel(archive, index) + " at " +
+                   std::to_string(start));
+
+  int64_t expected = start;
+  for (size_t j = index; j < table.size(); ++j) {
+    if (table[j].Offset != expected)
+      RefuseLayout(EntryLabel(archive, j) + " starts at " + std::to_string(table[j].Offset) + ", not at " +
+                   std::to_string(expected) + " where the entry before it ends");
+    expected += table[j].CompressedSize;
+    if (expected > DataLength(archive))
+      RefuseLayout(EntryLabel(archive, j) + " runs past the end of the file");
+  }
+}
+
+// Offsets and sizes are 32-bit signed in the table.
+void CheckRecordable(int64_t newDataLength, const EncodedEntry& content) {
+  if (content.UncompressedSize > INT32_MAX || static_cast<int64_t>(content.Stored.size()) > INT32_MAX ||
+      newDataLength > INT32_MAX)
+    throw EArchiveEditError("The edited archive would hold 2 GiB of data or more, which its table cannot record.");
+}
+
+// The old archive, opened for reading, after checking that it is still the file that was loaded.
+BinaryFile OpenUnchanged(const LoadedArchive& archive) {
+  BinaryFile file = BinaryFile::OpenRead(archive.Path);
+  if (file.Size() != archive.FileLength)
+    throw EArchiveEditError("The archive changed on disk since it was opened; open it again before editing it.");
+  return file;
+}
+
+void WriteFront(BinaryFile& out, const TMAS_Header& header, const std::vector<TMAS_FileEntry>& table) {
+  std::vector<uint8_t> front(static_cast<size_t>(DataStartFor(table.size())));
+  EncodeHeader(header, front.data());
+  for (size_t i = 0; i < table.size(); ++i) EncodeEntry(table[i], &front[kMasHeaderSize + i * kMasEntrySize]);
+  out.WriteAll(front.data(), front.size());
+}
+
+// One rewrite: the new front, then pieces of the old data area and new bytes in order.
+struct Piece {
+  int64_t OldPosition = 0;  // file position in the old archive
+  int64_t Length = 0;
+  const std::vector<uint8_t>* Bytes = nullptr;  // new bytes instead of old ones
+};
+
+void WriteArchive(const LoadedArchive& archive, const TMAS_Header& header, const std::vector<TMAS_FileEntry>& table,
+                  const std::vector<Piece>& pieces) {
+  BinaryFile old = OpenUnchanged(archive);
+  FileReplacement replacement(archive.Path);
+  BinaryFile& out = replacement.File();
+  WriteFront(out, header, table);
+  for (const Piece& piece : pieces) {
+    if (piece.Bytes)
+      out.WriteAll(piece.Bytes->data(), piece.Bytes->size());
+    else if (piece.Length > 0)
+      out.CopyFrom(old, piece.OldPosition, piece.Length);  // fixed chunks: memory does not grow with the archive
+  }
+  old.Close();
+  replacement.Commit();
+}
+
+std::string ExtensionOf(const std::string& path) {
+  const std::string name = FileNameOf(path);
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : UpperCaseAscii(name.substr(dot + 1));
+}
+
+}  // namespace
+
+EncodedEntry EncodeEntryContent(const std::vector<uint8_t>& content) {
+  EncodedEntry encoded;
+  encoded.UncompressedSize = static_cast<int64_t>(content.size());
+  encoded.Stored = CompressBuffer(content.data(), content.size(), 3);
+  // A stream exactly as long as the file would read back as a stored entry: store the file.
+  if (encoded.Stored.size() == content.size()) encoded.Stored = content;
+  return encoded;
+}
+
+std::string AddedEntryName(const std::string& path) { return UpperCaseAscii(FileNameOf(path)); }
+
+int32_t AddedEntryType(const std::string& path) {
+  const std::string extension = ExtensionOf(path);
+  if (extension == "BMP") return kMasTypeBMP;
+  if (extension == "TGA") return kMasTypeTGA;
+  if (extension == "MTS") return kMasTypeMTS;
+  return kMasTypeANM;
+}
+
+void ReplaceEntry(const LoadedArchive& archive, size_t index, const EncodedEntry& content) {
+  if (index >= archive.Table.size()) throw std::out_of_range("no entry at position " + std::to_string(index));
+  CheckMovableFrom(archive, index);
+  const TMAS_FileEntry& entry = archive.Table[index];
+  const int64_t oldSize = entry.CompressedSize;
+  const int64_t newSize = static_cast<int64_t>(content.Stored.size());
+  const int64_t delta = newSize - oldSize;
+  CheckRecordable(DataLength(archive) + delta, content);
+
+  TMAS_Header header = archive.Header;
+  header.DataAreaSize = static_cast<uint32_t>(header.DataAreaSize + static_cast<uint32_t>(delta));
+  std::vector<TMAS_FileEntry> table = archive.Table;
+  table[index].CompressedSize = static_cast<int32_t>(newSize);
+  table[index].UncompressedSize = static_cast<int32_t>(content.UncompressedSize);
+  for (size_t j = index + 1; j < table.size(); ++j) table[j].Offset = static_cast<int32_t>(table[j].Offset + delta);
+
+  const int64_t tailStart = archive.DataStart + entry.Offset + oldSize;
+  WriteArchive(archive, header, table,
+               {{archive.DataStart, entry.Offset, nullptr},
+                {0, newSize, &content.Stored},
+                {tailStart, archive.FileLength - tailStart, nullptr}});
+}
+
+void AppendEntry(const LoadedArchive& archive, const std::string& name, int32_t fileType,
+                 const EncodedEntry& content) {
+  const int64_t oldDataLength = DataLength(archive);
+  CheckRecordable(oldDataLength + static_cast<int64_t>(content.Stored.size()), content);
+
+  TMAS_FileEntry record;
+  record.FileType = fileType;
+  record.Offset = static_cast<int32_t>(oldDataLength);
+  record.UncompressedSize = static_cast<int32_t>(content.UncompressedSize);
+  record.CompressedSize = static_cast<int32_t>(content.Stored.size());
+  record.Unknown = 0;
+  record.SetName(name);
+
+  TMAS_Header header = archive.Header;
+  header.FileCount += 1;
+  header.DataAreaSize = static_cast<uint32_t>(header.DataAreaSize + content.Stored.size());
+  std::vector<TMAS_FileEntry> table = archive.Table;
+  table.push_back(record);
+
+  WriteArchive(archive, header, table,
+               {{archive.DataStart, oldDataLength, nullptr}, {0, record.CompressedSize, &content.Stored}});
+}
+
+void RemoveEntry(const LoadedArchive& archive, size_t index) {
+  if (index >= archive.Table.size()) throw std::out_of_range("no entry at position " + std::to_string(index));
+  CheckMovableFrom(archive, index);
+  const TMAS_FileEntry& entry = archive.Table[index];
+  const int32_t size = entry.CompressedSize;
+
+  TMAS_Header header = archive.Header;
+  header.FileCount -= 1;
+  header.DataAreaSize = static_cast<uint32_t>(header.DataAreaSize - static_cast<uint32_t>(size));
+  std::vector<TMAS_FileEntry> table = archive.Table;
+  table.erase(table.begin() + static_cast<std::ptrdiff_t>(index));
+  for (size_t j = index; j < table.size(); ++j) table[j].Offset -= size;
+
+  // The bytes after the removed entry, up to the end of the file, close the gap.
+  const int64_t afterStart = archive.DataStart + entry.Offset + size;
+  WriteArchive(archive, header, table,
+               {{archive.DataStart, entry.Offset, nullptr}, {afterStart, archive.FileLength - afterStart, nullptr}});
+}
+
+}  // namespace kestrel

@@ -1,0 +1,296 @@
+#include "archive/archive_editing.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <functional>
+
+#include "archive/archive_packer.h"
+#include "archive/file_error.h"
+#include "archive/file_replacement.h"
+#include "archive/testing/file_size_limit.h"
+#include "archive/testing/mas_builder.h"
+#include "archive/testing/unprivileged.h"
+
+namespace kestrel {
+namespace {
+
+using testing::BytesOf;
+using testing::NamesIn;
+using testing::NoiseBytes;
+using testing::ReadFileBytes;
+using testing::TempDir;
+using testing::TestArchive;
+using testing::TestEntry;
+
+std::vector<uint8_t> Text(size_t size, char letter) { return std::vector<uint8_t>(size, static_cast<uint8_t>(letter)); }
+
+TestEntry Entry(std::string name, std::vector<uint8_t> data, int32_t type, int32_t unknown) {
+  TestEntry e(std::move(name), std::move(data), type);
+  e.Unknown = unknown;
+  return e;
+}
+
+// Three entries of different sizes and Unknown values, one of them stored.
+TestArchive ThreeEntries() {
+  TestArchive a;
+  a.Entries = {Entry("A.BMP", NoiseBytes(3000, 1), 18, 4000123), Entry("B.MTS", Text(5000, 'b'), 17, 4000456),
+               Entry("C.TGA", NoiseBytes(700, 3), 20, 4001789)};
+  a.Entries[2].Stored = true;
+  return a;
+}
+
+// A TestEntry whose stored form is exactly what the engine's encoding gives.
+TestEntry AsEncoded(TestEntry entry) {
+  const EncodedEntry encoded = EncodeEntryContent(entry.Data);
+  entry.Stored = encoded.Stored == entry.Data;
+  entry.Offset.reset();
+  entry.UncompressedSize.reset();
+  entry.CompressedSize.reset();
+  return entry;
+}
+
+class ArchiveEditing : public ::testing::Test {
+ protected:
+  std::string Write(const TestArchive& archive) {
+    archive.WriteTo(path_);
+    return path_;
+  }
+  LoadedArchive Load() const { return ReadArchiveTable(path_); }
+  // The archive holds exactly the bytes the test-side writer makes of `expected`, and nothing
+  // else was left in its folder.
+  void ExpectArchive(const TestArchive& expected) const {
+    EXPECT_EQ(ReadFileBytes(path_), expected.Build());
+    EXPECT_EQ(NamesIn(dir_.Path()), (std::set<std::string>{"TRACK.MAS"}));
+  }
+
+  TempDir dir_;
+  std::string path_ = dir_ / "TRACK.MAS";
+};
+
+TEST_F(ArchiveEditing, ReplaceKeepsPlaceNameTypeAndUnknownAndMovesLaterEntries) {
+  // Growing and shrinking the first, middle and last entry, against the archive the test-side
+  // writer makes with that entry's new content: header, table and data in one comparison.
+  const std::vector<uint8_t> larger = NoiseBytes(9000, 7);
+  const std::vector<uint8_t> smaller = Text(200, 'z');
+  for (size_t index = 0; index < 3; ++index) {
+    for (const std::vector<uint8_t>* content : {&larger, &smaller}) {
+      SCOPED_TRACE("entry " + std::to_string(index) + ", " + std::to_string(content->size()) + " bytes");
+      Write(ThreeEntries());
+      ReplaceEntry(Load(), index, EncodeEntryContent(*content));
+
+      TestArchive expected = ThreeEntries();
+      expected.Entries[index].Data = *content;
+      expected.Entries[index] = AsEncoded(expected.Entries[index]);
+      ExpectArchive(expected);
+      const LoadedArchive after = Load();
+      EXPECT_EQ(int64_t{after.Header.DataAreaSize}, after.FileLength - after.DataStart);
+    }
+  }
+}
+
+TEST_F(ArchiveEditing, AppendAddsLastRecordAtEndOfDataWithUnknownZero) {
+  Write(ThreeEntries());
+  const LoadedArchive before = Load();
+  const std::string name = AddedEntryName("/somewhere/readme.txt");
+  AppendEntry(before, name, AddedEntryType("readme.txt"), EncodeEntryContent(Text(400, 'r')));
+
+  TestArchive expected = ThreeEntries();
+  expected.Entries.push_back(AsEncoded(Entry("README.TXT", Text(400, 'r'), 31, 0)));
+  ExpectArchive(expected);
+  const LoadedArchive after = Load();
+  EXPECT_EQ(after.Table[3].Offset, before.FileLength - before.DataStart);
+  EXPECT_EQ(after.Table[3].Unknown, 0);
+}
+
+TEST_F(ArchiveEditing, RemoveClosesTheGapAndKeepsOtherRecords) {
+  for (size_t index = 0; index < 3; ++index) {
+    SCOPED_TRACE("entry " + std::to_string(index));
+    Write(ThreeEntries());
+    RemoveEntry(Load(), index);
+    TestArchive expected = ThreeEntries();
+    expected.Entries.erase(expected.Entries.begin() + static_cast<std::ptrdiff_t>(index));
+    ExpectArchive(expected);
+  }
+}
+
+TEST_F(ArchiveEditing, EntriesOfOneNameAreEditedByPositionAndAnArchiveShrinksToOneEntry) {
+  TestArchive archive;
+  archive.Entries = {Entry("SAME.BMP", Text(100, 'a'), 18, 1), Entry("X.ANM", Text(50, 'x'), 31, 2)};
+  Write(archive);
+  AppendEntry(Load(), "SAME.BMP", 18, EncodeEntryContent(Text(300, 'c')));
+  ReplaceEntry(Load(), 2, EncodeEntryContent(Text(10, 'd')));
+  RemoveEntry(Load(), 0);
+
+  TestArchive expected;
+  expected.Entries = {Entry("X.ANM", Text(50, 'x'), 31, 2), AsEncoded(Entry("SAME.BMP", Text(10, 'd'), 18, 0))};
+  ExpectArchive(expected);
+
+  RemoveEntry(Load(), 1);
+  expected.Entries.pop_back();
+  ExpectArchive(expected);
+}
+
+TEST_F(ArchiveEditing, EditsOfAPackedArchiveKeepHeaderAndTableAsThePackerWritesThem) {
+  TempDir source;
+  testing::WriteFileBytes(source / "a.bmp", NoiseBytes(2000, 11));
+  testing::WriteFileBytes(source / "b.mts", Text(9000, 'm'));
+  testing::WriteFileBytes(source / "c.tga", NoiseBytes(500, 12));
+  UnknownSequence unknowns(5);
+  PackDirectory(source.Path(), path_, unknowns, EngineHooks{});
+
+  ReplaceEntry(Load(), 1, EncodeEntryContent(NoiseBytes(12000, 13)));
+  AppendEntry(Load(), "D.ANM", 31, EncodeEntryContent(Text(77, 'q')));
+  RemoveEntry(Load(), 0);
+  ReplaceEntry(Load(), 2, EncodeEntryContent(Text(5, 'w')));
+
+  const LoadedArchive after = Load();
+  ASSERT_EQ(after.Table.size(), 3u);
+  EXPECT_EQ(after.Header.FileCount, 3u);
+  EXPECT_EQ(int64_t{after.Header.DataAreaSize}, after.FileLength - after.DataStart);
+  int64_t offset = 0;
+  for (const TMAS_FileEntry& entry : after.Table) {
+    EXPECT_EQ(entry.Offset, offset) << entry.Name();
+    offset += entry.CompressedSize;
+  }
+  EXPECT_EQ(offset, after.FileLength - after.DataStart);
+  EXPECT_EQ(DecodeEntryBytes(after.Table[0], ReadStoredBytes(after, 0)), NoiseBytes(12000, 13));
+  EXPECT_EQ(DecodeEntryBytes(after.Table[1], ReadStoredBytes(after, 1)), NoiseBytes(500, 12));
+  EXPECT_EQ(DecodeEntryBytes(after.Table[2], ReadStoredBytes(after, 2)), Text(5, 'w'));
+}
+
+TEST(AddedEntry, NameIsTheUpperCasedFileNameAndTypeFollowsTheExtension) {
+  struct Case {
+    const char* path;
+    const char* name;
+    int32_t type;
+  } cases[] = {
+      {"/home/me/readme.txt", "README.TXT", 31}, {"tex/Car.bmp", "CAR.BMP", 18}, {"x.Tga", "X.TGA", 20},
+      {"m.mts", "M.MTS", 17},                   {"walk.anm", "WALK.ANM", 31},  {"photo.jpg", "PHOTO.JPG", 31},
+      {"dir.d/noext", "NOEXT", 31},              {"ü.bmp", "ü.BMP", 18},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AddedEntryName(c.path), c.name) << c.path;
+    EXPECT_EQ(AddedEntryType(c.path), c.type) << c.path;
+  }
+}
+
+TEST(EncodeEntryContent, CompressesAtLevelNine) {
+  const std::vector<uint8_t> text = Text(10000, 't');
+  const EncodedEntry encoded = EncodeEntryContent(text);
+  EXPECT_EQ(encoded.Stored, testing::Deflate(text));
+  EXPECT_EQ(encoded.UncompressedSize, 10000);
+}
+
+using Edit = std::function<void(const LoadedArchive&)>;
+struct NamedEdit {
+  const char* name;
+  Edit edit;
+};
+std::vector<NamedEdit> AllEdits() {
+  return {{"replace", [](const LoadedArchive& a) { ReplaceEntry(a, 0, EncodeEntryContent(NoiseBytes(300000, 9))); }},
+          {"append",
+           [](const LoadedArchive& a) { AppendEntry(a, "N.BMP", 18, EncodeEntryContent(NoiseBytes(300000, 9))); }},
+          {"remove", [](const LoadedArchive& a) { RemoveEntry(a, 0); }}};
+}
+
+// An archive big enough that its copy crosses the copy buffer and the lowered size limit.
+TestArchive Large() {
+  TestArchive a;
+  a.Entries = {Entry("A.BMP", NoiseBytes(400000, 1), 18, 1), Entry("B.BMP", NoiseBytes(2500000, 2), 18, 2),
+               Entry("C.BMP", NoiseBytes(100000, 3), 18, 3)};
+  return a;
+}
+
+TEST_F(ArchiveEditing, WriteFailureOrFailedRenameLeavesTheOldArchiveAndNoTemporary) {
+  for (const NamedEdit& e : AllEdits()) {
+    SCOPED_TRACE(e.name);
+    Write(Large());
+    {
+      testing::FileSizeLimit limit(1500000);
+      try {
+        e.edit(Load());
+        ADD_FAILURE() << "a write past the size limit succeeded";
+      } catch (const EInOutError& error) {
+        EXPECT_EQ(error.Kind(), FileErrorKind::DiskFull);
+      }
+    }
+    ExpectArchive(Large());
+
+    const RenameFunction previous = SetRenameFunctionForTesting([](const char*, const char*) {
+      errno = EXDEV;
+      return -1;
+    });
+    EXPECT_THROW(e.edit(Load()), EInOutError);
+    SetRenameFunctionForTesting(previous);
+    ExpectArchive(Large());
+  }
+}
+
+TEST_F(ArchiveEditing, ReadOnlyArchiveIsRefusedBeforeAnythingIsWritten) {
+  testing::OpenToEveryone(dir_.Path());  // the folder stays writable: only the file is protected
+  for (const NamedEdit& e : AllEdits()) {
+    SCOPED_TRACE(e.name);
+    Write(ThreeEntries());
+    ::chmod(path_.c_str(), 0444);
+    const int result = testing::RunUnprivileged([&] {
+      try {
+        e.edit(Load());
+      } catch (const EInOutError& error) {
+        return error.Kind() == FileErrorKind::AccessDenied ? 0 : 2;
+      }
+      return 1;
+    });
+    EXPECT_EQ(result, 0) << "0: refused as access denied; 1: rewritten; 2: another error";
+    ExpectArchive(ThreeEntries());
+    ::chmod(path_.c_str(), 0644);
+  }
+}
+
+TEST_F(ArchiveEditing, EntriesNotBackToBackAreRefusedWithTheReason) {
+  struct Case {
+    const char* what;
+    std::function<void(TestArchive&)> damage;
+    size_t index;
+    const char* reason;
+  } cases[] = {
+      {"gap before a moved entry", [](TestArchive& a) { a.Entries[2].Offset = 10; }, 1,
+       "entry #2 \"C.TGA\" starts at 10, not at"},
+      {"earlier entry reaching into the edited one",
+       [](TestArchive& a) { a.Entries[0].CompressedSize = 999999; }, 1, "entry #0 \"A.BMP\" reaches past the start"},
+      {"edited entry past the end", [](TestArchive& a) { a.Entries[2].CompressedSize = 999999; }, 2,
+       "entry #2 \"C.TGA\" runs past the end of the file"},
+      {"negative size", [](TestArchive& a) { a.Entries[1].CompressedSize = -4; }, 0, "negative offset or size"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestArchive damaged = ThreeEntries();
+    c.damage(damaged);
+    Write(damaged);
+    const Edit replace = [&](const LoadedArchive& a) { ReplaceEntry(a, c.index, EncodeEntryContent(Text(9, 'n'))); };
+    const Edit remove = [&](const LoadedArchive& a) { RemoveEntry(a, c.index); };
+    for (const Edit& edit : {replace, remove}) {
+      try {
+        edit(Load());
+        ADD_FAILURE() << "an archive whose entries are not back to back was rewritten";
+      } catch (const EArchiveEditError& error) {
+        EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
+      }
+      ExpectArchive(damaged);
+    }
+  }
+}
+
+TEST_F(ArchiveEditing, ArchiveChangedSinceLoadingIsRefused) {
+  Write(ThreeEntries());
+  const LoadedArchive loaded = Load();
+  TestArchive other = ThreeEntries();
+  other.Entries.pop_back();
+  Write(other);
+  EXPECT_THROW(RemoveEntry(loaded, 0), EArchiveEditError);
+  ExpectArchive(other);
+}
+
+}  // namespace
+}  // namespace kestrel

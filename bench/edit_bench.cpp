@@ -1,0 +1,161 @@
+// Times kestrel-cli's archive edits against copying the archive: replacing the first entry, adding
+// a file and removing the first entry, each against `cp` of the archive followed by `sync` of the
+// copy (an edit flushes the file it writes, so the copy it is held against does too). Prints the
+// best of a few rounds, the ratios and each program's peak memory (maximum resident set size) for
+// a 50 MB and a 500 MB archive of mixed entries. It asserts nothing.
+//
+//   edit_bench [DIRECTORY [MB...]]   the archives (default 50 and 500 MB) are made in DIRECTORY
+//                                    (default: the system's temporary directory) and removed afterwards
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive/file_io.h"
+#include "archive/mas_format.h"
+#include "archive/testing/mas_builder.h"
+
+namespace {
+
+using namespace kestrel;
+using Clock = std::chrono::steady_clock;
+
+struct Run {
+  double seconds = 0;
+  long peakKiB = 0;
+};
+
+// Runs the programs one after the other; the time of all, the largest peak memory of any.
+Run RunPrograms(const std::vector<std::vector<std::string>>& commands) {
+  Run run;
+  const Clock::time_point start = Clock::now();
+  for (const std::vector<std::string>& command : commands) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      std::vector<char*> argv;
+      for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execvp(argv[0], argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      std::fprintf(stderr, "edit_bench: %s failed\n", command[0].c_str());
+      std::exit(1);
+    }
+    run.peakKiB = std::max(run.peakKiB, usage.ru_maxrss);
+  }
+  run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return run;
+}
+
+// Entries of 64 KB to 8 MB: noise stored as it is, and text-like data as zlib streams, in turn.
+void MakeArchive(const std::string& path, size_t targetBytes) {
+  const std::vector<uint8_t> noise = testing::NoiseBytes(8 << 20, 1);
+  std::vector<uint8_t> text;
+  for (size_t i = 0; text.size() < (8u << 20); ++i) {
+    const std::string line = "vertex " + std::to_string(i * 7919 % 100003) + " " + std::to_string(i % 977) + "\n";
+    text.insert(text.end(), line.begin(), line.end());
+  }
+  std::vector<TMAS_FileEntry> table;
+  std::vector<std::pair<const uint8_t*, size_t>> stored;
+  std::map<size_t, std::vector<uint8_t>> streams;  // one zlib stream of text per entry size
+  size_t total = 0;
+  for (size_t i = 0; total < targetBytes; ++i) {
+    const size_t size = std::min<size_t>(size_t{64} << 10 << (i % 8), 8u << 20);
+    TMAS_FileEntry entry;
+    entry.FileType = i % 3 == 0 ? kMasTypeBMP : i % 3 == 1 ? kMasTypeMTS : kMasTypeANM;
+    entry.Offset = static_cast<int32_t>(total);
+    entry.UncompressedSize = static_cast<int32_t>(size);
+    entry.SetName("ENTRY" + std::to_string(i) + (i % 3 == 0 ? ".BMP" : i % 3 == 1 ? ".MTS" : ".ANM"));
+    if (i % 2 == 0) {
+      stored.emplace_back(noise.data(), size);
+    } else {
+      std::vector<uint8_t>& stream = streams[size];
+      if (stream.empty()) stream = testing::Deflate({text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size)});
+      stored.emplace_back(stream.data(), stream.size());
+    }
+    entry.CompressedSize = static_cast<int32_t>(stored.back().second);
+    total += stored.back().second;
+    table.push_back(entry);
+  }
+  TMAS_Header header = TMAS_Header::Current(static_cast<uint32_t>(table.size()));
+  header.DataAreaSize = static_cast<uint32_t>(total);
+  std::vector<uint8_t> front(static_cast<size_t>(DataStartFor(table.size())));
+  EncodeHeader(header, front.data());
+  for (size_t i = 0; i < table.size(); ++i) EncodeEntry(table[i], &front[kMasHeaderSize + i * kMasEntrySize]);
+  BinaryFile file = BinaryFile::Create(path);
+  file.WriteAll(front.data(), front.size());
+  for (const auto& [data, size] : stored) file.WriteAll(data, size);
+  file.Close();
+}
+
+struct Best {
+  Run run{1e9, 0};
+  void Add(const Run& r) {
+    run.seconds = std::min(run.seconds, r.seconds);
+    run.peakKiB = std::max(run.peakKiB, r.peakKiB);
+  }
+};
+
+void Measure(const std::string& directory, size_t megabytes, int rounds) {
+  const std::string archive = directory + "/BENCH.MAS";
+  const std::string copy = directory + "/COPY.MAS";
+  const std::string file = directory + "/new_entry.bmp";
+  MakeArchive(archive, megabytes << 20);
+  testing::WriteFileBytes(file, testing::NoiseBytes(1 << 20, 7));
+  std::printf("\n%zu MB archive (%lld bytes)\n", megabytes,
+              static_cast<long long>(std::filesystem::file_size(archive)));
+
+  Best cp, replace, add, remove;
+  for (int round = 0; round < rounds; ++round) {
+    // Dirty pages of one step are written back before the next starts, not on its time.
+    sync();
+    cp.Add(RunPrograms({{"cp", archive, copy}, {"sync", copy}}));
+    std::filesystem::remove(copy);
+    sync();
+    replace.Add(RunPrograms({{KESTREL_CLI, "replace", archive, "#0", file}}));
+    sync();
+    add.Add(RunPrograms({{KESTREL_CLI, "add", archive, file}}));
+    sync();
+    remove.Add(RunPrograms({{KESTREL_CLI, "remove", archive, "#0"}}));
+  }
+  const auto print = [&](const char* what, const Best& b) {
+    std::printf("  %-26s %7.3f s  %5.2fx cp+sync  peak %6.1f MB\n", what, b.run.seconds, b.run.seconds / cp.run.seconds,
+                static_cast<double>(b.run.peakKiB) / 1024.0);
+  };
+  std::printf("  %-26s %7.3f s  %5s          peak %6.1f MB\n", "cp + sync of the copy", cp.run.seconds, "",
+              static_cast<double>(cp.run.peakKiB) / 1024.0);
+  print("replace the first entry", replace);
+  print("add a 1 MB file", add);
+  print("remove the first entry", remove);
+  std::filesystem::remove(archive);
+  std::filesystem::remove(file);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string parent = argc > 1 ? argv[1] : std::filesystem::temp_directory_path().string();
+  std::string directory = parent + "/kestrel-edit-bench-XXXXXX";
+  if (!mkdtemp(directory.data())) {
+    std::perror("edit_bench: mkdtemp");
+    return 1;
+  }
+  std::printf("Archive edits with kestrel-cli against cp + sync (best of 3 rounds; targets: 1.25x, 64 MB)\n");
+  std::vector<size_t> sizes;
+  for (int i = 2; i < argc; ++i) sizes.push_back(std::stoul(argv[i]));
+  if (sizes.empty()) sizes = {50, 500};
+  for (size_t megabytes : sizes) Measure(directory, megabytes, 3);
+  std::filesystem::remove_all(directory);
+  return 0;
+}

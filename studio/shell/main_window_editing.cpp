@@ -1,0 +1,228 @@
+// Editing the open archive: export and import of entries that are not images, adding and removing
+// entries, and the three rewrites that the image import uses too.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTreeView>
+#include <cerrno>
+#include <functional>
+#include <optional>
+
+#include "archive/archive_editing.h"
+#include "archive/file_io.h"
+#include "archive/zbuffer.h"
+#include "archive_tree_model.h"
+#include "busy_cursor.h"
+#include "main_window.h"
+#include "studio_application.h"
+#include "studio_dialogs.h"
+
+namespace kestrel::studio {
+
+namespace {
+
+std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString FromNative(const std::string& path) { return QFile::decodeName(path.c_str()); }
+QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
+
+LoadedArchive LoadedFrom(const OpenArchiveState& state) {
+  LoadedArchive archive;
+  archive.Path = state.ArchivePath;
+  archive.Header = state.Header;
+  archive.Table = state.Table;
+  archive.DataStart = state.DataStart;
+  archive.FileLength = state.FileLength;
+  return archive;
+}
+
+// A node's place among all nodes of the tree, collapsed ones included, counted from the top.
+int AbsolutePosition(const QAbstractItemModel& model, const QModelIndex& node) {
+  int position = 0;
+  bool found = false;
+  std::function<void(const QModelIndex&)> visit = [&](const QModelIndex& parent) {
+    for (int row = 0; row < model.rowCount(parent) && !found; ++row) {
+      const QModelIndex child = model.index(row, 0, parent);
+      if (child == node) {
+        found = true;
+        return;
+      }
+      ++position;
+      visit(child);
+    }
+  };
+  visit(QModelIndex());
+  return found ? position : -1;
+}
+
+QModelIndex NodeAtPosition(const QAbstractItemModel& model, int position) {
+  QModelIndex result;
+  std::function<void(const QModelIndex&)> visit = [&](const QModelIndex& parent) {
+    for (int row = 0; row < model.rowCount(parent) && position >= 0; ++row) {
+      const QModelIndex child = model.index(row, 0, parent);
+      if (position-- == 0) {
+        result = child;
+        return;
+      }
+      visit(child);
+    }
+  };
+  visit(QModelIndex());
+  return result;
+}
+
+struct OtherFileDialog {
+  const char* filter;
+  const char* title;
+  const char* suffix;
+};
+
+OtherFileDialog SaveDialogFor(int32_t fileType) {
+  if (fileType == kMasTypeMTS) return {"MTS Files (*.MTS)|*.MTS", "Save a MTS File", "mts"};
+  if (fileType == kMasTypeANM) return {"ANM Files (*.ANM)|*.ANM", "Save a ANM File", "anm"};
+  return {"All Files (*.*)|*.*", "Save a File", ""};
+}
+
+// One rewrite with its before and after: the read-only refusal, the reopen, and on failure the
+// message. `rewrite` gets the archive as the studio loaded it.
+bool RunRewrite(TFKestrel& window, StudioDialogs& dialogs,
+                const std::function<bool(const std::string&)>& canWrite,
+                const std::function<void(const LoadedArchive&)>& rewrite) {
+  OpenArchiveState& state = window.State();
+  QString error;
+  try {
+    // The studio's own read-only test refuses too, so that what it found at the open holds.
+    if (!canWrite(state.ArchivePath)) throw EInOutError(FileErrorKind::AccessDenied, state.ArchivePath, EACCES);
+    rewrite(LoadedFrom(state));
+  } catch (const EInOutError& e) {
+    error = QString::fromLocal8Bit(e.what());
+  } catch (const EArchiveEditError& e) {
+    error = QString::fromLocal8Bit(e.what());
+  }
+  // Also after a failure: the state comes from the file again, never from what the edit changed.
+  window.OpenArchive(FromNative(state.ArchivePath));
+  if (error.isEmpty()) return true;
+  dialogs.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), error);
+  return false;
+}
+
+// The compression step before a rewrite; its failure is shown and ends the edit with nothing written.
+std::optional<EncodedEntry> Encode(StudioDialogs& dialogs, const std::vector<uint8_t>& fileBytes) {
+  try {
+    return EncodeEntryContent(fileBytes);
+  } catch (const EZLibError& e) {
+    dialogs.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), QString::fromLocal8Bit(e.what()));
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+bool TFKestrel::ReplaceEntry(int index, const std::vector<uint8_t>& fileBytes) {
+  if (!state_.IsOpen() || index < 0 || index >= state_.FileCount()) return false;
+  const std::optional<EncodedEntry> content = Encode(dialogs_, fileBytes);
+  if (!content) return false;
+  const int selectedNode = AbsolutePosition(*tree_model_, MASTreeNT->currentIndex());
+  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive) {
+    kestrel::ReplaceEntry(archive, static_cast<size_t>(index), *content);
+  });
+  if (!state_.IsOpen()) return ok;
+  // The tree has the same shape as before, so the same position is the same entry or detail line.
+  // SelectedEntry is kept: the selection does not show the entry again.
+  MASTreeNT->expand(tree_model_->RootNode());
+  MASTreeNT->expand(tree_model_->NumFilesNode());
+  const QModelIndex node = NodeAtPosition(*tree_model_, selectedNode);
+  if (selectedNode >= 0 && node.isValid()) {
+    for (QModelIndex parent = node.parent(); parent.isValid(); parent = parent.parent()) MASTreeNT->expand(parent);
+    MASTreeNT->setCurrentIndex(node);
+    MASTreeNT->expandRecursively(node);
+  }
+  return ok;
+}
+
+bool TFKestrel::AppendEntry(const QString& name, int32_t fileType, const std::vector<uint8_t>& fileBytes) {
+  if (!state_.IsOpen()) return false;
+  const std::optional<EncodedEntry> content = Encode(dialogs_, fileBytes);
+  if (!content) return false;
+  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive) {
+    kestrel::AppendEntry(archive, NativePath(name), fileType, *content);
+  });
+  state_.SelectedEntry = -1;
+  ResetCommands();
+  return ok;
+}
+
+bool TFKestrel::RemoveEntry(int index) {
+  if (!state_.IsOpen() || index < 0 || index >= state_.FileCount()) return false;
+  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive) {
+    kestrel::RemoveEntry(archive, static_cast<size_t>(index));
+  });
+  state_.SelectedEntry = -1;
+  ResetCommands();
+  return ok;
+}
+
+void TFKestrel::Exportnonimagefile1Click() {
+  const int index = state_.SelectedEntry - 1;
+  if (index < 0 || index >= state_.FileCount()) return;
+  const TMAS_FileEntry& entry = state_.Table[static_cast<size_t>(index)];
+  const OtherFileDialog kind = SaveDialogFor(entry.FileType);
+  FileDialogRequest request;
+  request.objectName = QStringLiteral("SDOtherFile");
+  request.title = tr(kind.title);
+  request.filter = QString::fromLatin1(kind.filter);
+  request.defaultSuffix = QString::fromLatin1(kind.suffix);
+  request.startDirectory = settings_.BMPInitialDir;
+  request.proposedName = QString::fromLocal8Bit(entry.Name());
+  const std::optional<QString> chosen = dialogs_.SaveFile(request);
+  if (!chosen) return;
+  if (ExtractEntryToFile(index, *chosen)) settings_.BMPInitialDir = FolderOf(*chosen);
+}
+
+void TFKestrel::Importnonimagefile1Click() {
+  if (!FileExists(state_.ArchivePath)) return;
+  const int index = state_.SelectedEntry - 1;
+  if (index < 0 || index >= state_.FileCount()) return;
+  FileDialogRequest request;
+  request.objectName = QStringLiteral("ODOtherFile");
+  request.title = tr("Load from File");
+  request.filter = QStringLiteral("MTS Files (*.MTS)|*.MTS|ANM Files (*.ANM)|*.ANM|All Files (*.*)|*.*");
+  request.selectedFilter = other_file_filter_;
+  request.chosenFilter = &other_file_filter_;
+  request.startDirectory = settings_.BMPInitialDir;
+  request.proposedName = QString::fromLocal8Bit(state_.Table[static_cast<size_t>(index)].Name());
+  const std::optional<QString> chosen = dialogs_.OpenFile(request);
+  if (!chosen) return;
+  BusyCursor busy;
+  if (isVisible()) repaint();
+  settings_.BMPInitialDir = FolderOf(*chosen);
+  // A file that cannot be read reaches the application error dialog; the archive is untouched.
+  ReplaceEntry(index, ReadWholeFile(NativePath(*chosen)));
+}
+
+void TFKestrel::AddafiletothisMASfile1Click() {
+  if (!state_.IsOpen()) return;
+  FileDialogRequest request;
+  request.objectName = QStringLiteral("ODAddFile");
+  request.filter = QStringLiteral(
+      "All Supported|*.BMP;*.MTS;*.ANM;*.TGA|BMP Files (*.BMP)|*.BMP|MTS Files (*.MTS)|*.MTS|ANM Files (*.ANM)|*.ANM|"
+      "TGA Files (*.TGA)|*.TGA|All Files|*.*");
+  request.startDirectory = settings_.BMPInitialDir;
+  const std::optional<QString> chosen = dialogs_.OpenFile(request);
+  if (!chosen) return;
+  const std::string path = NativePath(*chosen);
+  const std::vector<uint8_t> bytes = ReadWholeFile(path);
+  AppendEntry(FromNative(AddedEntryName(path)), AddedEntryType(path), bytes);
+  settings_.BMPInitialDir = FolderOf(*chosen);
+}
+
+void TFKestrel::RemoveselecteditemfromthisMASfile1Click() {
+  const int index = state_.SelectedEntry - 1;
+  if (index < 0 || index >= state_.FileCount()) return;
+  const std::string name = state_.Table[static_cast<size_t>(index)].Name();
+  const QString question = QStringLiteral("Are you sure you want to remove ") + QString::fromLocal8Bit(name);
+  if (!dialogs_.AskYesNo(QString::fromLatin1(kStudioName), question)) return;
+  RemoveEntry(index);
+}
+
+}  // namespace kestrel::studio

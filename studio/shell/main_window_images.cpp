@@ -1,0 +1,122 @@
+// The image commands: zoom, "Export image to file" and "Import image from file".
+#include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <new>
+
+#include "archive/file_io.h"
+#include "busy_cursor.h"
+#include "image_view.h"
+#include "main_window.h"
+#include "studio_application.h"
+#include "studio_dialogs.h"
+
+namespace kestrel::studio {
+
+namespace {
+
+inline constexpr char kNoMemoryForImage[] =
+    "Failed to allocate the needed memory for this operation. \r\nAttempt at loading the image has been cancelled";
+constexpr int kMaxZoom = 5;
+
+std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The file dialog for an image entry, the same for saving and opening; nothing for other types.
+std::optional<FileDialogRequest> ImageDialogRequest(const char* objectName, const TMAS_FileEntry& entry,
+                                                    const QString& startDirectory) {
+  FileDialogRequest request;
+  request.objectName = QString::fromLatin1(objectName);
+  request.startDirectory = startDirectory;
+  request.proposedName = QString::fromLatin1(entry.Name());
+  switch (entry.FileType) {
+    case kMasTypeBMP:
+      request.filter = QStringLiteral("Bitmap Files (*.BMP)|*.BMP");
+      request.title = QStringLiteral("Save a Bitmap File");
+      request.defaultSuffix = QStringLiteral("bmp");
+      break;
+    case kMasTypeTGA:
+      request.filter = QStringLiteral("Targa Files (*.TGA)|*.TGA");
+      request.title = QStringLiteral("Save a Targa File");
+      request.defaultSuffix = QStringLiteral("tga");
+      break;
+    case kMasTypeJPG:
+      request.filter = QStringLiteral("JPEG Files (*.JPG)|*.JPG");
+      request.title = QStringLiteral("Save a JPEG File");
+      request.defaultSuffix = QStringLiteral("jpg");
+      break;
+    default:
+      return std::nullopt;
+  }
+  return request;
+}
+
+QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
+
+}  // namespace
+
+void TFKestrel::ApplyZoom() {
+  TBZoomIn->setEnabled(state_.ZoomFactor < kMaxZoom);
+  TBZoomOut->setEnabled(state_.ZoomFactor > 1);
+  TBZoomReset->setEnabled(state_.ZoomFactor != 1);
+  MASImgView->SetScale(state_.ZoomFactor);
+}
+
+void TFKestrel::TBZoomInClick() {
+  state_.ZoomFactor = std::min(state_.ZoomFactor + 1, kMaxZoom);
+  ApplyZoom();
+}
+
+void TFKestrel::TBZoomOutClick() {
+  state_.ZoomFactor = std::max(state_.ZoomFactor - 1, 1);
+  ApplyZoom();
+}
+
+void TFKestrel::TBZoomResetClick() {
+  state_.ZoomFactor = 1;
+  ApplyZoom();
+}
+
+void TFKestrel::Exportimagetofile1Click() {
+  const int index = state_.SelectedEntry - 1;
+  if (!FileExists(state_.ArchivePath) || index < 0 || index >= state_.FileCount()) return;
+  const std::optional<FileDialogRequest> request =
+      ImageDialogRequest("SDImage", state_.Table[static_cast<size_t>(index)], settings_.BMPInitialDir);
+  if (!request) return;
+  const std::optional<QString> chosen = dialogs_.SaveFile(*request);
+  if (!chosen) return;
+  // The folder is remembered whether or not the extraction succeeds.
+  settings_.BMPInitialDir = FolderOf(*chosen);
+  if (IsSameFile(NativePath(*chosen), state_.ArchivePath)) {
+    dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName),
+                         tr("The image cannot be saved over the open archive."));
+    return;
+  }
+  ExtractEntryToFile(index, *chosen);
+}
+
+void TFKestrel::Importimagefromfile1Click() {
+  const int index = state_.SelectedEntry - 1;
+  if (!FileExists(state_.ArchivePath) || index < 0 || index >= state_.FileCount()) return;
+  const std::optional<FileDialogRequest> request =
+      ImageDialogRequest("ODImage", state_.Table[static_cast<size_t>(index)], settings_.BMPInitialDir);
+  if (!request) return;
+  const std::optional<QString> chosen = dialogs_.OpenFile(*request);
+  if (!chosen) return;
+
+  BusyCursor busy;
+  if (isVisible()) repaint();
+  const QString caption = QString::fromLatin1(kStudioName);
+  // A file that cannot be read is an error no step here handles: it reaches the error dialog.
+  std::vector<uint8_t> file;
+  try {
+    file = ReadWholeFile(NativePath(*chosen));
+  } catch (const std::bad_alloc&) {
+    dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForImage));
+    return;
+  }
+  // The rewrite shows its own failures and reselects the entry's node without showing it anew.
+  if (ReplaceEntry(index, file)) ShowImageEntry(index);
+  settings_.BMPInitialDir = FolderOf(*chosen);
+}
+
+}  // namespace kestrel::studio

@@ -1,0 +1,156 @@
+// kestrel-cli's image commands: pictures from image files or image entries, written as PNG.
+#include <iostream>
+#include <map>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/archive_reader.h"
+#include "archive/file_error.h"
+#include "archive/file_io.h"
+#include "archive/mas_format.h"
+#include "archive/zbuffer.h"
+#include "cli_command.h"
+#include "entry_argument.h"
+#include "studio/image/image_decoder.h"
+#include "studio/image/png_writer.h"
+
+namespace kestrel::cli {
+namespace {
+
+std::optional<ImageKind> ImageKindOfEntry(const TMAS_FileEntry& entry) {
+  switch (entry.FileType) {
+    case kMasTypeBMP:
+      return ImageKind::Bmp;
+    case kMasTypeTGA:
+      return ImageKind::Targa;
+    case kMasTypeJPG:
+      return ImageKind::Jpeg;
+    default:
+      return std::nullopt;
+  }
+}
+
+// Decodes `bytes` and writes the picture to `outPath`; on failure returns the reason.
+std::optional<std::string> WritePicture(ImageKind kind, const std::vector<uint8_t>& bytes, const std::string& outPath) {
+  try {
+    WritePngFile(outPath, DecodeImage(kind, bytes.data(), bytes.size()));
+    return std::nullopt;
+  } catch (const ImageDecodeError& e) {
+    return e.what();
+  } catch (const EInOutError& e) {
+    return FileErrorReport(e);
+  } catch (const std::bad_alloc&) {
+    return "not enough memory for the picture";
+  } catch (const std::runtime_error& e) {  // libpng's own complaints
+    return e.what();
+  }
+}
+
+// The entry's file bytes, or the reason they cannot be had.
+std::optional<std::string> ReadEntry(const LoadedArchive& archive, size_t index, std::vector<uint8_t>& bytes) {
+  try {
+    bytes = DecodeEntryBytes(archive.Table[index], ReadStoredBytes(archive, index));
+    return std::nullopt;
+  } catch (const EInOutError& e) {
+    return FileErrorReport(e);
+  } catch (const EZLibError& e) {
+    return e.what();
+  } catch (const std::bad_alloc&) {
+    return "not enough memory for the entry";
+  }
+}
+
+int ImageFileToPng(const std::string& imagePath, const std::string& outPath) {
+  const std::optional<ImageKind> kind = ImageKindOfName(imagePath);
+  if (!kind) return Fail(imagePath + " is not a .bmp, .tga or .jpg file");
+  if (OutputIsInput(outPath, imagePath)) return 1;
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = ReadWholeFile(imagePath);
+  } catch (const EInOutError& e) {
+    return Fail(FileErrorReport(e));
+  }
+  if (const auto failure = WritePicture(*kind, bytes, outPath)) return Fail(imagePath + ": " + *failure);
+  return 0;
+}
+
+int EntryToPng(const std::string& archivePath, const std::string& entryArgument, const std::string& outPath) {
+  if (OutputIsInput(outPath, archivePath)) return 1;
+  const std::optional<LoadedArchive> archive = LoadArchiveOrReport(archivePath);
+  if (!archive) return 1;
+  const std::optional<size_t> index = ResolveEntryArgument(*archive, entryArgument);
+  if (!index) return 1;
+  const TMAS_FileEntry& entry = archive->Table[*index];
+  const std::optional<ImageKind> kind = ImageKindOfEntry(entry);
+  if (!kind)
+    return Fail(entry.Name() + " is not an image entry (type " + std::to_string(entry.FileType) + ", " +
+                MASTypeName(entry.FileType) + ")");
+  std::vector<uint8_t> bytes;
+  if (auto failure = ReadEntry(*archive, *index, bytes)) return Fail(entry.Name() + ": " + *failure);
+  if (auto failure = WritePicture(*kind, bytes, outPath)) return Fail(entry.Name() + ": " + *failure);
+  return 0;
+}
+
+}  // namespace
+
+int RunPng(const Args& args) {
+  if (args.size() == 2) return ImageFileToPng(args[0], args[1]);
+  if (args.size() == 3) return EntryToPng(args[0], args[1], args[2]);
+  return UsageError(FindCommand("png"));
+}
+
+int RunPngAll(const Args& args) {
+  if (args.size() != 2) return UsageError(FindCommand("png-all"));
+  const std::string& archivePath = args[0];
+  const std::string& directory = args[1];
+  const std::optional<LoadedArchive> archive = LoadArchiveOrReport(archivePath);
+  if (!archive) return 1;
+  if (!DirectoryExists(directory) && !CreateDirectoryOneLevel(directory))
+    return Fail("cannot create the directory " + directory);
+
+  size_t images = 0, failed = 0;
+  std::map<std::string, std::string> writtenFrom;  // output name -> the entry it came from
+  for (size_t i = 0; i < archive->Table.size(); ++i) {
+    const TMAS_FileEntry& entry = archive->Table[i];
+    const std::optional<ImageKind> kind = ImageKindOfEntry(entry);
+    if (!kind) continue;
+    ++images;
+    auto failure = [&](const std::string& reason) {
+      Fail(entry.Name() + ": " + reason);
+      ++failed;
+    };
+    const std::string name = ReplaceExtension(entry.Name(), ".png");
+    if (!IsSafeEntryFileName(entry.Name())) {
+      failure("the name cannot be used as a file name inside " + directory);
+      continue;
+    }
+    // Two entries that differ only in their extension would give one file; the first one stays.
+    if (const auto earlier = writtenFrom.find(name); earlier != writtenFrom.end()) {
+      failure(name + " was already written from " + earlier->second + "; use kestrel-cli png for this one");
+      continue;
+    }
+    const std::string outPath = JoinPath(directory, name);
+    if (IsSameFile(outPath, archivePath)) {
+      failure(outPath + " is the archive being read");
+      continue;
+    }
+    std::vector<uint8_t> bytes;
+    if (auto reason = ReadEntry(*archive, i, bytes)) {
+      failure(*reason);
+      continue;
+    }
+    if (auto reason = WritePicture(*kind, bytes, outPath)) {
+      failure(*reason);
+      continue;
+    }
+    writtenFrom.emplace(name, entry.Name());
+    std::cout << outPath << '\n' << std::flush;
+  }
+  if (images == 0) std::cerr << "kestrel-cli: no image entries in " << archivePath << '\n';
+  if (failed == 0) return 0;
+  return Fail(std::to_string(failed) + " of " + std::to_string(images) + " image entries could not be written");
+}
+
+}  // namespace kestrel::cli

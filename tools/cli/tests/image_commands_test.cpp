@@ -1,0 +1,189 @@
+// kestrel-cli's image commands, run as a script runs them, and checked against an independent
+// decoder (Pillow): what the PNG export holds is what Pillow reads from the source file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <sstream>
+
+#include "archive/testing/mas_builder.h"
+#include "cli_runner.h"
+#include "studio/image/png_writer.h"
+#include "studio/image/testing/image_variants.h"
+
+namespace kestrel {
+namespace {
+
+using testing::RunCli;
+using testing::TempDir;
+
+std::string ExtensionOf(ImageKind kind) {
+  switch (kind) {
+    case ImageKind::Bmp:
+      return ".bmp";
+    case ImageKind::Targa:
+      return ".tga";
+    case ImageKind::Jpeg:
+      return ".jpg";
+  }
+  return "";
+}
+
+// A Python with Pillow: the system's first, since a user's own Python may lack it.
+std::string PythonWithPillow() {
+  for (const char* python : {"/usr/bin/python3", "python3"}) {
+    const testing::ProgramRun run = testing::RunProgram("/usr/bin/env", {python, "-c", "import PIL"});
+    if (run.status == 0) return python;
+  }
+  return "";
+}
+
+std::vector<uint8_t> PngOf(ImageKind kind, const std::vector<uint8_t>& bytes) {
+  return EncodePng(DecodeImage(kind, bytes.data(), bytes.size()));
+}
+
+struct Images {
+  std::vector<uint8_t> Bmp = testing::BmpBytes(
+      testing::DrawPicture(5, 3, [](int x, int y) { return 0xFF000000u | x * 50 << 16 | y * 90; }), {});
+  std::vector<uint8_t> Tga =
+      testing::TgaBytes(testing::DrawPicture(4, 4, [](int x, int y) { return (x + y) * 30u << 24 | 0xFF00u; }),
+                        {.ImageType = 10, .Bits = 32});
+  std::vector<uint8_t> Jpg =
+      testing::JpegBytes(testing::DrawPicture(16, 8, [](int x, int) { return 0xFF000000u | x * 16u << 8; }), {});
+};
+
+TEST(PngCommand, OneEntryByNameOrPositionAndOneImageFile) {
+  TempDir dir;
+  const Images images;
+  testing::TestArchive archive;
+  archive.Entries = {{"WALL.BMP", images.Bmp, 18}, {"GLASS.TGA", images.Tga, 20}, {"SKY.JPG", images.Jpg, 22}};
+  archive.WriteTo(dir / "TRACK.MAS");
+  testing::WriteFileBytes(dir / "loose.tga", images.Tga);
+
+  const std::vector<std::tuple<std::vector<std::string>, ImageKind, const std::vector<uint8_t>*>> cases = {
+      {{"png", "TRACK.MAS", "wall.bmp", "out.png"}, ImageKind::Bmp, &images.Bmp},
+      {{"png", "TRACK.MAS", "#1", "out.png"}, ImageKind::Targa, &images.Tga},
+      {{"png", "TRACK.MAS", "Sky.Jpg", "out.png"}, ImageKind::Jpeg, &images.Jpg},
+      {{"png", "loose.tga", "out.png"}, ImageKind::Targa, &images.Tga},
+  };
+  for (const auto& [args, kind, source] : cases) {
+    const auto run = RunCli(dir, args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(testing::ReadFileBytes(dir / "out.png"), PngOf(kind, *source)) << args[2];
+  }
+}
+
+TEST(PngAllCommand, WritesEveryImageEntryAndNamesEachOneItCannot) {
+  TempDir dir;
+  const Images images;
+  testing::TestArchive archive;
+  testing::TestEntry damagedStream{"BROKEN.TGA", images.Tga, 20};
+  damagedStream.RawBytes = testing::NoiseBytes(40, 7);
+  damagedStream.UncompressedSize = static_cast<int32_t>(images.Tga.size());
+  archive.Entries = {{"WALL.BMP", images.Bmp, 18},
+                     {"CAR.MTS", testing::NoiseBytes(50, 1), 17},
+                     {"SKY.JPG", images.Jpg, 22},
+                     {"NOTABMP.BMP", images.Jpg, 18},
+                     damagedStream,
+                     {"WALL.TGA", images.Tga, 20},
+                     {"GLASS.TGA", images.Tga, 20}};
+  archive.WriteTo(dir / "TRACK.MAS");
+
+  const auto run = RunCli(dir, {"png-all", "TRACK.MAS", "pictures"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "pictures/WALL.png\npictures/SKY.png\npictures/GLASS.png\n");
+  for (const char* named :
+       {"NOTABMP.BMP: Bitmap:", "BROKEN.TGA: ", "WALL.TGA: WALL.png was already written from WALL.BMP",
+        "3 of 6 image entries could not be written"})
+    EXPECT_NE(run.err.find(named), std::string::npos) << named << " in\n" << run.err;
+  EXPECT_EQ(run.err.find("CAR.MTS"), std::string::npos);
+  EXPECT_EQ(testing::NamesIn(dir / "pictures"), (std::set<std::string>{"GLASS.png", "SKY.png", "WALL.png"}));
+  EXPECT_EQ(testing::ReadFileBytes(dir / "pictures/WALL.png"), PngOf(ImageKind::Bmp, images.Bmp));
+  EXPECT_EQ(testing::ReadFileBytes(dir / "pictures/SKY.png"), PngOf(ImageKind::Jpeg, images.Jpg));
+}
+
+TEST(PngCommands, RefusalsSayWhyAndWriteNothing) {
+  TempDir dir;
+  const Images images;
+  testing::TestArchive archive;
+  archive.Entries = {
+      {"WALL.BMP", images.Bmp, 18}, {"CAR.MTS", testing::NoiseBytes(50, 1), 17}, {"BAD.JPG", images.Bmp, 22}};
+  archive.WriteTo(dir / "TRACK.MAS");
+  testing::WriteFileBytes(dir / "wall.bmp", images.Bmp);
+  testing::WriteFileBytes(dir / "notes.txt", images.Bmp);
+  struct Case {
+    std::vector<std::string> Args;
+    int Status;
+    const char* Message;
+  };
+  const std::vector<Case> cases = {
+      {{"png", "TRACK.MAS", "CAR.MTS", "out.png"}, 1, "CAR.MTS is not an image entry (type 17, MTS)"},
+      {{"png", "TRACK.MAS", "BAD.JPG", "out.png"}, 1, "BAD.JPG: JPEG: "},
+      {{"png", "TRACK.MAS", "NONE.BMP", "out.png"}, 1, "no entry named NONE.BMP"},
+      {{"png", "MISSING.MAS", "WALL.BMP", "out.png"}, 1, "File not found"},
+      {{"png", "notes.txt", "out.png"}, 1, "notes.txt is not a .bmp, .tga or .jpg file"},
+      {{"png", "wall.bmp", "wall.bmp"}, 1, "wall.bmp is the file being read"},
+      {{"png", "TRACK.MAS", "WALL.BMP", "TRACK.MAS"}, 1, "TRACK.MAS is the file being read"},
+      {{"png", "wall.bmp"}, 2, "usage: kestrel-cli png "},
+      {{"png-all", "TRACK.MAS"}, 2, "usage: kestrel-cli png-all "},
+  };
+  for (const Case& c : cases) {
+    const auto run = RunCli(dir, c.Args);
+    EXPECT_EQ(run.status, c.Status) << c.Message;
+    EXPECT_NE(run.err.find(c.Message), std::string::npos) << c.Message << " in\n" << run.err;
+  }
+  EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"TRACK.MAS", "notes.txt", "wall.bmp"}));
+  EXPECT_EQ(testing::ReadFileBytes(dir / "wall.bmp"), images.Bmp);
+}
+
+// Where Pillow (9.4, Debian 12) reads a variant otherwise, and why.
+const std::map<std::string, std::string> kColourOnly = {
+    {"TGA 16-bit with alpha bit", "Pillow ignores the alpha bit that the descriptor announces"},
+};
+const std::map<std::string, std::string> kNotCompared = {
+    {"BMP RLE4", "Pillow drops the last pixel of an odd-length literal stretch (\"RLE4 runs only\" is compared)"},
+};
+
+// How far Pillow's reading may differ from ours: not at all (JPEG included, both decode it with
+// libjpeg), except that Pillow scales 5- and 6-bit channels down where we round to the nearest.
+int PillowTolerance(const testing::ImageVariant& v) { return v.Kind != ImageKind::Jpeg && v.Tolerance > 0 ? 1 : 0; }
+
+TEST(PngCommand, EveryVariantMatchesWhatPillowReads) {
+  const std::string python = PythonWithPillow();
+  if (python.empty()) GTEST_SKIP() << "no Python with Pillow (python3-pil)";
+  TempDir dir;
+  std::vector<std::string> compareArgs = {python, PIL_COMPARE};
+  int n = 0;
+  for (const testing::ImageVariant& v : testing::ImageVariants()) {
+    const std::string source = "variant" + std::to_string(n++) + ExtensionOf(v.Kind);
+    testing::WriteFileBytes(dir / source, v.Bytes);
+    const auto run = RunCli(dir, {"png", source, source + ".png"});
+    ASSERT_EQ(run.status, 0) << v.Name << ": " << run.err;
+    const std::string channels = kColourOnly.count(v.Name) ? "3" : "4";
+    compareArgs.insert(compareArgs.end(),
+                       {dir / source, dir / (source + ".png"), std::to_string(PillowTolerance(v)), channels});
+  }
+  const testing::ProgramRun compared = testing::RunProgram("/usr/bin/env", compareArgs);
+  ASSERT_EQ(compared.status, 0) << compared.err;
+  std::istringstream lines(compared.out);
+  std::string line;
+  int same = 0;
+  n = 0;
+  for (const testing::ImageVariant& v : testing::ImageVariants()) {
+    ASSERT_TRUE(std::getline(lines, line));
+    if (kNotCompared.count(v.Name))
+      std::cout << v.Name << ": not compared; " << kNotCompared.at(v.Name) << '\n';
+    else if (line.rfind("same ", 0) == 0)
+      ++same;
+    else if (line.rfind("unreadable ", 0) == 0)
+      std::cout << "Pillow cannot read the " << v.Name << " variant; not compared\n";
+    else
+      ADD_FAILURE() << v.Name << ": " << line;
+    ++n;
+  }
+  EXPECT_GE(same, n * 3 / 4) << "too few variants compared";
+}
+
+}  // namespace
+}  // namespace kestrel
