@@ -32,7 +32,8 @@ int Guarded(Work work) {
   }
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+// A stored name in quotes, its control characters escaped.
+std::string Quoted(const std::string& name) { return "\"" + PrintableName(name) + "\""; }
 
 // A file to become an entry, read whole; one the table cannot record is refused before reading.
 std::vector<uint8_t> ReadEntrySource(const std::string& path) {
