@@ -180,5 +180,46 @@ TEST(InterruptedWrites, SampleOutputsAndTheWavImportKeepTheOldFileOrTheNew) {
   }
 }
 
+// An archive of large entries back to back, as the packers write them, with a picture among them,
+// and a file to put in.
+void ArchiveToEdit(const TempDir& dir) {
+  TestArchive a;
+  for (int i = 0; i < 5; ++i)
+    a.Entries.push_back(TestEntry("PART" + std::to_string(i) + ".MTS", NoiseBytes(700000, static_cast<uint32_t>(i)),
+                                  17, /*stored=*/i % 2 == 0));
+  ByteWriter w;
+  const int side = 600, row = side * 3;
+  w.Raw("BM", 2);
+  w.U32(static_cast<uint32_t>(54 + row * side));
+  w.U32(0);
+  w.U32(54);
+  w.U32(40);
+  w.I32(side);
+  w.I32(side);
+  w.U16(1);
+  w.U16(24);
+  for (int i = 0; i < 6; ++i) w.U32(0);
+  const std::vector<uint8_t> pixels = NoiseBytes(static_cast<size_t>(row * side), 7);
+  w.Raw(pixels.data(), pixels.size());
+  a.Entries.push_back(TestEntry("WALL.BMP", w.Bytes(), 18));
+  a.WriteTo(dir / "A.MAS");
+  WriteFileBytes(dir / "NEW.BIN", NoiseBytes(900000, 42));
+}
+
+TEST(InterruptedWrites, ArchiveEditsAndEntryOutputsKeepTheOldFileOrTheNew) {
+  const std::vector<InterruptedWriter> writers = {
+      CliWriter({"replace", "A.MAS", "PART1.MTS", "NEW.BIN"}, "A.MAS", ArchiveToEdit),
+      CliWriter({"add", "A.MAS", "NEW.BIN"}, "A.MAS", ArchiveToEdit),
+      CliWriter({"remove", "A.MAS", "#0"}, "A.MAS", ArchiveToEdit),
+      CliWriter({"extract", "A.MAS", "PART3.MTS", "OUT.MTS"}, "OUT.MTS", ArchiveToEdit),
+      CliWriter({"png", "A.MAS", "WALL.BMP", "WALL.PNG"}, "WALL.PNG", ArchiveToEdit),
+  };
+  for (const InterruptedWriter& w : writers) {
+    SCOPED_TRACE(w.args[0]);
+    ExpectKillsKeepOldOrNew(w, 12);
+    ExpectFileSizeLimitsKeepOldOrNew(w, 8);
+  }
+}
+
 }  // namespace
 }  // namespace kestrel::testing
