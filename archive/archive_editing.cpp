@@ -54,19 +54,23 @@ void CheckRecordable(int64_t newDataLength, const EncodedEntry& content) {
     throw EArchiveEditError("The edited archive would hold 2 GiB of data or more, which its table cannot record.");
 }
 
-// The old archive, opened for reading, after checking that it is still the file that was loaded.
-BinaryFile OpenUnchanged(const LoadedArchive& archive) {
-  BinaryFile file = BinaryFile::OpenRead(archive.Path);
-  if (file.Size() != archive.FileLength)
-    throw EArchiveEditError("The archive changed on disk since it was opened; open it again before editing it.");
-  return file;
-}
-
-void WriteFront(BinaryFile& out, const TMAS_Header& header, const std::vector<TMAS_FileEntry>& table) {
+std::vector<uint8_t> EncodeFront(const TMAS_Header& header, const std::vector<TMAS_FileEntry>& table) {
   std::vector<uint8_t> front(static_cast<size_t>(DataStartFor(table.size())));
   EncodeHeader(header, front.data());
   for (size_t i = 0; i < table.size(); ++i) EncodeEntry(table[i], &front[kMasHeaderSize + i * kMasEntrySize]);
-  out.WriteAll(front.data(), front.size());
+  return front;
+}
+
+// The old archive, opened for reading, after checking that it is still the file that was loaded:
+// same length, same header and table. The new archive is computed from what was loaded, so
+// anything else would be rewritten from a description that no longer fits it.
+BinaryFile OpenUnchanged(const LoadedArchive& archive) {
+  BinaryFile file = BinaryFile::OpenRead(archive.Path);
+  const std::vector<uint8_t> loaded = EncodeFront(archive.Header, archive.Table);
+  if (file.Size() != archive.FileLength || archive.DataStart != static_cast<int64_t>(loaded.size()) ||
+      file.ReadExact(loaded.size()) != loaded)
+    throw EArchiveEditError("The archive changed on disk since it was opened; open it again before editing it.");
+  return file;
 }
 
 // One rewrite: the new front, then pieces of the old data area and new bytes in order.
@@ -81,7 +85,8 @@ void WriteArchive(const LoadedArchive& archive, const TMAS_Header& header, const
   BinaryFile old = OpenUnchanged(archive);
   FileReplacement replacement(archive.Path);
   BinaryFile& out = replacement.File();
-  WriteFront(out, header, table);
+  const std::vector<uint8_t> front = EncodeFront(header, table);
+  out.WriteAll(front.data(), front.size());
   for (const Piece& piece : pieces) {
     if (piece.Bytes)
       out.WriteAll(piece.Bytes->data(), piece.Bytes->size());

@@ -123,12 +123,14 @@ void BinaryFile::WriteAll(const void* data, size_t size) {
 }
 
 void BinaryFile::CopyFrom(BinaryFile& source, int64_t position, int64_t length) {
+  // The kernel's chunks cost no memory of ours, so they may be larger than the buffer's.
+  constexpr int64_t kKernelChunk = int64_t{64} << 20;
   constexpr size_t kChunk = 1 << 20;
   if (position < 0) throw EInOutError(FileErrorKind::ReadBeyondEnd, source.path_);
   loff_t from = position;
   while (length > 0) {
-    const ssize_t n =
-        ::copy_file_range(source.fd_, &from, fd_, nullptr, static_cast<size_t>(std::min<int64_t>(length, 8 * kChunk)), 0);
+    const size_t request = static_cast<size_t>(std::min(length, kKernelChunk));
+    const ssize_t n = ::copy_file_range(source.fd_, &from, fd_, nullptr, request, 0);
     if (n > 0) {
       length -= n;
       continue;

@@ -53,7 +53,8 @@ BinaryFile CreateUniqueBeside(const std::string& target, std::string& temporaryP
     try {
       return BinaryFile::CreateExclusive(temporaryPath);
     } catch (const EInOutError& e) {
-      // The user knows the file they asked for, not our hidden temporary name.
+      // The user asked for the target, not for our hidden name: a missing or protected folder is
+      // reported with the path they know.
       if (e.SystemCode() != EEXIST || attempt >= 100) throw EInOutError(e.Kind(), target, e.SystemCode());
     }
   }

@@ -290,6 +290,15 @@ TEST_F(ArchiveEditing, ArchiveChangedSinceLoadingIsRefused) {
   Write(other);
   EXPECT_THROW(RemoveEntry(loaded, 0), EArchiveEditError);
   ExpectArchive(other);
+
+  // The same length with another table is a change too.
+  TestArchive renamed = ThreeEntries();
+  renamed.Entries[1].Name = "D.MTS";
+  Write(ThreeEntries());
+  const LoadedArchive before = Load();
+  Write(renamed);
+  EXPECT_THROW(AppendEntry(before, "E.BMP", 18, EncodeEntryContent(Text(5, 'e'))), EArchiveEditError);
+  ExpectArchive(renamed);
 }
 
 }  // namespace

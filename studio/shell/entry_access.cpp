@@ -41,7 +41,7 @@ EntryBytes ReadEntryBytes(const OpenArchiveState& state, int index) {
 EntryBytes ExtractEntryBytesToFile(const OpenArchiveState& state, int index, const std::string& path) {
   EntryBytes bytes = ReadEntryBytes(state, index);
   if (!bytes.Ok()) return bytes;
-  // An existing file is replaced whole or not at all, never left half written.
+  // A file already there is replaced whole or kept as it was, also when the disk fills.
   ReplaceFileContents(path, bytes.Data.data(), bytes.Data.size());
   return bytes;
 }

@@ -77,6 +77,8 @@ struct OtherFileDialog {
   const char* suffix;
 };
 
+constexpr char kExportOverArchive[] = "This is the open MAS file itself; choose another file to export to.";
+
 OtherFileDialog SaveDialogFor(int32_t fileType) {
   if (fileType == kMasTypeMTS) return {"MTS Files (*.MTS)|*.MTS", "Save a MTS File", "mts"};
   if (fileType == kMasTypeANM) return {"ANM Files (*.ANM)|*.ANM", "Save a ANM File", "anm"};
@@ -99,11 +101,13 @@ bool RunRewrite(TFKestrel& window, StudioDialogs& dialogs,
   } catch (const EArchiveEditError& e) {
     error = QString::fromLocal8Bit(e.what());
   }
-  // Also after a failure: the state comes from the file again, never from what the edit changed.
+  // The error comes first: the reopen may warn about a read-only medium, which reads as an answer
+  // to the edit only after the refusal itself. The state was never changed by the edit, so the
+  // window is right while the message is up.
+  if (!error.isEmpty()) dialogs.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), error);
+  // Also after a failure: the state comes from the file again.
   window.OpenArchive(FromNative(state.ArchivePath));
-  if (error.isEmpty()) return true;
-  dialogs.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), error);
-  return false;
+  return error.isEmpty();
 }
 
 // The compression step before a rewrite; its failure is shown and ends the edit with nothing written.
@@ -176,6 +180,11 @@ void TFKestrel::Exportnonimagefile1Click() {
   request.proposedName = QString::fromLocal8Bit(entry.Name());
   const std::optional<QString> chosen = dialogs_.SaveFile(request);
   if (!chosen) return;
+  // Replacing the archive by one of its own entries would lose every other entry.
+  if (IsSameFile(NativePath(*chosen), state_.ArchivePath)) {
+    dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), tr(kExportOverArchive));
+    return;
+  }
   if (ExtractEntryToFile(index, *chosen)) settings_.BMPInitialDir = FolderOf(*chosen);
 }
 

@@ -82,6 +82,14 @@ TEST_F(EditingTest, ExportProposesTheEntryWithAFilterByTypeAndRemembersTheFolder
     EXPECT_EQ(W().Settings().BMPInitialDir, start);
     dialogs_.Clear();
   }
+
+  // The open archive itself is never replaced by one of its entries.
+  dialogs_.fileAnswers = {QPath("TRACK.MAS")};
+  W().Exportnonimagefile1->trigger();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
+  EXPECT_EQ(dialogs_.messages[0].text, "This is the open MAS file itself; choose another file to export to.");
+  EXPECT_EQ(ArchiveBytes(), Track().Build());
 }
 
 TEST_F(EditingTest, ImportReplacesTheEntrySelectsTheSameNodeAndDoesNotShowItAgain) {

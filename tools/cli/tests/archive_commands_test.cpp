@@ -94,6 +94,11 @@ TEST(ArchiveCommands, ReplaceAddAndRemoveWriteTheExpectedArchive) {
   run = RunCli(dir, {"test", "TRACK.MAS"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "3 entries OK\n");
+
+  run = RunCli(dir, {"--help"});
+  for (const char* usage : {"extract ARCHIVE ENTRY [OUT]", "replace ARCHIVE ENTRY FILE", "add ARCHIVE FILE...",
+                            "remove ARCHIVE ENTRY...", "test ARCHIVE"})
+    EXPECT_NE(run.out.find(usage), std::string::npos) << usage;
 }
 
 TEST(ArchiveCommands, RefusalsSayWhyExitNonZeroAndLeaveTheArchive) {
@@ -102,6 +107,9 @@ TEST(ArchiveCommands, RefusalsSayWhyExitNonZeroAndLeaveTheArchive) {
   twins.Entries.push_back(Entry("car.bmp", NoiseBytes(10, 4), 18, 4000004));
   twins.WriteTo(dir / "TRACK.MAS");
   WriteFileBytes(dir / "x.bin", BytesOf("x"));
+  TestArchive odd;
+  odd.Entries = {Entry("../UP.BMP", BytesOf("up"), 18, 1)};
+  odd.WriteTo(dir / "ODD.MAS");
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -114,10 +122,12 @@ TEST(ArchiveCommands, RefusalsSayWhyExitNonZeroAndLeaveTheArchive) {
       {{"replace", "TRACK.MAS", "#1", "missing.bin"}, 1, "File not found (\""},
       {{"add", "MISSING.MAS", "x.bin"}, 1, "File not found (\""},
       {{"extract", "TRACK.MAS", "#1", "TRACK.MAS"}, 1, "is the file being read"},
+      {{"extract", "ODD.MAS", "#0"}, 1, "entry \"../UP.BMP\" has no plain file name; give the output file as OUT"},
       {{"replace", "TRACK.MAS", "#1"}, 2, "usage: kestrel-cli replace ARCHIVE ENTRY FILE"},
       {{"add", "TRACK.MAS"}, 2, "usage: kestrel-cli add ARCHIVE FILE..."},
       {{"remove", "TRACK.MAS"}, 2, "usage: kestrel-cli remove ARCHIVE ENTRY..."},
       {{"test"}, 2, "usage: kestrel-cli test ARCHIVE"},
+      {{"extract", "TRACK.MAS"}, 2, "usage: kestrel-cli extract ARCHIVE ENTRY [OUT]"},
   };
   for (const Case& c : cases) {
     const auto run = RunCli(dir, c.args);
@@ -125,7 +135,7 @@ TEST(ArchiveCommands, RefusalsSayWhyExitNonZeroAndLeaveTheArchive) {
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_EQ(ReadFileBytes(dir / "TRACK.MAS"), twins.Build());
   }
-  EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"TRACK.MAS", "x.bin"}));
+  EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"TRACK.MAS", "ODD.MAS", "x.bin"}));
 }
 
 TEST(ArchiveCommands, ReadOnlyArchiveIsRefusedAsAccessDenied) {
