@@ -2,7 +2,8 @@
 # The kit's two everyday jobs on Debian 12:
 #   ./kit.sh demo   install what is missing, build, make the demo archive and open it in the studio
 #   ./kit.sh test   install what is missing, build twice (plain, and with ASan+UBSan) and run every test,
-#                   then the packing and extraction tests once more under ThreadSanitizer
+#                   then the packing and extraction tests once more under ThreadSanitizer, then every
+#                   fuzz target for 15 seconds (scripts/fuzz.sh runs them longer)
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 
@@ -63,6 +64,8 @@ case "${1:-}" in
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
       ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 600 \
         -R '^(PackDirectory|PreparedFileSource|Packwell|Spillway|ExtractAll|ConvertOldArchive)\.'
+    echo "== Fuzz targets, 15 seconds each"
+    scripts/fuzz.sh 15
     ;;
   *)
     echo "usage: ./kit.sh demo | test" >&2

@@ -23,11 +23,11 @@ const char* const kExportAllocationFailedMessage =
     "Failed to allocate the needed memory for this operation. \r\nAttempt at exporting the file has been cancelled";
 
 std::string UnsafeEntryNameMessage(const std::string& name) {
-  return "Entry \"" + name + "\" was not extracted: its name is not a plain file name";
+  return "Entry \"" + PrintableName(name) + "\" was not extracted: its name is not a plain file name";
 }
 
 std::string EntryIsTheArchiveMessage(const std::string& name) {
-  return "Entry \"" + name + "\" was not extracted: it would overwrite the archive itself";
+  return "Entry \"" + PrintableName(name) + "\" was not extracted: it would overwrite the archive itself";
 }
 
 LoadedArchive ReadArchiveTable(const std::string& path) {
@@ -72,10 +72,25 @@ bool IsTheArchive(const LoadedArchive& archive, const std::string& output) {
 
 }  // namespace
 
+size_t EntryInflateLimit(const TMAS_FileEntry& entry) {
+  const size_t recorded = entry.UncompressedSize > 0 ? static_cast<size_t>(entry.UncompressedSize) : 0;
+  return 2 * recorded + (size_t{16} << 20);
+}
+
+std::string EntryInflatesTooFarMessage(const TMAS_FileEntry& entry, size_t limit) {
+  return "The entry inflates to more than " + std::to_string(limit) + " bytes, far beyond the " +
+         std::to_string(entry.UncompressedSize) + " bytes its table records; it was not read.";
+}
+
 std::vector<uint8_t> DecodeEntryBytes(const TMAS_FileEntry& entry, std::vector<uint8_t> stored) {
   if (entry.IsStored()) return stored;
   const size_t expected = entry.UncompressedSize > 0 ? static_cast<size_t>(entry.UncompressedSize) : 0;
-  return DecompressBuffer(stored.data(), stored.size(), expected);
+  const size_t limit = EntryInflateLimit(entry);
+  try {
+    return DecompressBuffer(stored.data(), stored.size(), expected, limit);
+  } catch (const EZInflateLimitError&) {
+    throw EZInflateLimitError(limit, EntryInflatesTooFarMessage(entry, limit));
+  }
 }
 
 std::vector<uint8_t> ReadStoredBytes(const LoadedArchive& archive, size_t index) {

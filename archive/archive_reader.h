@@ -33,8 +33,16 @@ LoadedArchive ReadArchiveTable(const std::string& path);
 // Reads an entry's stored bytes and decodes them (copy when both sizes are equal, else inflate).
 // An entry past the end of the archive is EInOutError ReadBeyondEnd, checked before allocating;
 // a damaged stream is EZDecompressionError.
+// A stream that inflates past EntryInflateLimit is refused with EZInflateLimitError, whose text
+// is EntryInflatesTooFarMessage, before that much memory is taken.
 std::vector<uint8_t> ReadStoredBytes(const LoadedArchive& archive, size_t index);
 std::vector<uint8_t> DecodeEntryBytes(const TMAS_FileEntry& entry, std::vector<uint8_t> stored);
+
+// How far an entry read into memory may inflate: twice its recorded UncompressedSize and 16 MiB
+// more. A table that is somewhat off still reads; a stream of a megabyte that inflates to
+// gigabytes does not take gigabytes.
+size_t EntryInflateLimit(const TMAS_FileEntry& entry);
+std::string EntryInflatesTooFarMessage(const TMAS_FileEntry& entry, size_t limit);
 
 // Writes entry `index` into `directory` as `name` upper-cased, inflating as it writes, through a
 // FileReplacement: an existing file of that name is replaced only by the whole new one. An unsafe

@@ -84,6 +84,23 @@ void EncodeEntry(const TMAS_FileEntry& entry, uint8_t* out) {
   std::memcpy(out, w.Bytes().data(), kMasEntrySize);
 }
 
+std::string PrintableName(std::string_view name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(name.size());
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 32 && byte != 127) {
+      out += c;
+    } else {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    }
+  }
+  return out;
+}
+
 std::string UpperCaseAscii(std::string_view text) {
   std::string out(text);
   for (char& c : out)

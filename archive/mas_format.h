@@ -80,6 +80,10 @@ void EncodeHeader(const TMAS_Header& header, uint8_t* out);
 TMAS_FileEntry DecodeEntry(const uint8_t* bytes);
 void EncodeEntry(const TMAS_FileEntry& entry, uint8_t* out);
 
+// A stored name as messages and listings show it: control characters (bytes below 32 and 127)
+// become "\xNN", so that a name cannot move the cursor, clear a terminal or fake a line of output.
+std::string PrintableName(std::string_view name);
+
 // Changes only the letters a to z, as the kit does wherever it stores or compares a name.
 std::string UpperCaseAscii(std::string_view text);
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);

@@ -93,8 +93,16 @@ size_t UnpackPass(const LoadedArchive& archive, const std::string& scratch, Prog
         ConvertImageEntry(archive, i, name, scratch, entryHooks);
       else
         ExtractEntryIntoScratch(archive, i, name, scratch, entryHooks);
+      // The pack pass holds each file whole in memory: an entry that inflated far beyond the size
+      // its table records (a decompression bomb) is not taken that far.
+      struct stat st;
+      const std::string fileName = UpperCaseAscii(name);
+      const size_t limit = EntryInflateLimit(entry);
+      if (!entryFailed && !image && IsSafeEntryFileName(fileName) &&
+          ::stat(JoinPath(scratch, fileName).c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > limit)
+        entryHooks.Say("Entry \"" + PrintableName(name) + "\" was skipped: " + EntryInflatesTooFarMessage(entry, limit));
     } catch (const EInOutError& e) {
-      entryHooks.Say("Entry \"" + name + "\" was skipped: " + FileErrorReport(e));
+      entryHooks.Say("Entry \"" + PrintableName(name) + "\" was skipped: " + FileErrorReport(e));
     } catch (const std::bad_alloc&) {
       entryHooks.Say(image ? kImageAllocationFailedMessage : kExportAllocationFailedMessage);
     }

@@ -21,7 +21,7 @@ namespace {
 constexpr size_t kOldImageHeaderSize = 16;
 
 std::string Skipped(const std::string& name, const std::string& why) {
-  return "Image entry \"" + name + "\" was skipped: " + why + ".";
+  return "Image entry \"" + PrintableName(name) + "\" was skipped: " + why + ".";
 }
 
 // Builds the whole bitmap file in memory; empty when the entry is reported instead.
@@ -49,7 +49,13 @@ std::vector<uint8_t> BitmapOfEntry(const TMAS_FileEntry& entry, const std::vecto
     // The recorded size only sizes the first buffer; the rows themselves bound it here.
     const int64_t hint = std::clamp<int64_t>(entry.UncompressedSize, 0, needed);
     try {
-      inflated = DecompressBuffer(pixels, pixelsSize, static_cast<size_t>(hint));
+      // Rows past `needed` are never used; a stream that would go on far beyond them is refused
+      // before it takes that memory.
+      inflated = DecompressBuffer(pixels, pixelsSize, static_cast<size_t>(hint),
+                                  static_cast<size_t>(needed) + (size_t{16} << 20));
+    } catch (const EZInflateLimitError& e) {
+      hooks.Say(Skipped(name, e.what()));
+      return {};
     } catch (const EZLibError& e) {
       hooks.Say(e.what());
       return {};

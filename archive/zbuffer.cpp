@@ -24,7 +24,14 @@ constexpr size_t kMaxInflateRatio = 1032;
 // Larger entries still inflate whole; their buffer just grows from here.
 constexpr size_t kMaxFirstBuffer = size_t{256} << 20;
 
+EZInflateLimitError InflateLimitError(size_t maxSize) {
+  return EZInflateLimitError(maxSize, "the data inflates to more than " + std::to_string(maxSize) + " bytes");
+}
+
 }  // namespace
+
+EZInflateLimitError::EZInflateLimitError(size_t limit, const std::string& message)
+    : EZDecompressionError(Z_BUF_ERROR, message), limit_(limit) {}
 
 std::string ZLibErrorText(int code) {
   switch (code) {
@@ -71,9 +78,16 @@ std::vector<uint8_t> CompressBuffer(const uint8_t* data, size_t size, int levelI
 }
 
 std::vector<uint8_t> DecompressBuffer(const uint8_t* data, size_t size, size_t expectedSize) {
+  return DecompressBuffer(data, size, expectedSize, std::numeric_limits<size_t>::max() - 1);
+}
+
+std::vector<uint8_t> DecompressBuffer(const uint8_t* data, size_t size, size_t expectedSize, size_t maxSize) {
   RequireZLibSize(size, false);
   const size_t step = std::max<size_t>(RoundUp256(size), 256);
-  const size_t first = expectedSize ? std::min({expectedSize, size * kMaxInflateRatio + 64, kMaxFirstBuffer}) : step;
+  // One byte of room past the limit tells a stream that ends there from one that goes on.
+  const size_t room = std::min(maxSize, std::numeric_limits<size_t>::max() - 1) + 1;
+  const size_t first = std::min(
+      room, expectedSize ? std::min({expectedSize, size * kMaxInflateRatio + 64, kMaxFirstBuffer}) : step);
 
   z_stream zs{};
   int rc = inflateInit(&zs);
@@ -95,7 +109,11 @@ std::vector<uint8_t> DecompressBuffer(const uint8_t* data, size_t size, size_t e
     }
     if (zs.avail_out == 0) {
       const size_t used = zs.total_out;
-      out.resize(out.size() + step);
+      if (used >= room) {
+        inflateEnd(&zs);
+        throw InflateLimitError(maxSize);
+      }
+      out.resize(std::min(out.size() + step, room));
       zs.next_out = out.data() + used;
       zs.avail_out = static_cast<uInt>(out.size() - used);
     } else if (zs.avail_in == 0) {
@@ -104,8 +122,9 @@ std::vector<uint8_t> DecompressBuffer(const uint8_t* data, size_t size, size_t e
       throw EZDecompressionError(Z_BUF_ERROR, ZLibErrorText(Z_BUF_ERROR));
     }
   }
-  out.resize(zs.total_out);
   inflateEnd(&zs);
+  if (zs.total_out > maxSize) throw InflateLimitError(maxSize);
+  out.resize(zs.total_out);
   return out;
 }
 

@@ -27,6 +27,17 @@ class EZDecompressionError : public EZLibError {
   using EZLibError::EZLibError;
 };
 
+// A stream that inflates to more than the caller allowed. Nothing past the limit was kept, so a
+// small stream that would inflate to gigabytes costs no more memory than the limit.
+class EZInflateLimitError : public EZDecompressionError {
+ public:
+  EZInflateLimitError(size_t limit, const std::string& message);
+  size_t Limit() const { return limit_; }
+
+ private:
+  size_t limit_;
+};
+
 // zlib's standard text for a negative return code.
 std::string ZLibErrorText(int code);
 
@@ -39,5 +50,8 @@ std::vector<uint8_t> CompressBuffer(const uint8_t* data, size_t size, int levelI
 // Throws EZDecompressionError: "buffer error" for a stream cut short or of 4 GiB or more, "data
 // error" for damage.
 std::vector<uint8_t> DecompressBuffer(const uint8_t* data, size_t size, size_t expectedSize);
+// The same, refusing a stream that inflates to more than `maxSize` bytes with EZInflateLimitError
+// ("the data inflates to more than N bytes"); at most about `maxSize` bytes are reserved.
+std::vector<uint8_t> DecompressBuffer(const uint8_t* data, size_t size, size_t expectedSize, size_t maxSize);
 
 }  // namespace kestrel

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,6 +35,34 @@ std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data) {
   if (compress2(out.data(), &size, data.data(), data.size(), 9) != Z_OK) throw std::runtime_error("compress2 failed");
   out.resize(size);
   return out;
+}
+
+std::vector<uint8_t> ZeroBomb(size_t mebibytes) {
+  // After a full flush deflate starts afresh on byte bounds, so the bytes it gives for one MiB of
+  // zeros are the same for every later MiB: they are made once and repeated.
+  const std::vector<uint8_t> zeros(size_t{1} << 20, 0);
+  z_stream zs{};
+  if (deflateInit(&zs, 9) != Z_OK) throw std::runtime_error("deflateInit failed");
+  const auto flushChunk = [&] {
+    std::vector<uint8_t> out(compressBound(zeros.size()) + 64);
+    zs.next_in = const_cast<Bytef*>(zeros.data());
+    zs.avail_in = static_cast<uInt>(zeros.size());
+    zs.next_out = out.data();
+    zs.avail_out = static_cast<uInt>(out.size());
+    if (deflate(&zs, Z_FULL_FLUSH) != Z_OK || zs.avail_in != 0) throw std::runtime_error("deflate failed");
+    out.resize(out.size() - zs.avail_out);
+    return out;
+  };
+  std::vector<uint8_t> stream = flushChunk();  // the zlib header and the first MiB
+  const std::vector<uint8_t> repeated = flushChunk();
+  deflateEnd(&zs);
+  for (size_t i = 1; i < mebibytes; ++i) stream.insert(stream.end(), repeated.begin(), repeated.end());
+  // An empty final block, then Adler-32 of n zero bytes: 1 in the low half, n mod 65521 above.
+  const uint64_t n = static_cast<uint64_t>(std::max<size_t>(mebibytes, 1)) << 20;
+  const uint32_t adler = static_cast<uint32_t>((n % 65521) << 16 | 1);
+  stream.insert(stream.end(), {0x03, 0x00, static_cast<uint8_t>(adler >> 24), static_cast<uint8_t>(adler >> 16),
+                               static_cast<uint8_t>(adler >> 8), static_cast<uint8_t>(adler)});
+  return stream;
 }
 
 std::vector<uint8_t> NoiseBytes(size_t size, uint32_t seed) {

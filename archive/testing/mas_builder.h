@@ -54,6 +54,9 @@ TestEntry OldImage(const std::string& name, int32_t width, int32_t height, const
 
 // A zlib stream at level 9 (what the packers write).
 std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data);
+// A zlib stream that inflates to `mebibytes` MiB of zero bytes, about 1 KiB of stream per MiB,
+// built without ever holding the inflated bytes: the hostile archives' decompression bomb.
+std::vector<uint8_t> ZeroBomb(size_t mebibytes);
 // Deterministic pseudo-random bytes, `size` long, from `seed`.
 std::vector<uint8_t> NoiseBytes(size_t size, uint32_t seed);
 std::vector<uint8_t> BytesOf(const std::string& text);

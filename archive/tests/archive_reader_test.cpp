@@ -11,6 +11,7 @@
 #include "archive/testing/file_size_limit.h"
 #include "archive/testing/hook_record.h"
 #include "archive/testing/mas_builder.h"
+#include "archive/zbuffer.h"
 
 namespace kestrel {
 namespace {
@@ -248,6 +249,26 @@ TEST(ExtractAll, EntryPastTheEndIsAFileErrorBeforeAnythingIsReserved) {
     }
   }
   EXPECT_FALSE(FileExists(dir / "WILD.BMP"));
+}
+
+TEST(DecodeEntryBytes, RefusesAnEntryThatInflatesFarBeyondItsRecordedSize) {
+  const std::vector<uint8_t> bomb = testing::ZeroBomb(40);
+  TMAS_FileEntry entry;
+  entry.CompressedSize = static_cast<int32_t>(bomb.size());
+  entry.UncompressedSize = 1000;
+  const size_t limit = EntryInflateLimit(entry);
+  EXPECT_EQ(limit, 2000u + (16u << 20));
+  try {
+    DecodeEntryBytes(entry, bomb);
+    ADD_FAILURE() << "a 40 MiB stream was read under a record of 1000 bytes";
+  } catch (const EZInflateLimitError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "The entry inflates to more than 16779216 bytes, far beyond the 1000 bytes its table records; it was "
+              "not read.");
+  }
+  // The same stream under its true size reads whole.
+  entry.UncompressedSize = 40 << 20;
+  EXPECT_EQ(DecodeEntryBytes(entry, bomb).size(), size_t{40} << 20);
 }
 
 }  // namespace

@@ -176,6 +176,14 @@ TEST(ConvertOldArchive, SkipsEntriesItCannotReadWhole) {
   for (size_t i = 16; i < damagedImage.RawBytes->size(); ++i) (*damagedImage.RawBytes)[i] ^= 0x5A;
   TestEntry headless("HEADLESS.BMP", {}, 2, true);
   headless.RawBytes = NoiseBytes(10, 5);
+  // About 40 KB that inflate to 40 MiB: the pack pass would hold them whole.
+  TestEntry meshBomb("BOMB.MTS", {}, 1);
+  meshBomb.RawBytes = testing::ZeroBomb(40);
+  meshBomb.UncompressedSize = 100;
+  TestEntry imageBomb = OldImage("BOMB.BMP", 3, 2, kThreeByTwo, false);
+  imageBomb.RawBytes->resize(16);
+  const std::vector<uint8_t> bomb = testing::ZeroBomb(40);
+  imageBomb.RawBytes->insert(imageBomb.RawBytes->end(), bomb.begin(), bomb.end());
 
   struct Case {
     const char* what;
@@ -193,6 +201,8 @@ TEST(ConvertOldArchive, SkipsEntriesItCannotReadWhole) {
       {"damaged mesh stream", damagedMesh, "error"},
       {"entry past the end", pastTheEnd, "Read beyond end of file"},
       {"name leaving the directory", TestEntry("../EVIL.MTS", NoiseBytes(9, 6), 1), "EVIL.MTS"},
+      {"mesh stream inflating far past its size", meshBomb, "far beyond the 100 bytes its table records"},
+      {"pixel stream inflating far past its rows", imageBomb, "the data inflates to more than"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -54,6 +54,11 @@ TEST(MasFormat, FullLengthNameStopsAtItsField) {
   EXPECT_EQ(e.Name(), "\xe9T\xe9.BMP");
 }
 
+TEST(MasFormat, PrintableNameEscapesControlCharactersOnly) {
+  EXPECT_EQ(PrintableName("A\x1b[2J\x07\tB\n\x7f.MTS"), "A\\x1B[2J\\x07\\x09B\\x0A\\x7F.MTS");
+  EXPECT_EQ(PrintableName("\xC9T\xE9 C:\\x.BMP"), "\xC9T\xE9 C:\\x.BMP");
+}
+
 TEST(MasFormat, MagicChecks) {
   auto header = [](const char* magic16, size_t n) {
     uint8_t bytes[kMasHeaderSize] = {};

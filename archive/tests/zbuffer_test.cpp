@@ -52,6 +52,27 @@ TEST(DecompressBuffer, ResultLengthIsWhatTheStreamYieldsWhateverTheExpectedSize)
     EXPECT_EQ(DecompressBuffer(stream.data(), stream.size(), expected), data) << expected;
 }
 
+TEST(DecompressBuffer, RefusesAStreamThatInflatesPastTheLimit) {
+  const std::vector<uint8_t> data(100000, 'x');
+  const std::vector<uint8_t> stream = Deflate(data);
+  EXPECT_EQ(DecompressBuffer(stream.data(), stream.size(), 10, data.size()), data);
+  for (size_t limit : {size_t{0}, size_t{99999}}) {
+    try {
+      DecompressBuffer(stream.data(), stream.size(), data.size(), limit);
+      ADD_FAILURE() << "inflated past " << limit;
+    } catch (const EZInflateLimitError& e) {
+      EXPECT_EQ(e.Limit(), limit);
+      EXPECT_EQ(std::string(e.what()), "the data inflates to more than " + std::to_string(limit) + " bytes");
+    }
+  }
+}
+
+TEST(ZeroBomb, InflatesToItsSizeInZeros) {
+  const std::vector<uint8_t> bomb = testing::ZeroBomb(3);
+  EXPECT_LT(bomb.size(), 8000u);
+  EXPECT_EQ(DecompressBuffer(bomb.data(), bomb.size(), 0), std::vector<uint8_t>(3 << 20, 0));
+}
+
 TEST(DecompressBuffer, IgnoresBytesAfterTheEndOfTheStream) {
   std::vector<uint8_t> stream = Deflate({1, 2, 3});
   stream.insert(stream.end(), {9, 9, 9, 9});

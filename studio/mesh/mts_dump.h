@@ -13,7 +13,7 @@ namespace kestrel {
 std::string MTSDumpText(const TMTS410& mesh, const std::string& decimalSeparator);
 
 // Writes MTSDumpText to `path`, creating or replacing the file; returns true. A file that cannot
-// be created or written throws EInOutError, and what was written stays.
+// be created or written throws EInOutError, and any old file at the path stays as it was.
 bool WriteMTSDump(const std::string& path, const TMTS410& mesh, const std::string& decimalSeparator);
 
 // Where the dump of the mesh at `meshPath` goes: the extension replaced by ".txt", or appended.

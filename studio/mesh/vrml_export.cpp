@@ -1,8 +1,10 @@
 #include "studio/mesh/vrml_export.h"
 
 #include <exception>
+#include <optional>
 
 #include "archive/file_error.h"
+#include "archive/file_replacement.h"
 #include "studio/mesh/text_file.h"
 #include "studio/mesh/vrml_writer.h"
 
@@ -73,28 +75,45 @@ CombinedVRMLResult ExportAllMeshesVRML(const std::vector<TMAS_FileEntry>& table,
     return result;
   }
 
+  // The combined file grows beside the old one and takes its place only once it is closed, so an
+  // export that fails or is killed half-way never leaves a cut file or loses the previous one.
+  std::optional<FileReplacement> file;
   try {
-    WriteTextFile(path, VRMLCombinedHeader(date));
+    file.emplace(path);
+    const std::string header = VRMLCombinedHeader(date);
+    file->File().WriteAll(header.data(), header.size());
   } catch (const EInOutError& e) {
-    Say(report, FileErrorReport(e));
+    Say(report, FileErrorReport(NamingPath(e, path)));
     result.status = Status::Unfinished;
     return result;
   }
-
   for (size_t i = 0; i < table.size(); ++i) {
     if (table[i].FileType != kMasTypeMTS) continue;
     if (started) started(i);
     AnyMesh mesh;
     if (!ReadMesh(read, i, mesh, report)) continue;
-    if (WriteMeshVRML(path, VRMLObjectName(table[i].Name()), mesh, true, date, report)) ++result.Written;
+    const std::string block =
+        std::visit([&](const auto& m) { return MeshVRMLBlock(VRMLObjectName(table[i].Name()), m); }, mesh);
+    try {
+      file->File().WriteAll(block.data(), block.size());
+      ++result.Written;
+    } catch (const EInOutError& e) {
+      // A file that cannot take a block (a full disk) cannot take the rest either: the export
+      // stops and the file at the path stays as it was.
+      Say(report, FileErrorReport(NamingPath(e, path)));
+      result.status = Status::Unfinished;
+      return result;
+    }
   }
   if (started) started(table.size());
 
   try {
-    AppendTextFile(path, VRMLClosingLines());
+    const std::string closing = VRMLClosingLines();
+    file->File().WriteAll(closing.data(), closing.size());
+    file->Commit();
     result.status = Status::Complete;
   } catch (const EInOutError& e) {
-    Say(report, FileErrorReport(e));
+    Say(report, FileErrorReport(NamingPath(e, path)));
     result.status = Status::Unfinished;
   }
   return result;

@@ -48,7 +48,7 @@ struct CombinedVRMLResult {
   enum class Status {
     NoEntries,   // empty table: nothing written, nothing reported
     NoMeshes,    // no entry of type 17: "This MAS file does not contain any MTS objects" reported
-    Unfinished,  // the file could not be created, or its closing lines not written
+    Unfinished,  // the file could not be written whole; any file that was at the path is kept
     Complete,    // header, every mesh that could be written, closing lines
   };
   Status status = Status::NoEntries;
@@ -57,8 +57,9 @@ struct CombinedVRMLResult {
 };
 
 // "Roll all MTS objects in one VRML File": every mesh entry in table order under one MASTER node.
-// An entry that cannot be read or decoded, or whose block cannot be appended, is reported and left
-// out, and the export goes on; the file is still closed with its closing lines.
+// An entry that cannot be read or decoded is reported and left out, and the export goes on; the
+// file is still closed with its closing lines. A file failure (a full disk) stops the export. The document is
+// written beside the path and takes its place only when complete.
 CombinedVRMLResult ExportAllMeshesVRML(const std::vector<TMAS_FileEntry>& table, const MeshEntryReader& read,
                                        const std::string& path, const std::string& date, const MeshReport& report,
                                        const MeshEntryStarted& started = {});

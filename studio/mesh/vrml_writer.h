@@ -31,9 +31,10 @@ std::string VRMLClosingLines();
 std::string MeshVRMLBlock(const std::string& objectName, const TMTS410& mesh);
 std::string MeshVRMLBlock(const std::string& objectName, const TMTS& mesh);
 
-// With `append` false: creates or replaces `path` with a complete document dated `date`.
+// With `append` false: creates or replaces `path` with a complete document dated `date`; the old
+// file stays whole until the new one is complete.
 // With `append` true: adds the mesh block to the end of the existing file (`date` is unused).
-// A file failure is reported with its text and the path and gives false; what was written stays.
+// A file failure is reported with its text and the path and gives false.
 bool WriteMeshVRML(const std::string& path, const std::string& objectName, const TMTS410& mesh, bool append,
                    const std::string& date, const MeshReport& report);
 bool WriteMeshVRML(const std::string& path, const std::string& objectName, const TMTS& mesh, bool append,

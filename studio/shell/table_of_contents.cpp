@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "archive/file_io.h"
+#include "archive/file_replacement.h"
 
 namespace kestrel::studio {
 
@@ -37,7 +38,8 @@ std::string FormatTableOfContents(const std::string& archiveFileName, const Open
 
 int WriteListingFile(const std::string& path, const std::string& text) {
   try {
-    WriteWholeFile(path, text.data(), text.size());
+    // A listing the user kept from an earlier open is replaced whole or not at all.
+    ReplaceFileContents(path, text.data(), text.size());
   } catch (const EInOutError& e) {
     return e.SystemCode();
   }

@@ -11,7 +11,8 @@ namespace kestrel::studio {
 // line ended by "\r\n". Names are never cut; start positions are absolute file positions.
 std::string FormatTableOfContents(const std::string& archiveFileName, const OpenArchiveState& state);
 
-// Creates or replaces `path` with `text`: 0, or the errno of the failed create or write.
+// Creates or replaces `path` with `text` (an old file stays whole until the new one is complete):
+// 0, or the errno of the failed create or write.
 int WriteListingFile(const std::string& path, const std::string& text);
 
 }  // namespace kestrel::studio

@@ -17,7 +17,7 @@
 namespace kestrel::cli {
 namespace {
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(const std::string& name) { return "\"" + PrintableName(name) + "\""; }
 
 // A file to become an entry, read whole; one the table cannot record is refused before reading.
 std::vector<uint8_t> ReadEntrySource(const std::string& path) {

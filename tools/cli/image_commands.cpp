@@ -68,11 +68,11 @@ int EntryToPng(const std::string& archivePath, const std::string& entryArgument,
   const TMAS_FileEntry& entry = archive->Table[*index];
   const std::optional<ImageKind> kind = ImageKindOfEntryType(entry.FileType);
   if (!kind)
-    return Fail(entry.Name() + " is not an image entry (type " + std::to_string(entry.FileType) + ", " +
+    return Fail(PrintableName(entry.Name()) + " is not an image entry (type " + std::to_string(entry.FileType) + ", " +
                 MASTypeName(entry.FileType) + ")");
   std::vector<uint8_t> bytes;
-  if (auto failure = ReadEntry(*archive, *index, bytes)) return Fail(entry.Name() + ": " + *failure);
-  if (auto failure = WritePicture(*kind, bytes, outPath)) return Fail(entry.Name() + ": " + *failure);
+  if (auto failure = ReadEntry(*archive, *index, bytes)) return Fail(PrintableName(entry.Name()) + ": " + *failure);
+  if (auto failure = WritePicture(*kind, bytes, outPath)) return Fail(PrintableName(entry.Name()) + ": " + *failure);
   return 0;
 }
 
@@ -99,7 +99,7 @@ int RunPngAll(const Args& args) {
     if (!kind) continue;
     ++images;
     auto failure = [&](const std::string& reason) {
-      Fail(entry.Name() + ": " + reason);
+      Fail(PrintableName(entry.Name()) + ": " + reason);
       ++failed;
     };
     const std::string name = ReplaceExtension(entry.Name(), ".png");
@@ -109,12 +109,13 @@ int RunPngAll(const Args& args) {
     }
     // Two entries that differ only in their extension would give one file; the first one stays.
     if (const auto earlier = writtenFrom.find(name); earlier != writtenFrom.end()) {
-      failure(name + " was already written from " + earlier->second + "; use kestrel-cli png for this one");
+      failure(PrintableName(name) + " was already written from " + PrintableName(earlier->second) +
+              "; use kestrel-cli png for this one");
       continue;
     }
     const std::string outPath = JoinPath(directory, name);
     if (IsSameFile(outPath, archivePath)) {
-      failure(outPath + " is the archive being read");
+      failure(PrintableName(outPath) + " is the archive being read");
       continue;
     }
     std::vector<uint8_t> bytes;
@@ -127,7 +128,7 @@ int RunPngAll(const Args& args) {
       continue;
     }
     writtenFrom.emplace(name, entry.Name());
-    std::cout << outPath << '\n' << std::flush;
+    std::cout << PrintableName(outPath) << '\n' << std::flush;
   }
   if (images == 0) std::cerr << "kestrel-cli: no image entries in " << archivePath << '\n';
   if (failed == 0) return 0;

@@ -1,5 +1,6 @@
 // kestrel-cli: the kit's scripting front end over the mesh, sound bank and conversion libraries.
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -92,6 +93,9 @@ static void PrintHelp(std::ostream& out) {
 
 int main(int argc, char** argv) {
   using namespace kestrel::cli;
+  // Past a file size limit (ulimit -f) a write then fails with "Disk full", which is reported like a
+  // full disk, instead of the process being ended by SIGXFSZ with nothing said.
+  std::signal(SIGXFSZ, SIG_IGN);
   // The mesh dump writes reals with the user's decimal separator; VRML output never depends on it.
   std::setlocale(LC_ALL, "");
   if (argc < 2) {

@@ -62,7 +62,7 @@ int ExportArchiveEntry(const std::string& archivePath, const std::string& entryN
     const TMAS_FileEntry& entry = archive->Table[i];
     if (!EqualsIgnoreAsciiCase(entry.Name(), entryName)) continue;
     if (entry.FileType != kMasTypeMTS)
-      return Fail(entry.Name() + " is not a mesh entry (type " + std::to_string(entry.FileType) + ", " +
+      return Fail(PrintableName(entry.Name()) + " is not a mesh entry (type " + std::to_string(entry.FileType) + ", " +
                   MASTypeName(entry.FileType) + ")");
     return ExportEntryVRML(archive->Table, i, EntryReader(*archive), outPath, date, Report) ? 0 : 1;
   }
@@ -107,7 +107,7 @@ int RunVrmlAll(const Args& args) {
     Fail(current.empty() ? message : current + ": " + message);
   };
   const MeshEntryStarted started = [&](size_t index) {
-    current = index < archive->Table.size() ? archive->Table[index].Name() : std::string();
+    current = index < archive->Table.size() ? PrintableName(archive->Table[index].Name()) : std::string();
   };
   const CombinedVRMLResult result =
       ExportAllMeshesVRML(archive->Table, EntryReader(*archive), outPath, date, report, started);

@@ -8,6 +8,7 @@
 
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
+#include "archive/mas_format.h"
 #include "cli_command.h"
 #include "studio/audio/mpeg_audio.h"
 #include "studio/audio/wav_file.h"
@@ -30,7 +31,7 @@ void WriteOutput(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 std::string SampleName(const SoundBank& bank, size_t index) {
-  return "sample " + std::to_string(index) + " (\"" + bank.Entries[index].DisplayName() + "\")";
+  return "sample " + std::to_string(index) + " (\"" + PrintableName(bank.Entries[index].DisplayName()) + "\")";
 }
 
 // The sample's sound and what its first frame says, or a message naming the sample.
@@ -66,7 +67,8 @@ int RunSdtList(const Args& args) {
     SoundBank bank;
     LoadSoundBank(bank, args[0]);
     for (size_t i = 0; i < bank.Count(); ++i)
-      std::cout << i << '\t' << bank.Entries[i].DisplayName() << '\t' << bank.Entries[i].DataSize << '\n';
+      std::cout << i << '\t' << PrintableName(bank.Entries[i].DisplayName()) << '\t' << bank.Entries[i].DataSize
+                << '\n';
     return 0;
   });
 }

@@ -1,4 +1,5 @@
 // packwell: packs the BMP, MTS, TGA and ANM files of a directory into a new ".MAS" archive.
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -27,6 +28,9 @@ std::string ArchiveNamedAfter(std::string directory) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file size limit (ulimit -f) a write then fails with "Disk full", which is reported like a
+  // full disk, instead of the process being ended by SIGXFSZ with nothing said.
+  std::signal(SIGXFSZ, SIG_IGN);
   UnknownSequence unknowns = UnknownSequence::FromClock();
   Line();
   Line("Packwell for F1-2002/NT-2003 (January 2, 2003)");

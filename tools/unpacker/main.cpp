@@ -1,4 +1,5 @@
 // spillway: lists a ".MAS" archive or extracts all its entries into a directory.
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -24,7 +25,7 @@ void List(const LoadedArchive& archive) {
   std::printf("Start = %lld\n\n", static_cast<long long>(archive.DataStart));
   for (const TMAS_FileEntry& e : archive.Table)
     // The type is left-justified in two columns; a zero flag would mean nothing beside "-".
-    std::printf("%-32s %8d %8d %8d %-2d\n", e.Name().c_str(), static_cast<int>(archive.DataStart + e.Offset),
+    std::printf("%-32s %8d %8d %8d %-2d\n", PrintableName(e.Name()).c_str(), static_cast<int>(archive.DataStart + e.Offset),
                 e.UncompressedSize, e.CompressedSize, e.FileType);
 }
 
@@ -70,6 +71,9 @@ int Extract(const LoadedArchive& archive, const std::string& target, bool beside
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file size limit (ulimit -f) a write then fails with "Disk full", which is reported like a
+  // full disk, instead of the process being ended by SIGXFSZ with nothing said.
+  std::signal(SIGXFSZ, SIG_IGN);
   Line();
   Line("Spillway for F1-2002/NT-2003 (January 2, 2003)");
   Line();
