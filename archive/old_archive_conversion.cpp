@@ -141,7 +141,7 @@ std::vector<std::string> FilesInNewArchive(const std::string& destination, const
 
 // Packs the scratch directory into the destination. The new archive must record every file the
 // pack pass took; the packer replaces the destination only then, and one that does not read back
-// whole is removed. Either way the files stay where they are. Confirmed files leave the scratch
+// whole is reported. Either way the files stay where they are. Confirmed files leave the scratch
 // directory.
 void PackPass(const std::string& scratch, const std::string& destination, ProgressCounter& progress,
               const ConversionHooks& hooks, ConversionResult& result) {
@@ -184,10 +184,9 @@ void PackPass(const std::string& scratch, const std::string& destination, Progre
   }
   const std::vector<std::string> confirmed = FilesInNewArchive(destination, scratch, packed);
   if (confirmed.size() != packed.FilesFound) {
-    if (::unlink(destination.c_str()) == 0)
-      report("The new archive \"" + destination + "\" could not be completed and was removed.");
-    else
-      report("The new archive \"" + destination + "\" was not written.");
+    // The packer has already put the new archive in the old file's place, so removing it now would
+    // leave the user with neither; it stays, and so do the unpacked files.
+    report("The new archive \"" + destination + "\" does not read back as it was packed; check it before use.");
     return;
   }
   for (const std::string& name : confirmed) ::unlink(JoinPath(scratch, name).c_str());

@@ -58,15 +58,13 @@ int ExportArchiveEntry(const std::string& archivePath, const std::string& entryN
   const std::optional<LoadedArchive> archive = LoadArchiveOrReport(archivePath);
   std::string date;
   if (!archive || !VRMLDateNow(date)) return 1;
-  for (size_t i = 0; i < archive->Table.size(); ++i) {
-    const TMAS_FileEntry& entry = archive->Table[i];
-    if (!EqualsIgnoreAsciiCase(entry.Name(), entryName)) continue;
-    if (entry.FileType != kMasTypeMTS)
-      return Fail(PrintableName(entry.Name()) + " is not a mesh entry (type " + std::to_string(entry.FileType) + ", " +
-                  MASTypeName(entry.FileType) + ")");
-    return ExportEntryVRML(archive->Table, i, EntryReader(*archive), outPath, date, Report) ? 0 : 1;
-  }
-  return Fail("no entry named " + entryName + " in " + archivePath);
+  const std::optional<size_t> index = ResolveEntryArgument(*archive, entryName);
+  if (!index) return 1;
+  const TMAS_FileEntry& entry = archive->Table[*index];
+  if (entry.FileType != kMasTypeMTS)
+    return Fail(PrintableName(entry.Name()) + " is not a mesh entry (type " + std::to_string(entry.FileType) + ", " +
+                MASTypeName(entry.FileType) + ")");
+  return ExportEntryVRML(archive->Table, *index, EntryReader(*archive), outPath, date, Report) ? 0 : 1;
 }
 
 }  // namespace
