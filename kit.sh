@@ -9,13 +9,17 @@ cd "$(dirname "$(readlink -f "$0")")"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
-build() {  # build DIR [cmake options...]
+configure() {  # configure DIR [cmake options...]
   local dir=$1
   shift
   local launcher=()
   if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
-  ninja -C "$dir" -j "$jobs"
+}
+
+build() {  # build DIR [cmake options...]
+  configure "$@"
+  ninja -C "$1" -j "$jobs"
 }
 
 run_tests() {  # run_tests DIR LABEL
@@ -57,8 +61,7 @@ case "${1:-}" in
       run_tests build/asan "AddressSanitizer and UndefinedBehaviorSanitizer build:"
     # Only what runs the packer's worker threads: the engine and console tests, no studio.
     tsan_tests=(engine_tests conversion_tests console_tests)
-    cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTREL_TSAN=ON -DKESTREL_BUILD_STUDIO=OFF \
-      $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache) >/dev/null
+    configure build/tsan -DKESTREL_TSAN=ON -DKESTREL_BUILD_STUDIO=OFF
     ninja -C build/tsan -j "$jobs" "${tsan_tests[@]}"
     echo "== ThreadSanitizer build: packing and extraction tests"
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
