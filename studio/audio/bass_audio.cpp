@@ -78,6 +78,14 @@ std::vector<int16_t> ToOutputFormat(const PcmAudio& pcm, const SDL_AudioSpec& sp
                                                AUDIO_S16SYS, spec.channels, spec.freq);
   if (!stream) return {};
   std::vector<int16_t> out;
+  // Moves up to `bytes` of converted sound from the stream to the end of `out`.
+  const auto take = [&](int bytes) {
+    const size_t old = out.size();
+    out.resize(old + static_cast<size_t>(bytes) / sizeof(int16_t));
+    const int got = SDL_AudioStreamGet(stream, out.data() + old, bytes);
+    out.resize(old + static_cast<size_t>(std::max(got, 0)) / sizeof(int16_t));
+    return got > 0;
+  };
   const size_t bytes = pcm.Samples.size() * sizeof(int16_t);
   bool ok = true;
   // SDL counts in int; large samples go in pieces.
@@ -85,22 +93,11 @@ std::vector<int16_t> ToOutputFormat(const PcmAudio& pcm, const SDL_AudioSpec& sp
     const size_t n = std::min<size_t>(bytes - at, 1 << 24);
     ok = SDL_AudioStreamPut(stream, reinterpret_cast<const Uint8*>(pcm.Samples.data()) + at, static_cast<int>(n)) == 0;
     at += n;
-    while (ok && SDL_AudioStreamAvailable(stream) > (1 << 24)) {
-      const size_t old = out.size();
-      out.resize(old + (1 << 23));
-      const int got = SDL_AudioStreamGet(stream, out.data() + old, 1 << 24);
-      out.resize(old + static_cast<size_t>(std::max(got, 0)) / sizeof(int16_t));
-      ok = got > 0;
-    }
+    while (ok && SDL_AudioStreamAvailable(stream) > (1 << 24)) ok = take(1 << 24);
   }
   if (ok) ok = SDL_AudioStreamFlush(stream) == 0;
   const int available = ok ? SDL_AudioStreamAvailable(stream) : 0;
-  if (available > 0) {
-    const size_t old = out.size();
-    out.resize(old + static_cast<size_t>(available) / sizeof(int16_t));
-    const int got = SDL_AudioStreamGet(stream, out.data() + old, available);
-    out.resize(old + static_cast<size_t>(std::max(got, 0)) / sizeof(int16_t));
-  }
+  if (available > 0) take(available);
   SDL_FreeAudioStream(stream);
   if (!ok) return {};
   out.resize(out.size() - out.size() % kOutputChannels);
