@@ -12,12 +12,6 @@ namespace {
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 
-uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 | static_cast<uint32_t>(b[at + 2]) << 16 |
-         static_cast<uint32_t>(b[at + 3]) << 24;
-}
-uint16_t U16At(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
-
 [[noreturn]] void Refuse(const std::string& why) {
   throw AudioFormatError("This is not a WAV file we can read: " + why + ".");
 }
@@ -31,17 +25,24 @@ PcmAudio ReadWav(const std::vector<uint8_t>& bytes) {
   bool haveFormat = false;
   size_t at = 12;
   while (at + 8 <= bytes.size()) {
-    const uint32_t chunkSize = U32At(bytes, at + 4);
+    ByteReader chunk(bytes.data() + at, bytes.size() - at);
+    char id[4];
+    chunk.Bytes(id, 4);
+    const uint32_t chunkSize = chunk.U32();
     const size_t body = at + 8;
-    const size_t available = bytes.size() - body;
-    if (std::memcmp(bytes.data() + at, "fmt ", 4) == 0) {
+    const size_t available = chunk.Remaining();
+    if (std::memcmp(id, "fmt ", 4) == 0) {
       if (chunkSize < 16 || available < 16) Refuse("its format chunk is cut short");
-      uint16_t format = U16At(bytes, body);
-      const uint16_t channels = U16At(bytes, body + 2);
-      const uint32_t rate = U32At(bytes, body + 4);
-      const uint16_t bits = U16At(bytes, body + 14);
+      uint16_t format = chunk.U16();
+      const uint16_t channels = chunk.U16();
+      const uint32_t rate = chunk.U32();
+      chunk.Seek(8 + 14);
+      const uint16_t bits = chunk.U16();
       // The extensible header names the true format in the first two bytes of its sub-format GUID.
-      if (format == kFormatExtensible && chunkSize >= 40 && available >= 40) format = U16At(bytes, body + 24);
+      if (format == kFormatExtensible && chunkSize >= 40 && available >= 40) {
+        chunk.Seek(8 + 24);
+        format = chunk.U16();
+      }
       if (format != kFormatPcm) Refuse("its samples are not PCM (format code " + std::to_string(format) + ")");
       if (bits != 16) Refuse("its samples have " + std::to_string(bits) + " bits; only 16-bit PCM is read");
       if (channels != 1 && channels != 2)
@@ -50,7 +51,7 @@ PcmAudio ReadWav(const std::vector<uint8_t>& bytes) {
       pcm.Channels = channels;
       pcm.SampleRate = static_cast<int>(rate);
       haveFormat = true;
-    } else if (std::memcmp(bytes.data() + at, "data", 4) == 0) {
+    } else if (std::memcmp(id, "data", 4) == 0) {
       if (!haveFormat) Refuse("its sound data comes before its format chunk");
       // A writer that was cut off, or one that streams, may claim more than the file holds: the
       // frames that are there are the sound.
@@ -58,7 +59,7 @@ PcmAudio ReadWav(const std::vector<uint8_t>& bytes) {
       const size_t frameBytes = 2 * static_cast<size_t>(pcm.Channels);
       length -= length % frameBytes;
       pcm.Samples.resize(length / 2);
-      for (size_t i = 0; i < pcm.Samples.size(); ++i) pcm.Samples[i] = static_cast<int16_t>(U16At(bytes, body + 2 * i));
+      for (int16_t& sample : pcm.Samples) sample = static_cast<int16_t>(chunk.U16());
       return pcm;
     }
     // Chunks are padded to an even length.
