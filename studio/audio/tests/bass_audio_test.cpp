@@ -100,6 +100,39 @@ TEST_F(BassAudioTest, SampleStopSilencesAtOnce) {
   EXPECT_LT(span.Frames(), 0.8 * kOutputRate);
 }
 
+TEST_F(BassAudioTest, LoadsASampleFromAFileByPath) {
+  ASSERT_NE(BASS_Init(-1, kOutputRate, 32, nullptr), 0);
+  const std::vector<uint8_t> mp2 = EncodeMp2(Tone(22050, 1, 440, 0.2), {ChannelMode::Mono, 32});
+  std::vector<uint8_t> file = kestrel::testing::NoiseBytes(100, 5);  // the sample sits 100 bytes in
+  file.insert(file.end(), mp2.begin(), mp2.end());
+  const std::string path = dir_ / "sample.bin";
+  kestrel::testing::WriteFileBytes(path, file);
+  const auto size = static_cast<uint32_t>(mp2.size());
+  struct Case {
+    const char* what;
+    std::string path;
+    uint64_t offset;
+    uint32_t length;
+    bool loads;
+  };
+  const std::vector<Case> cases = {
+      {"the sample's bytes", path, 100, size, true},
+      {"length 0: to the end of the file", path, 100, 0, true},
+      {"a length past the end is cut to the file", path, 100, size + 1000, true},
+      {"offset at the end", path, file.size(), 0, false},
+      {"offset past the end", path, file.size() + 1, 0, false},
+      {"no such file", dir_ / "missing.mp2", 0, 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const HSAMPLE sample = BASS_SampleLoad(0, c.path.c_str(), c.offset, c.length, 1, 0);
+    EXPECT_EQ(sample != 0, c.loads);
+    if (sample) {
+      EXPECT_NE(BASS_SamplePlay(sample), 0u);
+    }
+  }
+}
+
 TEST_F(BassAudioTest, CallsOutsideAnOpenOutputAreHarmless) {
   const auto closedCalls = [](HSAMPLE sample, HCHANNEL channel) {
     EXPECT_EQ(BASS_SampleFree(0), 0);
