@@ -50,10 +50,10 @@ TEST(MpegAudio, LayerTwoRoundTripKeepsFormatLengthAndPitch) {
 TEST(MpegAudio, RefusesWhatIsNotLayerTwoOrNotAudio) {
   const PcmAudio stereo = Tone(44100, 2, 440, 0.1);
   EXPECT_THROW(EncodeMp2(stereo, {ChannelMode::Mono, 96}), AudioFormatError);   // channels differ
-  EXPECT_THROW(EncodeMp2(stereo, {ChannelMode::Stereo, 8}), AudioFormatError);  // no such MPEG-1 rate
   EXPECT_THROW(EncodeMp2(Tone(11025, 1, 440, 0.1), {ChannelMode::Mono, 32}), AudioFormatError);
   try {
-    EncodeMp2(stereo, {ChannelMode::Stereo, 8});
+    EncodeMp2(stereo, {ChannelMode::Stereo, 8});  // no such MPEG-1 rate
+    ADD_FAILURE() << "encoded";
   } catch (const AudioFormatError& e) {
     EXPECT_STREQ(e.what(), "MPEG audio layer II cannot be encoded as 44100 Hz stereo (stereo) at 8 kbit/s.");
   }
