@@ -4,18 +4,11 @@
 #include <cctype>
 #include <exception>
 
+#include "archive/byte_reader.h"
 #include "archive/file_io.h"
 
 namespace kestrel {
 namespace {
-
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 | static_cast<uint32_t>(b[at + 2]) << 16 |
-         static_cast<uint32_t>(b[at + 3]) << 24;
-}
-uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
-  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
@@ -32,9 +25,13 @@ bool ReadAll(const std::string& path, std::vector<uint8_t>& bytes) {
 // file cut short there is told apart from one cut short in its pixels. Older headers than the
 // 40-byte one are left to the decoder.
 bool BmpPaletteComplete(const std::vector<uint8_t>& b) {
-  const uint64_t headerSize = Le32(b, 14);
-  const uint16_t bits = Le16(b, 28);
-  const uint64_t used = Le32(b, 46);
+  ByteReader r(b);
+  r.Seek(14);
+  const uint64_t headerSize = r.U32();
+  r.Seek(28);
+  const uint16_t bits = r.U16();
+  r.Seek(46);
+  const uint64_t used = r.U32();
   if (headerSize < 40 || bits == 0 || bits > 8) return true;
   const uint64_t full = uint64_t{1} << bits;
   const uint64_t entries = used != 0 && used < full ? used : full;

@@ -3,6 +3,8 @@
 #include <array>
 #include <variant>
 
+#include "studio/mesh/mesh_traversal.h"
+
 namespace kestrel {
 namespace {
 
@@ -39,17 +41,13 @@ std::vector<uint32_t> BuildMeshLists(const AnyMesh& mesh, const std::vector<uint
     lists.push_back(target.BeginList());
     if (bindTextures) target.BindTexture(i < textures.size() ? textures[i] : 0);
     target.BeginTriangles();
-    if (i < cube.ObjectHeaders.size()) {
-      const std::vector<TMTS_Vertex>& vertices = cube.ObjectHeaders[i].Vertices;
-      for (size_t j = 0; j < cube.Polygons.size(); ++j) {
-        const TMTS_Polygon& p = cube.Polygons[j];
-        if (p.M < 0 || static_cast<size_t>(p.M) != i) continue;
-        if (p.V0 >= vertices.size() || p.V1 >= vertices.size() || p.V2 >= vertices.size()) continue;
-        const bool reversed = olderLayout && j % 2 == 1;
-        const std::array<uint16_t, 3> corners = reversed ? std::array<uint16_t, 3>{p.V2, p.V1, p.V0}
-                                                         : std::array<uint16_t, 3>{p.V0, p.V1, p.V2};
-        for (const uint16_t corner : corners) target.Corner(CornerOf(vertices[corner]));
-      }
+    const std::vector<TMTS_Vertex>& vertices = MaterialVertices(cube, i);
+    for (const size_t j : MaterialTriangles(cube, i)) {
+      const TMTS_Polygon& p = cube.Polygons[j];
+      const bool reversed = olderLayout && j % 2 == 1;
+      const std::array<uint16_t, 3> corners = reversed ? std::array<uint16_t, 3>{p.V2, p.V1, p.V0}
+                                                       : std::array<uint16_t, 3>{p.V0, p.V1, p.V2};
+      for (const uint16_t corner : corners) target.Corner(CornerOf(vertices[corner]));
     }
     target.EndTriangles();
     target.EndList();

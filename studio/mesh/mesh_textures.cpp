@@ -10,15 +10,6 @@
 #include "studio/mesh/number_format.h"
 
 namespace kestrel {
-namespace {
-
-template <typename Mesh>
-std::optional<std::string> TextureNameOf(const Mesh& mesh, size_t i) {
-  if (i >= mesh.MatObjects.size() || mesh.MatObjects[i].Bitmaps.empty()) return std::nullopt;
-  return MaterialTextureName(mesh.MatObjects[i]);
-}
-
-}  // namespace
 
 std::optional<std::string> FindFileInDirectory(const std::string& directory, const std::string& name) {
   if (!IsSafeEntryFileName(name)) return std::nullopt;
@@ -46,14 +37,13 @@ std::string MaterialTextureName(const TMTS_MatObject& material) {
   return material.Bitmaps.empty() ? std::string() : material.Bitmaps.front();
 }
 
-std::optional<std::string> MaterialTextureName(const TMTS410& mesh, size_t i) { return TextureNameOf(mesh, i); }
-std::optional<std::string> MaterialTextureName(const TMTS& mesh, size_t i) { return TextureNameOf(mesh, i); }
-
 std::vector<std::optional<std::string>> MaterialTextureNames(const AnyMesh& mesh) {
   std::vector<std::optional<std::string>> names;
   std::visit(
       [&](const auto& m) {
-        for (size_t i = 0; i < m.MatObjects.size(); ++i) names.push_back(TextureNameOf(m, i));
+        for (const auto& material : m.MatObjects)
+          names.push_back(material.Bitmaps.empty() ? std::nullopt
+                                                   : std::optional<std::string>(MaterialTextureName(material)));
       },
       mesh);
   return names;

@@ -19,10 +19,7 @@ namespace kestrel {
 // digits and ".BMP" (LIGHT with frames 3, 4: "LIGHT03.BMP"). Empty when there is no bitmap.
 std::string MaterialTextureName(const TMTS410_MatObject& material);
 std::string MaterialTextureName(const TMTS_MatObject& material);
-// The same for material object `i`; nothing when there is no such object or it has no bitmap.
-std::optional<std::string> MaterialTextureName(const TMTS410& mesh, size_t i);
-std::optional<std::string> MaterialTextureName(const TMTS& mesh, size_t i);
-// One per material object, in order.
+// One per material object, in order; nothing for a material without a bitmap.
 std::vector<std::optional<std::string>> MaterialTextureNames(const AnyMesh& mesh);
 
 // The file named `name` in `directory`: that exact name, else the alphabetically first name there
