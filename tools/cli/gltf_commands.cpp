@@ -1,6 +1,4 @@
 // kestrel-cli's glTF export: one mesh file or mesh entry, or every mesh entry of an archive.
-#include <cerrno>
-#include <cstring>
 #include <exception>
 #include <iostream>
 #include <stdexcept>
@@ -118,8 +116,7 @@ int RunGltfAll(const Args& args) {
   for (const TMAS_FileEntry& e : archive->Table)
     if (e.FileType == kMasTypeMTS) ++meshes;
   if (meshes == 0) return Fail(std::string(kNoMeshEntriesMessage));
-  if (!DirectoryExists(directory) && !CreateDirectoryOneLevel(directory))
-    return Fail(directory + ": cannot create the directory (" + std::strerror(errno) + ")");
+  if (!OutputDirectoryOrReport(directory)) return 1;
 
   const TextureFinder textures = ArchiveTextures(*archive);
   std::vector<std::string> taken;

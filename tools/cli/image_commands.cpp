@@ -88,8 +88,7 @@ int RunPngAll(const Args& args) {
   const std::string& directory = args[1];
   const std::optional<LoadedArchive> archive = LoadArchiveOrReport(archivePath);
   if (!archive) return 1;
-  if (!DirectoryExists(directory) && !CreateDirectoryOneLevel(directory))
-    return Fail("cannot create the directory " + directory);
+  if (!OutputDirectoryOrReport(directory)) return 1;
 
   size_t images = 0, failed = 0;
   std::map<std::string, std::string> writtenFrom;  // output name -> the entry it came from
