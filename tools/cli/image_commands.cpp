@@ -129,7 +129,7 @@ int RunPngAll(const Args& args) {
     writtenFrom.emplace(name, entry.Name());
     std::cout << PrintableName(outPath) << '\n' << std::flush;
   }
-  if (images == 0) std::cerr << "kestrel-cli: no image entries in " << archivePath << '\n';
+  if (images == 0) Report("no image entries in " + archivePath);
   if (failed == 0) return 0;
   return Fail(std::to_string(failed) + " of " + std::to_string(images) + " image entries could not be written");
 }
