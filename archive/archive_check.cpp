@@ -15,7 +15,7 @@ namespace {
 constexpr size_t kChunkSize = 1 << 18;
 
 std::string Label(size_t index, const TMAS_FileEntry& entry) {
-  return "entry #" + std::to_string(index) + " \"" + entry.Name() + "\": ";
+  return "entry #" + std::to_string(index) + " \"" + PrintableName(entry.Name()) + "\": ";
 }
 
 // Inflates `size` bytes from the file's current position into a scratch buffer and counts what

@@ -11,7 +11,7 @@ namespace kestrel {
 namespace {
 
 std::string EntryLabel(const LoadedArchive& archive, size_t index) {
-  return "entry #" + std::to_string(index) + " \"" + archive.Table[index].Name() + "\"";
+  return "entry #" + std::to_string(index) + " \"" + PrintableName(archive.Table[index].Name()) + "\"";
 }
 
 [[noreturn]] void RefuseLayout(const std::string& what) {

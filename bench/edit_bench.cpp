@@ -8,8 +8,6 @@
 //
 //   edit_bench [DIRECTORY [MB...]]   the archives (default 50 and 500 MB) are made in DIRECTORY
 //                                    (default: the system's temporary directory) and removed afterwards
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +21,7 @@
 #include "archive/file_io.h"
 #include "archive/mas_format.h"
 #include "archive/testing/mas_builder.h"
+#include "archive/testing/program_runner.h"
 
 namespace {
 
@@ -39,22 +38,12 @@ Run RunPrograms(const std::vector<std::vector<std::string>>& commands) {
   Run run;
   const Clock::time_point start = Clock::now();
   for (const std::vector<std::string>& command : commands) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      std::vector<char*> argv;
-      for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execvp(argv[0], argv.data());
-      _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      std::fprintf(stderr, "edit_bench: %s failed\n", command[0].c_str());
+    const testing::ProgramRun ran = testing::RunProgram(command[0], {command.begin() + 1, command.end()});
+    if (ran.status != 0) {
+      std::fprintf(stderr, "edit_bench: %s failed\n%s", command[0].c_str(), ran.err.c_str());
       std::exit(1);
     }
-    run.peakKiB = std::max(run.peakKiB, usage.ru_maxrss);
+    run.peakKiB = std::max(run.peakKiB, ran.peakMemoryKiB);
   }
   run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   return run;
@@ -122,10 +111,10 @@ void Measure(const std::string& directory, size_t megabytes, int rounds) {
   for (int round = 0; round < rounds; ++round) {
     // Dirty pages of one step are written back before the next starts, not on its time.
     sync();
-    cp.Add(RunPrograms({{"cp", archive, copy}, {"sync", copy}}));
+    cp.Add(RunPrograms({{"/bin/cp", archive, copy}, {"/bin/sync", copy}}));
     std::filesystem::remove(copy);
     sync();
-    cpMove.Add(RunPrograms({{"cp", archive, copy}, {"sync", copy}, {"mv", copy, archive}}));
+    cpMove.Add(RunPrograms({{"/bin/cp", archive, copy}, {"/bin/sync", copy}, {"/bin/mv", copy, archive}}));
     sync();
     replace.Add(RunPrograms({{KESTREL_CLI, "replace", archive, "#0", file}}));
     sync();

@@ -82,13 +82,8 @@ void EntrySeeds() {
 std::vector<uint8_t> OldImage(int32_t width, int32_t height, bool stored) {
   const size_t row = static_cast<size_t>((width * 3 + 3) / 4 * 4);
   const std::vector<uint8_t> pixels = NoiseBytes(row * static_cast<size_t>(height), 5);
-  ByteWriter w;
-  w.I32(width);
-  w.I32(height);
-  for (int i = 0; i < 8; ++i) w.U8(0);
-  const std::vector<uint8_t> body = stored ? pixels : Deflate(pixels);
-  w.Raw(body.data(), body.size());
-  return Concat(Record(stored, static_cast<int32_t>(pixels.size() + 16)), w.Bytes());
+  const TestEntry entry = testing::OldImage("SEED", width, height, pixels, stored);
+  return Concat(Record(stored, static_cast<int32_t>(pixels.size() + 16)), *entry.RawBytes);
 }
 
 void OldImageSeeds() {

@@ -42,6 +42,9 @@ std::vector<HostileCase> HostileCases() {
   cases.push_back({"negative uncompressed size", With({Lying(Entry("NEG.MTS"), {}, {}, -1)}), ""});
   cases.push_back({"4 GiB uncompressed size", With({Lying(Entry("HUGE.MTS"), {}, {}, int32_t(0xFFFFFFFF))}), ""});
   cases.push_back({"overlapping entries", With({Entry("A.MTS"), Lying(Entry("B.MTS"), 0, {}, {})}), ""});
+  // The check and the edits name the entry that is out of place in what they report.
+  cases.push_back({"control characters in the name of an overlapping entry",
+                   With({Entry("A.MTS"), Lying(Entry("\x1b[2J\x07B.MTS"), 0, {}, {})}), ""});
 
   TestEntry bomb("BOMB.MTS", {}, 17);
   bomb.RawBytes = ZeroBomb(1024);  // about 1 MB that inflates to 1 GiB

@@ -82,7 +82,7 @@ int RunAdd(const Args& args) {
     return 0;
   });
   if (status != 0 && added > 0)
-    std::cerr << "kestrel-cli: " << added << " of " << args.size() - 1 << " files were added before that\n";
+    Report(std::to_string(added) + " of " + std::to_string(args.size() - 1) + " files were added before that");
   return status;
 }
 
@@ -106,7 +106,7 @@ int RunRemove(const Args& args) {
     return 0;
   });
   if (status != 0 && removed > 0)
-    std::cerr << "kestrel-cli: " << removed << " of " << positions.size() << " entries were removed before that\n";
+    Report(std::to_string(removed) + " of " + std::to_string(positions.size()) + " entries were removed before that");
   return status;
 }
 

@@ -1,7 +1,10 @@
 #include "cli_command.h"
 
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
+#include "archive/archive_reader.h"
 #include "archive/file_io.h"
 
 namespace kestrel::cli {
@@ -19,6 +22,12 @@ bool OutputIsInput(const std::string& output, const std::string& input) {
   if (!IsSameFile(output, input)) return false;
   Fail(output + " is the file being read; choose another output");
   return true;
+}
+
+bool OutputDirectoryOrReport(const std::string& directory) {
+  if (DirectoryExists(directory) || CreateDirectoryOneLevel(directory)) return true;
+  Fail(directory + ": cannot create the directory (" + std::strerror(errno) + ")");
+  return false;
 }
 
 std::optional<std::vector<uint8_t>> ReadFileOrReport(const std::string& path) {

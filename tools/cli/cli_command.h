@@ -35,6 +35,9 @@ void Warn(const std::string& message);
 // True, after saying so, when `output` is the very file the command reads from `input`: creating
 // it would empty the input before or while it is read.
 bool OutputIsInput(const std::string& output, const std::string& input);
+// The folder an "-all" command writes into, made (one level) when missing; false after saying why
+// it cannot be.
+bool OutputDirectoryOrReport(const std::string& directory);
 // The whole file, or nothing after its file error was reported.
 std::optional<std::vector<uint8_t>> ReadFileOrReport(const std::string& path);
 

@@ -1,6 +1,4 @@
 // kestrel-cli's glTF export: one mesh file or mesh entry, or every mesh entry of an archive.
-#include <cerrno>
-#include <cstring>
 #include <exception>
 #include <iostream>
 #include <stdexcept>
@@ -79,10 +77,10 @@ int ExportArchiveEntry(const std::string& archivePath, const std::string& entry,
   if (!index) return 1;
   const TMAS_FileEntry& e = archive->Table[*index];
   if (e.FileType != kMasTypeMTS)
-    return Fail(e.Name() + " is not a mesh entry (type " + std::to_string(e.FileType) + ", " +
+    return Fail(PrintableName(e.Name()) + " is not a mesh entry (type " + std::to_string(e.FileType) + ", " +
                 MASTypeName(e.FileType) + ")");
   AnyMesh mesh;
-  if (!ReadEntryMesh(*archive, *index, mesh, Report)) return Fail(e.Name() + " is not a mesh that can be read");
+  if (!ReadEntryMesh(*archive, *index, mesh, Report)) return Fail(PrintableName(e.Name()) + " is not a mesh that can be read");
   const GltfContent content = GltfContentOf(VRMLObjectName(e.Name()), mesh, ArchiveTextures(*archive), Warn);
   return Write(content, out, archivePath) ? 0 : 1;
 }
@@ -118,8 +116,7 @@ int RunGltfAll(const Args& args) {
   for (const TMAS_FileEntry& e : archive->Table)
     if (e.FileType == kMasTypeMTS) ++meshes;
   if (meshes == 0) return Fail(std::string(kNoMeshEntriesMessage));
-  if (!DirectoryExists(directory) && !CreateDirectoryOneLevel(directory))
-    return Fail(directory + ": cannot create the directory (" + std::strerror(errno) + ")");
+  if (!OutputDirectoryOrReport(directory)) return 1;
 
   const TextureFinder textures = ArchiveTextures(*archive);
   std::vector<std::string> taken;
@@ -128,8 +125,8 @@ int RunGltfAll(const Args& args) {
     const TMAS_FileEntry& e = archive->Table[i];
     if (e.FileType != kMasTypeMTS) continue;
     // Messages about one mesh name the entry they belong to.
-    const MeshReport report = [&e](const std::string& message) { Fail(e.Name() + ": " + message); };
-    const MeshReport warn = [&e](const std::string& message) { Warn(e.Name() + ": " + message); };
+    const MeshReport report = [&e](const std::string& message) { Fail(PrintableName(e.Name()) + ": " + message); };
+    const MeshReport warn = [&e](const std::string& message) { Warn(PrintableName(e.Name()) + ": " + message); };
     const std::string name = OutputName(e, i, taken);
     if (!IsSafeEntryFileName(name)) {
       report("the entry's name cannot be a file name; left out");

@@ -88,8 +88,7 @@ int RunPngAll(const Args& args) {
   const std::string& directory = args[1];
   const std::optional<LoadedArchive> archive = LoadArchiveOrReport(archivePath);
   if (!archive) return 1;
-  if (!DirectoryExists(directory) && !CreateDirectoryOneLevel(directory))
-    return Fail("cannot create the directory " + directory);
+  if (!OutputDirectoryOrReport(directory)) return 1;
 
   size_t images = 0, failed = 0;
   std::map<std::string, std::string> writtenFrom;  // output name -> the entry it came from
@@ -130,7 +129,7 @@ int RunPngAll(const Args& args) {
     writtenFrom.emplace(name, entry.Name());
     std::cout << PrintableName(outPath) << '\n' << std::flush;
   }
-  if (images == 0) std::cerr << "kestrel-cli: no image entries in " << archivePath << '\n';
+  if (images == 0) Report("no image entries in " + archivePath);
   if (failed == 0) return 0;
   return Fail(std::to_string(failed) + " of " + std::to_string(images) + " image entries could not be written");
 }

@@ -89,6 +89,7 @@ TEST(HostileArchives, KestrelCliAnswersEveryCommandWithAMessage) {
         {"vrml-all", "H.MAS", "ALL.WRL"}, {"vrml", "H.MAS", first, "ONE.WRL"},  {"convert", "OLD.MAS", "NEW.MAS"},
         {"test", "H.MAS"},                {"extract", "H.MAS", first},            {"extract", "H.MAS", "#0", "X.OUT"},
         {"png", "H.MAS", "#0", "X.PNG"},  {"png-all", "H.MAS", "PNGS"},           {"replace", "H.MAS", "#0", "R.BIN"},
+        {"gltf", "H.MAS", "#0", "ONE.GLB"}, {"gltf-all", "H.MAS", "GLBS"},
         {"add", "H.MAS", "R.BIN"},        {"remove", "H.MAS", "#0"}};
     for (const auto& args : commands) {
       const ProgramRun run = RunProgram(KESTREL_CLI, args, {"", root.Path(), {}});
@@ -101,7 +102,7 @@ TEST(HostileArchives, KestrelCliAnswersEveryCommandWithAMessage) {
     }
     // The conversion's scratch folder sits beside its source, and stays only with what failed.
     std::vector<std::string> allowed = {"H.MAS", "OLD.MAS", "ALL.WRL", "ONE.WRL", "NEW.MAS", "R.BIN", "X.OUT",
-                                        "X.PNG", "PNGS"};
+                                        "X.PNG", "PNGS", "ONE.GLB", "GLBS"};
     // extract without OUT writes the entry under its own name here, when that is a plain name.
     if (c.spillwaySays.empty()) allowed.push_back(UpperCaseAscii(first));
     for (const std::string& path : Contents(root.Path()))

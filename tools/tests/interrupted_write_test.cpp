@@ -10,6 +10,7 @@
 #include "studio/audio/mpeg_audio.h"
 #include "studio/audio/testing/tone.h"
 #include "studio/audio/wav_file.h"
+#include "studio/image/testing/image_writers.h"
 #include "studio/mesh/testing/mts_builder.h"
 
 namespace kestrel::testing {
@@ -187,21 +188,11 @@ void ArchiveToEdit(const TempDir& dir) {
   for (int i = 0; i < 5; ++i)
     a.Entries.push_back(TestEntry("PART" + std::to_string(i) + ".MTS", NoiseBytes(700000, static_cast<uint32_t>(i)),
                                   17, /*stored=*/i % 2 == 0));
-  ByteWriter w;
-  const int side = 600, row = side * 3;
-  w.Raw("BM", 2);
-  w.U32(static_cast<uint32_t>(54 + row * side));
-  w.U32(0);
-  w.U32(54);
-  w.U32(40);
-  w.I32(side);
-  w.I32(side);
-  w.U16(1);
-  w.U16(24);
-  for (int i = 0; i < 6; ++i) w.U32(0);
-  const std::vector<uint8_t> pixels = NoiseBytes(static_cast<size_t>(row * side), 7);
-  w.Raw(pixels.data(), pixels.size());
-  a.Entries.push_back(TestEntry("WALL.BMP", w.Bytes(), 18));
+  // Noise, so that its PNG stays about as large as the bitmap.
+  const TestPicture wall = DrawPicture(600, 600, [](int x, int y) {
+    return 0xFF000000u | ((static_cast<uint32_t>(x) * 73856093u ^ static_cast<uint32_t>(y) * 19349663u) * 2654435761u >> 8);
+  });
+  a.Entries.push_back(TestEntry("WALL.BMP", BmpBytes(wall, {}), 18));
   a.WriteTo(dir / "A.MAS");
   WriteFileBytes(dir / "NEW.BIN", NoiseBytes(900000, 42));
 }
