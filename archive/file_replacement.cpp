@@ -45,18 +45,18 @@ std::string UniqueSuffix() {
 }
 
 // A hidden name beside the target, so that a file left by a killed process is easy to tell apart.
-BinaryFile CreateUniqueBeside(const std::string& target, std::string& temporaryPath) {
+BinaryFile CreateUniqueBeside(const std::string& target, const std::string& shown, std::string& temporaryPath) {
   const std::string directory = DirectoryOf(target);
   const std::string stem = "." + FileNameOf(target).substr(0, 200) + ".kestrel-";
   for (int attempt = 0;; ++attempt) {
     temporaryPath = JoinPath(directory, stem + UniqueSuffix());
     try {
       BinaryFile file = BinaryFile::CreateExclusive(temporaryPath);
-      file.NameInErrors(target);
+      file.NameInErrors(shown);
       return file;
     } catch (const EInOutError& e) {
       // The user knows the file they asked for, not our hidden temporary name.
-      if (e.SystemCode() != EEXIST || attempt >= 100) throw EInOutError(e.Kind(), target, e.SystemCode());
+      if (e.SystemCode() != EEXIST || attempt >= 100) throw EInOutError(e.Kind(), shown, e.SystemCode());
     }
   }
 }
@@ -114,6 +114,7 @@ bool IsStream(const std::string& path) {
 
 FileReplacement::FileReplacement(const std::string& path, LinkHandling links)
     : stream_(links == LinkHandling::Follow && IsStream(path)),
+      shown_(path),
       target_(stream_ ? path : links == LinkHandling::Follow ? ResolveTarget(path) : ResolveDirectoryOnly(path)),
       temporary_(),
       file_(BinaryFile::Closed()),
@@ -123,8 +124,14 @@ FileReplacement::FileReplacement(const std::string& path, LinkHandling links)
     return;
   }
   // A link that is replaced is not written through, so where it points does not need to be writable.
-  if (!replacesLink_) CheckWritableIfExists(target_);
-  file_ = CreateUniqueBeside(target_, temporary_);
+  if (!replacesLink_) {
+    try {
+      CheckWritableIfExists(target_);
+    } catch (const EInOutError& e) {
+      throw EInOutError(e.Kind(), shown_, e.SystemCode());
+    }
+  }
+  file_ = CreateUniqueBeside(target_, shown_, temporary_);
 }
 
 FileReplacement::~FileReplacement() { Discard(); }
@@ -137,7 +144,7 @@ void FileReplacement::Discard() {
 }
 
 void FileReplacement::Flush() {
-  if (done_) throw EInOutError(FileErrorKind::Other, target_);
+  if (done_) throw EInOutError(FileErrorKind::Other, shown_);
   if (flushed_) return;
   try {
     file_.Sync();
@@ -166,7 +173,7 @@ void FileReplacement::Rename() {
     }
     if (g_rename(temporary_.c_str(), target_.c_str()) != 0) {
       const int err = errno;
-      throw EInOutError(FileErrorKindFromErrno(err), target_, err);
+      throw EInOutError(FileErrorKindFromErrno(err), shown_, err);
     }
   } catch (...) {
     Discard();

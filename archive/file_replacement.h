@@ -29,7 +29,8 @@ class FileReplacement {
   // for writing (a read-only file or medium) is refused with EInOutError before anything is
   // created, since a rename would otherwise replace a file the user protected. A directory under
   // the name is refused the same way. A pipe or device (also /dev/stdout and other names under
-  // /dev and /proc) is written straight into: there is no file there to keep.
+  // /dev and /proc) is written straight into: there is no file there to keep. Every error names
+  // `path` as given, never the resolved target or the hidden temporary file.
   explicit FileReplacement(const std::string& path);
   FileReplacement(const std::string& path, LinkHandling links);
   ~FileReplacement();
@@ -59,6 +60,7 @@ class FileReplacement {
 
  private:
   bool stream_ = false;
+  std::string shown_;  // the path as the caller gave it: what every error names
   std::string target_;
   std::string temporary_;
   BinaryFile file_;

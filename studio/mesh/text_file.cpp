@@ -6,15 +6,7 @@
 namespace kestrel {
 
 void WriteTextFile(const std::string& path, const std::string& text) {
-  try {
-    ReplaceFileContents(path, text.data(), text.size());
-  } catch (const EInOutError& e) {
-    throw NamingPath(e, path);
-  }
-}
-
-EInOutError NamingPath(const EInOutError& error, const std::string& path) {
-  return EInOutError(error.Kind(), path, error.SystemCode() == error.Code() ? 0 : error.SystemCode());
+  ReplaceFileContents(path, text.data(), text.size());
 }
 
 void AppendTextFile(const std::string& path, const std::string& text) {

@@ -10,9 +10,6 @@ namespace kestrel {
 // Creates or replaces the file with `text` through a FileReplacement: the old file stays whole
 // until the new one is complete.
 void WriteTextFile(const std::string& path, const std::string& text);
-// The same error naming `path`, the file the user asked for, rather than the temporary file beside
-// it where the failure happened.
-EInOutError NamingPath(const EInOutError& error, const std::string& path);
 
 // Adds `text` to the end of an existing file.
 void AppendTextFile(const std::string& path, const std::string& text);

@@ -83,7 +83,7 @@ CombinedVRMLResult ExportAllMeshesVRML(const std::vector<TMAS_FileEntry>& table,
     const std::string header = VRMLCombinedHeader(date);
     file->File().WriteAll(header.data(), header.size());
   } catch (const EInOutError& e) {
-    Say(report, FileErrorReport(NamingPath(e, path)));
+    Say(report, FileErrorReport(e));
     result.status = Status::Unfinished;
     return result;
   }
@@ -100,7 +100,7 @@ CombinedVRMLResult ExportAllMeshesVRML(const std::vector<TMAS_FileEntry>& table,
     } catch (const EInOutError& e) {
       // A file that cannot take a block (a full disk) cannot take the rest either: the export
       // stops and the file at the path stays as it was.
-      Say(report, FileErrorReport(NamingPath(e, path)));
+      Say(report, FileErrorReport(e));
       result.status = Status::Unfinished;
       return result;
     }
@@ -113,7 +113,7 @@ CombinedVRMLResult ExportAllMeshesVRML(const std::vector<TMAS_FileEntry>& table,
     file->Commit();
     result.status = Status::Complete;
   } catch (const EInOutError& e) {
-    Say(report, FileErrorReport(NamingPath(e, path)));
+    Say(report, FileErrorReport(e));
     result.status = Status::Unfinished;
   }
   return result;
