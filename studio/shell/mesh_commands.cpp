@@ -100,17 +100,7 @@ void TFKestrel::RollallMTSObjectsinoneVRMLFile1Click() {
   const MeshEntryStarted started = [this, &current](size_t index) {
     current = index < state_.Table.size() ? state_.Table[index].Name() : std::string();
   };
-  const MeshEntryReader read = [this](size_t index) {
-    EntryBytes bytes = ReadEntryBytes(state_, static_cast<int>(index));
-    switch (bytes.Problem) {
-      case EntryProblem::None: return std::move(bytes.Data);
-      case EntryProblem::OutOfMemory: throw std::runtime_error(kNoMemoryForPreview);
-      case EntryProblem::Damaged: throw std::runtime_error(bytes.Message);
-      case EntryProblem::NoArchive:
-      case EntryProblem::ReadFailed: break;
-    }
-    throw std::runtime_error(kFailedToReadFile);
-  };
+  const MeshEntryReader read = [this](size_t index) { return EntryDataOrThrow(state_, static_cast<int>(index)); };
   ExportAllMeshesVRML(state_.Table, read, NativePath(*chosen), VRMLDateNow(), report, started);
   settings_.BMPInitialDir = QFileInfo(*chosen).absolutePath();
 }
