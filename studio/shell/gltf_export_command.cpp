@@ -58,10 +58,7 @@ void TFKestrel::ExportglTFFile1Click() {
   try {
     const std::vector<GltfFile> files = LayOutGltf(content, path, *GltfFormOfPath(path));
     for (const GltfFile& f : files)
-      if (IsSameFile(f.Path, state_.ArchivePath)) {
-        showError(f.Path + " is the open archive; choose another file");
-        return;
-      }
+      if (RefuseOpenArchiveAsTarget(f.Path)) return;
     WriteGltfFiles(files);
   } catch (const EInOutError& e) {
     showError(FileErrorReport(e));
