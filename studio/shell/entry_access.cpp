@@ -1,6 +1,7 @@
 #include "entry_access.h"
 
 #include <new>
+#include <stdexcept>
 
 #include "archive/archive_reader.h"
 #include "archive/file_io.h"
@@ -36,6 +37,18 @@ EntryBytes ReadEntryBytes(const OpenArchiveState& state, int index) {
   }
   if (!out.Ok()) out.Data.clear();
   return out;
+}
+
+std::vector<uint8_t> EntryDataOrThrow(const OpenArchiveState& state, int index) {
+  EntryBytes bytes = ReadEntryBytes(state, index);
+  switch (bytes.Problem) {
+    case EntryProblem::None: return std::move(bytes.Data);
+    case EntryProblem::OutOfMemory: throw std::runtime_error(kNoMemoryForPreview);
+    case EntryProblem::Damaged: throw std::runtime_error(bytes.Message);
+    case EntryProblem::NoArchive:
+    case EntryProblem::ReadFailed: break;
+  }
+  throw std::runtime_error(kFailedToReadFile);
 }
 
 EntryBytes ExtractEntryBytesToFile(const OpenArchiveState& state, int index, const std::string& path) {

@@ -38,6 +38,10 @@ struct EntryBytes {
 // before anything is allocated.
 EntryBytes ReadEntryBytes(const OpenArchiveState& state, int index);
 
+// The decoded bytes of entry `index`, for readers that report through exceptions (the mesh
+// exports): any problem throws std::runtime_error with the message the studio shows for it.
+std::vector<uint8_t> EntryDataOrThrow(const OpenArchiveState& state, int index);
+
 // Decodes entry `index` and writes it to `path`, replacing any file there. Problems with the
 // archive come back as the result; a target that cannot be written throws EInOutError.
 EntryBytes ExtractEntryBytesToFile(const OpenArchiveState& state, int index, const std::string& path);

@@ -50,11 +50,7 @@ void TFKestrel::ExportglTFFile1Click() {
   BusyCursor busy;
   // Textures beside the archive first, found as the preview finds them; then inside it, by name in
   // any letter case.
-  const MeshEntryReader readEntry = [this](size_t i) {
-    EntryBytes entry = ReadEntryBytes(state_, static_cast<int>(i));
-    if (!entry.Ok()) throw std::runtime_error(entry.Message.empty() ? kFailedToReadFile : entry.Message);
-    return std::move(entry.Data);
-  };
+  const MeshEntryReader readEntry = [this](size_t i) { return EntryDataOrThrow(state_, static_cast<int>(i)); };
   QStringList warnings;
   const GltfContent content =
       GltfContentOf(VRMLObjectName(entryName), mesh, TexturesBesideOrInside(DirectoryOf(state_.ArchivePath), &state_.Table, readEntry),
@@ -62,10 +58,7 @@ void TFKestrel::ExportglTFFile1Click() {
   try {
     const std::vector<GltfFile> files = LayOutGltf(content, path, *GltfFormOfPath(path));
     for (const GltfFile& f : files)
-      if (IsSameFile(f.Path, state_.ArchivePath)) {
-        showError(f.Path + " is the open archive; choose another file");
-        return;
-      }
+      if (RefuseOpenArchiveAsTarget(f.Path)) return;
     WriteGltfFiles(files);
   } catch (const EInOutError& e) {
     showError(FileErrorReport(e));

@@ -128,6 +128,8 @@ class TFKestrel : public QMainWindow {
   void RedrawMeshNow();
   // The entry "Export Single VRML File" works on: the mesh on show, if it is of this archive.
   std::optional<int> MeshEntryOnShow() const;
+  // True, after telling the user, when an export's target is the open archive itself.
+  bool RefuseOpenArchiveAsTarget(const std::string& path);
   QAction* NewAction(const char* objectName, const QString& caption, const QString& hint, bool enabled);
   void Bind(QAction* action, void (TFKestrel::*handler)());
 

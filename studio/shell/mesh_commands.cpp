@@ -41,6 +41,14 @@ FileDialogRequest VRMLDialog(const QString& startDirectory, const QString& propo
 
 }  // namespace
 
+bool TFKestrel::RefuseOpenArchiveAsTarget(const std::string& path) {
+  // Written over the open archive, the export would lose every entry in it.
+  if (!IsSameFile(path, state_.ArchivePath)) return false;
+  dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName),
+                       QString::fromLocal8Bit(path + " is the open archive; choose another file"));
+  return true;
+}
+
 std::optional<int> TFKestrel::MeshEntryOnShow() const {
   // The index counts in the archive it was recorded for; after another archive was opened, or an
   // edit moved the entries, it no longer names the mesh the user saw.
@@ -72,6 +80,7 @@ void TFKestrel::ExportSingleVRMLFile1Click() {
       settings_.BMPInitialDir, QString::fromLatin1(ReplaceExtension(entryName, ".WRL"))));
   if (!chosen) return;
   other_file_last_ = *chosen;
+  if (RefuseOpenArchiveAsTarget(NativePath(*chosen))) return;
   WriteMeshVRML(NativePath(*chosen), VRMLObjectName(entryName), mesh, false, VRMLDateNow(), report);
   settings_.BMPInitialDir = QFileInfo(*chosen).absolutePath();
 }
@@ -89,6 +98,7 @@ void TFKestrel::RollallMTSObjectsinoneVRMLFile1Click() {
       VRMLDialog(settings_.BMPInitialDir, FromNative(ReplaceExtension(state_.ArchivePath, ".WRL"))));
   if (!chosen) return;
   other_file_last_ = *chosen;
+  if (RefuseOpenArchiveAsTarget(NativePath(*chosen))) return;
   BusyCursor busy;
 
   // Messages about one mesh say which entry they belong to.
@@ -100,17 +110,7 @@ void TFKestrel::RollallMTSObjectsinoneVRMLFile1Click() {
   const MeshEntryStarted started = [this, &current](size_t index) {
     current = index < state_.Table.size() ? state_.Table[index].Name() : std::string();
   };
-  const MeshEntryReader read = [this](size_t index) {
-    EntryBytes bytes = ReadEntryBytes(state_, static_cast<int>(index));
-    switch (bytes.Problem) {
-      case EntryProblem::None: return std::move(bytes.Data);
-      case EntryProblem::OutOfMemory: throw std::runtime_error(kNoMemoryForPreview);
-      case EntryProblem::Damaged: throw std::runtime_error(bytes.Message);
-      case EntryProblem::NoArchive:
-      case EntryProblem::ReadFailed: break;
-    }
-    throw std::runtime_error(kFailedToReadFile);
-  };
+  const MeshEntryReader read = [this](size_t index) { return EntryDataOrThrow(state_, static_cast<int>(index)); };
   ExportAllMeshesVRML(state_.Table, read, NativePath(*chosen), VRMLDateNow(), report, started);
   settings_.BMPInitialDir = QFileInfo(*chosen).absolutePath();
 }

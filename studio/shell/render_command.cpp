@@ -9,13 +9,13 @@
 #include <QRegularExpression>
 #include <QSurfaceFormat>
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 
 #include "archive/file_error.h"
 #include "archive/file_io.h"
+#include "archive/mas_format.h"
 #include "entry_access.h"
 #include "scratch_directory.h"
 #include "studio/image/png_writer.h"
@@ -37,13 +37,6 @@ int Fail(const std::string& message) {
 
 void Warn(const std::string& message) { std::fprintf(stderr, "kestrel: warning: %s\n", message.c_str()); }
 
-bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-
 // ENTRY as kestrel-cli takes it: a name in any letter case, or "#N" for the 0-based position.
 std::optional<int> ResolveEntry(const OpenArchiveState& state, const std::string& argument, std::string& problem) {
   if (argument.size() > 1 && argument[0] == '#') {
@@ -57,7 +50,7 @@ std::optional<int> ResolveEntry(const OpenArchiveState& state, const std::string
   }
   std::vector<int> matches;
   for (int i = 0; i < state.FileCount(); ++i)
-    if (SameIgnoringAsciiCase(state.Table[static_cast<size_t>(i)].Name(), argument)) matches.push_back(i);
+    if (EqualsIgnoreAsciiCase(state.Table[static_cast<size_t>(i)].Name(), argument)) matches.push_back(i);
   if (matches.empty()) {
     problem = "no entry named " + argument;
     return std::nullopt;

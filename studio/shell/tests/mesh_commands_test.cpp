@@ -143,6 +143,22 @@ TEST_F(MeshCommandsTest, RollAllWithoutMeshesOrWhenCancelledWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(Path("ONE.WRL")));
 }
 
+// A VRML file written over the open archive would lose every entry in it.
+TEST_F(MeshCommandsTest, VRMLExportsRefuseTheOpenArchiveAsTheirTarget) {
+  for (QAction* TFKestrel::*command : {&TFKestrel::ExportSingleVRMLFile1, &TFKestrel::RollallMTSObjectsinoneVRMLFile1}) {
+    Open({TestEntry("CAR.MTS", RichMesh().Bytes(MeshLayout::MTS410), 17)});
+    const std::vector<uint8_t> archive = kestrel::testing::ReadFileBytes(Path("CARS.MAS"));
+    Select(0);
+    dialogs_.Clear();
+    Answer("CARS.MAS");
+    (W().*command)->trigger();
+    EXPECT_EQ(kestrel::testing::ReadFileBytes(Path("CARS.MAS")), archive);
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
+    EXPECT_EQ(dialogs_.messages[0].text, QPath("CARS.MAS") + " is the open archive; choose another file");
+  }
+}
+
 TEST_F(MeshCommandsTest, ToolButton6DumpsA410MeshWithTheUsersDecimalSeparator) {
   Start();
   kestrel::testing::WriteFileBytes(Path("CAR.MTS"), RichMesh().Bytes(MeshLayout::MTS410));
