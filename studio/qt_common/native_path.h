@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <string>
 
@@ -10,5 +11,7 @@ namespace kestrel::studio {
 
 inline std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 inline QString FromNative(const std::string& path) { return QFile::decodeName(path.c_str()); }
+// The absolute folder of a chosen file: what the studio remembers as the place to start next time.
+inline QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
 
 }  // namespace kestrel::studio

@@ -45,7 +45,7 @@ void TFKestrel::ExportglTFFile1Click() {
   if (!chosen) return;
   std::string path = NativePath(*chosen);
   if (!GltfFormOfPath(path)) path += ".glb";
-  settings_.BMPInitialDir = QFileInfo(*chosen).absolutePath();
+  settings_.BMPInitialDir = FolderOf(*chosen);
 
   BusyCursor busy;
   // Textures beside the archive first, found as the preview finds them; then inside it, by name in

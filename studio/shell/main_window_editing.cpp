@@ -23,7 +23,6 @@ namespace kestrel::studio {
 
 namespace {
 
-QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
 
 LoadedArchive LoadedFrom(const OpenArchiveState& state) {
   LoadedArchive archive;

@@ -49,7 +49,6 @@ std::optional<FileDialogRequest> ImageDialogRequest(const char* objectName, cons
   return request;
 }
 
-QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
 
 }  // namespace
 

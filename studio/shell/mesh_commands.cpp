@@ -82,7 +82,7 @@ void TFKestrel::ExportSingleVRMLFile1Click() {
   other_file_last_ = *chosen;
   if (RefuseOpenArchiveAsTarget(NativePath(*chosen))) return;
   WriteMeshVRML(NativePath(*chosen), VRMLObjectName(entryName), mesh, false, VRMLDateNow(), report);
-  settings_.BMPInitialDir = QFileInfo(*chosen).absolutePath();
+  settings_.BMPInitialDir = FolderOf(*chosen);
 }
 
 void TFKestrel::RollallMTSObjectsinoneVRMLFile1Click() {
@@ -112,7 +112,7 @@ void TFKestrel::RollallMTSObjectsinoneVRMLFile1Click() {
   };
   const MeshEntryReader read = [this](size_t index) { return EntryDataOrThrow(state_, static_cast<int>(index)); };
   ExportAllMeshesVRML(state_.Table, read, NativePath(*chosen), VRMLDateNow(), report, started);
-  settings_.BMPInitialDir = QFileInfo(*chosen).absolutePath();
+  settings_.BMPInitialDir = FolderOf(*chosen);
 }
 
 void TFKestrel::ToolButton6Click() {
@@ -123,7 +123,7 @@ void TFKestrel::ToolButton6Click() {
   request.defaultSuffix = QStringLiteral("mts");
   // Folder and name stay as the dialog last had them.
   if (!other_file_last_.isEmpty()) {
-    request.startDirectory = QFileInfo(other_file_last_).absolutePath();
+    request.startDirectory = FolderOf(other_file_last_);
     request.proposedName = QFileInfo(other_file_last_).fileName();
   }
   const std::optional<QString> chosen = dialogs_.SaveFile(request);
