@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <stdexcept>
 
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
@@ -125,26 +126,47 @@ int32_t AddedEntryType(const std::string& path) {
 }
 
 void ReplaceEntry(const LoadedArchive& archive, size_t index, const EncodedEntry& content) {
-  if (index >= archive.Table.size()) throw std::out_of_range("no entry at position " + std::to_string(index));
-  CheckMovableFrom(archive, index);
-  const TMAS_FileEntry& entry = archive.Table[index];
-  const int64_t oldSize = entry.CompressedSize;
-  const int64_t newSize = static_cast<int64_t>(content.Stored.size());
-  const int64_t delta = newSize - oldSize;
-  CheckRecordable(DataLength(archive) + delta, content);
+  ReplaceEntries(archive, {{index, content}});
+}
+
+void ReplaceEntries(const LoadedArchive& archive, const std::vector<EntryReplacement>& replacements) {
+  if (replacements.empty()) return;
+  std::vector<const EntryReplacement*> order;
+  for (const EntryReplacement& r : replacements) {
+    if (r.Index >= archive.Table.size()) throw std::out_of_range("no entry at position " + std::to_string(r.Index));
+    order.push_back(&r);
+  }
+  std::sort(order.begin(), order.end(), [](auto* a, auto* b) { return a->Index < b->Index; });
+  for (size_t i = 1; i < order.size(); ++i)
+    if (order[i]->Index == order[i - 1]->Index)
+      throw std::invalid_argument("entry #" + std::to_string(order[i]->Index) + " is replaced twice");
+  CheckMovableFrom(archive, order.front()->Index);
 
   TMAS_Header header = archive.Header;
-  header.DataAreaSize = static_cast<uint32_t>(header.DataAreaSize + static_cast<uint32_t>(delta));
   std::vector<TMAS_FileEntry> table = archive.Table;
-  table[index].CompressedSize = static_cast<int32_t>(newSize);
-  table[index].UncompressedSize = static_cast<int32_t>(content.UncompressedSize);
-  for (size_t j = index + 1; j < table.size(); ++j) table[j].Offset = static_cast<int32_t>(table[j].Offset + delta);
-
-  const int64_t tailStart = archive.DataStart + entry.Offset + oldSize;
-  WriteArchive(archive, header, table,
-               {{archive.DataStart, entry.Offset, nullptr},
-                {0, newSize, &content.Stored},
-                {tailStart, archive.FileLength - tailStart, nullptr}});
+  // The bytes before the first replaced entry stay; from there on each replaced entry is new bytes,
+  // and the entries between two replaced ones are copied as one block.
+  std::vector<Piece> pieces{{archive.DataStart, table[order.front()->Index].Offset, nullptr}};
+  int64_t delta = 0;
+  for (size_t k = 0; k < order.size(); ++k) {
+    const size_t index = order[k]->Index;
+    const TMAS_FileEntry& old = archive.Table[index];
+    const int64_t newSize = static_cast<int64_t>(order[k]->Content.Stored.size());
+    table[index].CompressedSize = static_cast<int32_t>(newSize);
+    table[index].UncompressedSize = static_cast<int32_t>(order[k]->Content.UncompressedSize);
+    pieces.push_back({0, newSize, &order[k]->Content.Stored});
+    const int64_t after = archive.DataStart + old.Offset + old.CompressedSize;
+    const int64_t until = k + 1 < order.size() ? archive.DataStart + archive.Table[order[k + 1]->Index].Offset
+                                               : archive.FileLength;
+    pieces.push_back({after, until - after, nullptr});
+    delta += newSize - old.CompressedSize;
+    CheckRecordable(DataLength(archive), order[k]->Content);
+    for (size_t j = index + 1; j < table.size(); ++j)
+      table[j].Offset = static_cast<int32_t>(table[j].Offset + newSize - old.CompressedSize);
+  }
+  CheckRecordable(DataLength(archive) + delta, {});
+  header.DataAreaSize = static_cast<uint32_t>(header.DataAreaSize + static_cast<uint32_t>(delta));
+  WriteArchive(archive, header, table, pieces);
 }
 
 void AppendEntry(const LoadedArchive& archive, const std::string& name, int32_t fileType,

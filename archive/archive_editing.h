@@ -40,6 +40,13 @@ int32_t AddedEntryType(const std::string& path);
 
 // Entry `index` gets new content; its type, name, offset and Unknown stay.
 void ReplaceEntry(const LoadedArchive& archive, size_t index, const EncodedEntry& content);
+// Several entries get new content in one rewrite: all of them or, on failure, none. Each position
+// may appear once.
+struct EntryReplacement {
+  size_t Index = 0;
+  EncodedEntry Content;
+};
+void ReplaceEntries(const LoadedArchive& archive, const std::vector<EntryReplacement>& replacements);
 // A new last entry with Unknown 0.
 void AppendEntry(const LoadedArchive& archive, const std::string& name, int32_t fileType,
                  const EncodedEntry& content);

@@ -86,6 +86,32 @@ TEST_F(ArchiveEditing, ReplaceKeepsPlaceNameTypeAndUnknownAndMovesLaterEntries) 
   }
 }
 
+TEST_F(ArchiveEditing, ReplaceSeveralInOneRewriteInAnyOrder) {
+  // Each set of positions, given out of order, against the archive with those entries' new
+  // content; an empty list leaves the file alone.
+  const std::vector<std::vector<size_t>> cases = {{2, 0}, {1, 2}, {0, 1, 2}, {1}, {}};
+  for (const std::vector<size_t>& positions : cases) {
+    SCOPED_TRACE(::testing::PrintToString(positions));
+    Write(ThreeEntries());
+    std::vector<EntryReplacement> replacements;
+    TestArchive expected = ThreeEntries();
+    for (size_t k = 0; k < positions.size(); ++k) {
+      const std::vector<uint8_t> content = k % 2 ? Text(30 + k, 'q') : NoiseBytes(5000 + k, static_cast<uint32_t>(k));
+      replacements.push_back({positions[k], EncodeEntryContent(content)});
+      expected.Entries[positions[k]].Data = content;
+      expected.Entries[positions[k]] = AsEncoded(expected.Entries[positions[k]]);
+    }
+    ReplaceEntries(Load(), replacements);
+    ExpectArchive(expected);
+    const LoadedArchive after = Load();
+    EXPECT_EQ(int64_t{after.Header.DataAreaSize}, after.FileLength - after.DataStart);
+  }
+  Write(ThreeEntries());
+  EXPECT_THROW(ReplaceEntries(Load(), {{1, EncodeEntryContent(Text(3, 'a'))}, {1, EncodeEntryContent(Text(4, 'b'))}}),
+               std::invalid_argument);
+  ExpectArchive(ThreeEntries());
+}
+
 TEST_F(ArchiveEditing, AppendAddsLastRecordAtEndOfDataWithUnknownZero) {
   Write(ThreeEntries());
   const LoadedArchive before = Load();

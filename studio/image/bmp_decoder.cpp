@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "archive/byte_reader.h"
+#include "bmp_header.h"
 #include "image_decoder.h"
 #include "picture_canvas.h"
 
@@ -14,127 +15,10 @@ namespace {
 
 using image_detail::Fail;
 using image_detail::Rgba;
-
-constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
-constexpr size_t kFileHeaderSize = 14;
-
-struct BmpHeader {
-  uint32_t HeaderSize = 0;
-  int64_t Width = 0;
-  int64_t Height = 0;
-  bool TopDown = false;
-  uint16_t Bits = 0;
-  uint32_t Compression = kRgb;
-  uint32_t ColoursUsed = 0;
-  std::array<uint32_t, 4> Masks{};  // red, green, blue, alpha
-  bool AlphaMaskDefined = false;
-  uint32_t DataOffset = 0;
-  size_t PaletteOffset = 0;
-  size_t PaletteEntrySize = 4;
-};
-
-bool IsInfoHeaderSize(uint32_t size) { return size == 40 || size == 52 || size == 56 || size == 108 || size == 124; }
-
-bool IsSupportedLayout(uint16_t bits, uint32_t compression) {
-  switch (bits) {
-    case 1:
-    case 24:
-      return compression == kRgb;
-    case 4:
-      return compression == kRgb || compression == kRle4;
-    case 8:
-      return compression == kRgb || compression == kRle8;
-    case 16:
-    case 32:
-      return compression == kRgb || compression == kBitFields || compression == kAlphaBitFields;
-    default:
-      return false;
-  }
-}
-
-BmpHeader ReadHeaders(ByteReader& r) {
-  BmpHeader h;
-  if (r.Size() < 2 || r.U8() != 'B' || r.U8() != 'M') Fail("Bitmap: the file does not begin with \"BM\"");
-  r.U32();  // file size, which writers fill in unreliably
-  r.U32();  // reserved
-  h.DataOffset = r.U32();
-  h.HeaderSize = r.U32();
-  if (h.HeaderSize == 12) {
-    h.Width = r.U16();
-    h.Height = r.U16();
-    r.U16();  // planes
-    h.Bits = r.U16();
-    h.PaletteEntrySize = 3;
-  } else if (IsInfoHeaderSize(h.HeaderSize)) {
-    h.Width = r.I32();
-    h.Height = r.I32();
-    r.U16();  // planes
-    h.Bits = r.U16();
-    h.Compression = r.U32();
-    r.U32();  // image size: ignored, since writers often get it wrong
-    r.U32();  // resolution
-    r.U32();
-    h.ColoursUsed = r.U32();
-    r.U32();  // colours important
-    if (h.HeaderSize >= 52)
-      for (int i = 0; i < 3; ++i) h.Masks[i] = r.U32();
-    if (h.HeaderSize >= 56) {
-      h.Masks[3] = r.U32();
-      h.AlphaMaskDefined = true;
-    }
-    r.Seek(kFileHeaderSize + h.HeaderSize);
-    // The plain info header keeps its masks just after itself.
-    if (h.HeaderSize == 40 && (h.Compression == kBitFields || h.Compression == kAlphaBitFields)) {
-      for (int i = 0; i < 3; ++i) h.Masks[i] = r.U32();
-      if (h.Compression == kAlphaBitFields) {
-        h.Masks[3] = r.U32();
-        h.AlphaMaskDefined = true;
-      }
-    }
-  } else {
-    Fail("Bitmap: an information header of " + std::to_string(h.HeaderSize) + " bytes is not supported");
-  }
-  h.PaletteOffset = r.Position();
-  if (h.Height < 0) {
-    h.TopDown = true;
-    h.Height = -h.Height;  // int64_t: also safe for INT32_MIN
-  }
-  image_detail::CheckSides("Bitmap", h.Width, h.Height);
-
-  if (!IsSupportedLayout(h.Bits, h.Compression))
-    Fail("Bitmap: " + std::to_string(h.Bits) + " bits per pixel with compression " + std::to_string(h.Compression) +
-         " is not supported");
-  if (h.TopDown && (h.Compression == kRle8 || h.Compression == kRle4))
-    Fail("Bitmap: a top-down bitmap cannot be run-length encoded");
-
-  if (h.Compression == kRgb) {
-    // Without bit fields the layout is fixed, whatever masks a larger header carries.
-    h.Masks = h.Bits == 16 ? std::array<uint32_t, 4>{0x7C00, 0x03E0, 0x001F, 0}
-                           : std::array<uint32_t, 4>{0xFF0000, 0xFF00, 0xFF, 0};
-    h.AlphaMaskDefined = false;
-  }
-  if ((h.Bits == 16 || h.Bits == 32) && (h.Masks[0] | h.Masks[1] | h.Masks[2]) == 0)
-    Fail("Bitmap: the colour masks are all empty");
-  if (h.DataOffset < h.PaletteOffset) Fail("Bitmap: the pixel data offset points into the headers");
-  if (h.DataOffset > r.Size()) Fail("Bitmap: the pixel data starts past the end of the file");
-  return h;
-}
-
-std::vector<Rgba> ReadPalette(ByteReader& r, const BmpHeader& h) {
-  if (h.Bits > 8) return {};
-  const uint32_t full = 1u << h.Bits;
-  const uint32_t count = h.ColoursUsed == 0 || h.ColoursUsed > full ? full : h.ColoursUsed;
-  r.Seek(h.PaletteOffset);
-  if (!r.CanReadRecords(count, h.PaletteEntrySize)) Fail("Bitmap: the palette ends past the end of the file");
-  std::vector<Rgba> palette(count);
-  for (Rgba& c : palette) {
-    c.B = r.U8();
-    c.G = r.U8();
-    c.R = r.U8();
-    if (h.PaletteEntrySize == 4) r.U8();
-  }
-  return palette;
-}
+using image_detail::BmpHeader;
+using image_detail::kBmpRle4;
+using image_detail::ReadBmpHeader;
+using image_detail::ReadBmpPalette;
 
 // One channel of a bit-field pixel: the bits under the mask, scaled to 0..255.
 struct Channel {
@@ -218,7 +102,7 @@ void ReadUncompressed(ByteReader& r, const BmpHeader& h, PixelPainter& painter) 
 // the end-of-bitmap code. Without a painter the data is only checked, so that a few bytes claiming
 // a huge picture are refused before the picture is reserved.
 void ReadRunLength(ByteReader& r, const BmpHeader& h, PixelPainter* painter) {
-  const bool fourBits = h.Compression == kRle4;
+  const bool fourBits = h.Compression == kBmpRle4;
   const uint64_t width = static_cast<uint64_t>(h.Width);
   const uint64_t height = static_cast<uint64_t>(h.Height);
   if (painter)
@@ -270,10 +154,10 @@ void ReadRunLength(ByteReader& r, const BmpHeader& h, PixelPainter* painter) {
 
 RgbaImage DecodeBmpChecked(const uint8_t* data, size_t size) {
   ByteReader r(data, size);
-  const BmpHeader h = ReadHeaders(r);
-  std::vector<Rgba> palette = ReadPalette(r, h);
-  const bool hasAlpha = (h.Bits == 16 || h.Bits == 32) && h.AlphaMaskDefined && h.Masks[3] != 0;
-  const bool runLength = h.Compression == kRle8 || h.Compression == kRle4;
+  const BmpHeader h = ReadBmpHeader(r);
+  std::vector<Rgba> palette = ReadBmpPalette(r, h);
+  const bool hasAlpha = h.HasAlpha();
+  const bool runLength = h.RunLength();
   if (runLength) ReadRunLength(r, h, nullptr);
   RgbaImage image = image_detail::NewPicture(static_cast<uint32_t>(h.Width), static_cast<uint32_t>(h.Height), hasAlpha);
   PixelPainter painter(image, h, std::move(palette));
