@@ -312,6 +312,10 @@ std::vector<uint8_t> JpegBytes(const TestPicture& picture, const JpegLayout& lay
   info.in_color_space = layout.Grey ? JCS_GRAYSCALE : layout.Cmyk ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, layout.Quality, TRUE);
+  if (layout.FlatTable) {
+    const std::vector<unsigned> flat(DCTSIZE2, static_cast<unsigned>(layout.FlatTable));
+    for (int slot = 0; slot < 2; ++slot) jpeg_add_quant_table(&info, slot, flat.data(), 100, TRUE);
+  }
   if (!layout.HalfColour)
     for (int i = 0; i < info.num_components; ++i) info.comp_info[i].h_samp_factor = info.comp_info[i].v_samp_factor = 1;
   if (layout.Progressive) jpeg_simple_progression(&info);

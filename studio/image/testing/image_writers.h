@@ -65,6 +65,7 @@ struct JpegLayout {
   bool Grey = false;        // stores the red channel
   bool Cmyk = false;        // Adobe-style inverted inks, with black 0
   bool HalfColour = false;  // colour at half resolution both ways (4:2:0) instead of full (4:4:4)
+  int FlatTable = 0;        // when set, every quantisation step is this value: no standard table
 };
 
 std::vector<uint8_t> JpegBytes(const TestPicture& picture, const JpegLayout& layout);
