@@ -16,8 +16,8 @@ namespace {
 constexpr size_t kFileSizeAt = 2, kWidthAt = 18, kImageSizeAt = 34;
 
 // One row of indices as RLE8 or RLE4: runs of one index, literal stretches of three or more, and
-// the end-of-line code. RLE4 stretches are kept to an even length where the row allows it, since
-// some readers drop the last pixel of an odd one.
+// the end-of-line code. RLE4 stretches are always of even length, since some readers drop the last
+// pixel of an odd one.
 void RunLengthRow(std::vector<uint8_t>& out, const uint32_t* row, size_t width, bool fourBits) {
   size_t x = 0;
   while (x < width) {
@@ -32,7 +32,18 @@ void RunLengthRow(std::vector<uint8_t>& out, const uint32_t* row, size_t width, 
     size_t literal = 3;
     while (x + literal < width && literal < 254 && !(x + literal + 1 < width && row[x + literal] == row[x + literal + 1]))
       ++literal;
-    if (fourBits && literal % 2 && x + literal < width) ++literal;
+    if (fourBits && literal % 2) {
+      if (x + literal < width) {
+        ++literal;
+      } else if (literal > 3) {
+        --literal;  // the row's last pixel follows as a run of one
+      } else {
+        out.push_back(1);
+        out.push_back(static_cast<uint8_t>(row[x] << 4 | row[x]));
+        ++x;
+        continue;
+      }
+    }
     out.push_back(0);
     out.push_back(static_cast<uint8_t>(literal));
     size_t bytes = 0;

@@ -13,6 +13,7 @@
 #include "archive/zbuffer.h"
 #include "cli_command.h"
 #include "entry_argument.h"
+#include "image_entry.h"
 #include "studio/image/image_decoder.h"
 #include "studio/image/png_writer.h"
 
@@ -32,20 +33,6 @@ std::optional<std::string> WritePicture(ImageKind kind, const std::vector<uint8_
     return "not enough memory for the picture";
   } catch (const std::runtime_error& e) {  // libpng's own complaints
     return e.what();
-  }
-}
-
-// The entry's file bytes, or the reason they cannot be had.
-std::optional<std::string> ReadEntry(const LoadedArchive& archive, size_t index, std::vector<uint8_t>& bytes) {
-  try {
-    bytes = DecodeEntryBytes(archive.Table[index], ReadStoredBytes(archive, index));
-    return std::nullopt;
-  } catch (const EInOutError& e) {
-    return FileErrorReport(e);
-  } catch (const EZLibError& e) {
-    return e.what();
-  } catch (const std::bad_alloc&) {
-    return "not enough memory for the entry";
   }
 }
 
@@ -77,6 +64,19 @@ int EntryToPng(const std::string& archivePath, const std::string& entryArgument,
 }
 
 }  // namespace
+
+std::optional<std::string> ReadEntry(const LoadedArchive& archive, size_t index, std::vector<uint8_t>& bytes) {
+  try {
+    bytes = DecodeEntryBytes(archive.Table[index], ReadStoredBytes(archive, index));
+    return std::nullopt;
+  } catch (const EInOutError& e) {
+    return FileErrorReport(e);
+  } catch (const EZLibError& e) {
+    return e.what();
+  } catch (const std::bad_alloc&) {
+    return "not enough memory for the entry";
+  }
+}
 
 int RunPng(const Args& args) {
   if (args.size() == 2) return ImageFileToPng(args[0], args[1]);

@@ -19,6 +19,8 @@ int RunRemove(const Args&);
 int RunTest(const Args&);
 int RunPng(const Args&);
 int RunPngAll(const Args&);
+int RunImportImage(const Args&);
+int RunImportAll(const Args&);
 int RunMeshDump(const Args&);
 int RunVrml(const Args&);
 int RunVrmlAll(const Args&);
@@ -42,6 +44,10 @@ static const std::vector<Command> kCommands = {
     {"test", "ARCHIVE", 1, 1, "check header, table, layout and every entry's stream", RunTest},
     {"png", "ARCHIVE.MAS ENTRY OUT.png | IMAGE OUT.png", 2, 3, "write one image entry or image file as PNG", RunPng},
     {"png-all", "ARCHIVE.MAS DIR", 2, 2, "write every image entry into DIR as NAME.png", RunPngAll},
+    {"import-image", "ARCHIVE.MAS ENTRY PICTURE", 3, 3, "put a picture into an image entry, in the entry's own format",
+     RunImportImage},
+    {"import-all", "ARCHIVE.MAS DIR", 2, 2, "import the pictures of DIR that differ from their entries, in one rewrite",
+     RunImportAll},
     {"mesh-dump", "MESH.MTS", 1, 1, "write the developer's text dump of a 4.10 mesh beside it (.txt)", RunMeshDump},
     {"vrml", "MESH.MTS OUT.WRL | ARCHIVE.MAS ENTRY OUT.WRL", 2, 3, "export one mesh file or mesh entry as VRML 2.0",
      RunVrml},

@@ -132,4 +132,13 @@ std::vector<ImageVariant> ImageVariants() {
   return v;
 }
 
+RgbaImage Mirrored(const RgbaImage& image) {
+  RgbaImage out = image;
+  for (size_t y = 0; y < image.Height; ++y)
+    for (size_t x = 0; x < image.Width; ++x)
+      for (size_t c = 0; c < 4; ++c)
+        out.Pixels[(y * image.Width + x) * 4 + c] = image.Pixels[(y * image.Width + image.Width - 1 - x) * 4 + c];
+  return out;
+}
+
 }  // namespace kestrel::testing

@@ -21,4 +21,8 @@ struct ImageVariant {
 
 std::vector<ImageVariant> ImageVariants();
 
+// The picture mirrored left to right: other pixels of the same colours, which every layout that
+// held the original holds exactly.
+RgbaImage Mirrored(const RgbaImage& image);
+
 }  // namespace kestrel::testing

@@ -19,17 +19,9 @@ namespace {
 
 using testing::ImageVariant;
 using testing::ImageVariants;
+using testing::Mirrored;
 
 RgbaImage Decoded(ImageKind kind, const std::vector<uint8_t>& bytes) { return DecodeImage(kind, bytes.data(), bytes.size()); }
-
-RgbaImage Mirrored(const RgbaImage& image) {
-  RgbaImage out = image;
-  for (uint32_t y = 0; y < image.Height; ++y)
-    for (uint32_t x = 0; x < image.Width; ++x)
-      for (int c = 0; c < 4; ++c)
-        out.Pixels[(y * image.Width + x) * 4 + c] = image.Pixels[(y * image.Width + image.Width - 1 - x) * 4 + c];
-  return out;
-}
 
 RgbaImage Drawn(uint32_t width, uint32_t height, bool alpha, uint32_t seed = 1) {
   RgbaImage image{width, height, alpha, {}};
@@ -92,8 +84,8 @@ TEST(PictureImport, EveryVariantComesBackThroughPngAsTheSameBytes) {
 }
 
 TEST(PictureImport, PaintedPicturesComeBackExactlyInTheEntrysLayout) {
-  // The mirrored picture uses the entry's own colours, so every layout holds it exactly: depth,
-  // masks, palette, row order and run-length form all have to be written right for it to return.
+  // Every layout holds the mirrored picture exactly, so depth, masks, palette, row order and
+  // run-length form all have to be written right for it to come back.
   for (const ImageVariant& v : ImageVariants()) {
     if (!IsLossless(v)) continue;
     SCOPED_TRACE(v.Name);

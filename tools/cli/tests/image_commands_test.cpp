@@ -8,6 +8,7 @@
 
 #include "archive/testing/mas_builder.h"
 #include "cli_runner.h"
+#include "pillow.h"
 #include "studio/image/png_writer.h"
 #include "studio/image/testing/image_variants.h"
 
@@ -16,27 +17,8 @@ namespace {
 
 using testing::RunCli;
 using testing::TempDir;
-
-std::string ExtensionOf(ImageKind kind) {
-  switch (kind) {
-    case ImageKind::Bmp:
-      return ".bmp";
-    case ImageKind::Targa:
-      return ".tga";
-    case ImageKind::Jpeg:
-      return ".jpg";
-  }
-  return "";
-}
-
-// A Python with Pillow: the system's first, since a user's own Python may lack it.
-std::string PythonWithPillow() {
-  for (const char* python : {"/usr/bin/python3", "python3"}) {
-    const testing::ProgramRun run = testing::RunProgram("/usr/bin/env", {python, "-c", "import PIL"});
-    if (run.status == 0) return python;
-  }
-  return "";
-}
+using testing::ExtensionOf;
+using testing::PythonWithPillow;
 
 std::vector<uint8_t> PngOf(ImageKind kind, const std::vector<uint8_t>& bytes) {
   return EncodePng(DecodeImage(kind, bytes.data(), bytes.size()));
