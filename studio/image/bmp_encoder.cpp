@@ -13,7 +13,7 @@
 namespace kestrel::image_detail {
 namespace {
 
-constexpr size_t kFileSizeAt = 2, kWidthAt = 18, kImageSizeAt = 34;
+constexpr size_t kFileSizeAt = 2, kWidthAt = 18, kImageSizeAt = 34, kProfileAt = 126;
 
 // One row of indices as RLE8 or RLE4: runs of one index, literal stretches of three or more, and
 // the end-of-line code. RLE4 stretches are always of even length, since some readers drop the last
@@ -141,6 +141,15 @@ std::vector<uint8_t> EncodeBmpLike(const std::vector<uint8_t>& entry, const Rgba
     ByteReader field(entry.data() + kImageSizeAt, 4);
     if (field.U32() != 0 || h.RunLength()) imageSize = static_cast<uint32_t>(pixels.size());
     PutU32(out, kImageSizeAt, imageSize);
+  }
+  // Only the bytes before the pixels are kept: a colour profile stored after them is left out, and
+  // the header then names none.
+  if (h.HeaderSize == 124) {
+    ByteReader profile(entry.data() + kProfileAt, 8);
+    if (kBmpFileHeaderSize + uint64_t{profile.U32()} >= h.DataOffset && profile.U32() != 0) {
+      PutU32(out, kProfileAt, 0);
+      PutU32(out, kProfileAt + 4, 0);
+    }
   }
   out.insert(out.end(), pixels.begin(), pixels.end());
   PutU32(out, kFileSizeAt, static_cast<uint32_t>(out.size()));

@@ -22,18 +22,7 @@ namespace {
 
 // Decodes `bytes` and writes the picture to `outPath`; on failure returns the reason.
 std::optional<std::string> WritePicture(ImageKind kind, const std::vector<uint8_t>& bytes, const std::string& outPath) {
-  try {
-    WritePngFile(outPath, DecodeImage(kind, bytes.data(), bytes.size()));
-    return std::nullopt;
-  } catch (const ImageDecodeError& e) {
-    return e.what();
-  } catch (const EInOutError& e) {
-    return FileErrorReport(e);
-  } catch (const std::bad_alloc&) {
-    return "not enough memory for the picture";
-  } catch (const std::runtime_error& e) {  // libpng's own complaints
-    return e.what();
-  }
+  return PictureFailure([&] { WritePngFile(outPath, DecodeImage(kind, bytes.data(), bytes.size())); });
 }
 
 int ImageFileToPng(const std::string& imagePath, const std::string& outPath) {

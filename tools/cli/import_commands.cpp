@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
-#include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,17 +27,10 @@ std::string NotAPicture(const std::string& path) { return path + " is not a .png
 
 // The picture file decoded, or the reason it cannot be.
 std::optional<std::string> ReadPicture(const std::string& path, RgbaImage& picture) {
-  try {
+  return PictureFailure([&] {
     const std::vector<uint8_t> bytes = ReadWholeFile(path);
     picture = DecodePictureFile(FileNameOf(path), bytes.data(), bytes.size());
-    return std::nullopt;
-  } catch (const ImageDecodeError& e) {
-    return e.what();
-  } catch (const EInOutError& e) {
-    return FileErrorReport(e);
-  } catch (const std::bad_alloc&) {
-    return "not enough memory for the picture";
-  }
+  });
 }
 
 // `picture` in the format of entry `index`, or the reason it cannot be written so.
@@ -46,16 +39,13 @@ std::optional<std::string> Convert(const LoadedArchive& archive, size_t index, c
   const ImageKind kind = *ImageKindOfEntryType(archive.Table[index].FileType);
   std::vector<uint8_t> entry;
   if (auto failure = ReadEntry(archive, index, entry)) return failure;
-  try {
-    result = EncodeLikeEntry(kind, entry, picture);
-    return std::nullopt;
-  } catch (const ImageDecodeError& e) {
-    return std::string("the entry's present picture cannot be read (") + e.what() + ")";
-  } catch (const std::bad_alloc&) {
-    return "not enough memory for the picture";
-  } catch (const std::runtime_error& e) {
-    return e.what();
-  }
+  return PictureFailure([&] {
+    try {
+      result = EncodeLikeEntry(kind, entry, picture);
+    } catch (const ImageDecodeError& e) {
+      throw std::runtime_error(std::string("the entry's present picture cannot be read (") + e.what() + ")");
+    }
+  });
 }
 
 void WarnAll(const std::string& entryName, const EncodedPicture& result) {

@@ -184,7 +184,9 @@ TEST(ImportAll, AnyPictureThatCannotGoInLeavesTheArchiveAsItWasAndIsNamed) {
 TEST(ImportImage, RefusalsSayWhyAndLeaveTheArchiveAlone) {
   TempDir dir;
   const std::vector<ImageVariant> variants = testing::ImageVariants();
-  VariantArchive(variants).WriteTo(dir / "TRACK.MAS");
+  testing::TestArchive archive = VariantArchive(variants);
+  archive.Entries.push_back({"BAD.TGA", testing::NoiseBytes(9, 4), 20});
+  archive.WriteTo(dir / "TRACK.MAS");
   const std::vector<uint8_t> png = EncodePng(Decoded(variants[0]));
   testing::WriteFileBytes(dir / "cut.png", std::vector<uint8_t>(png.begin(), png.end() - 20));
   testing::WriteFileBytes(dir / "good.png", png);
@@ -193,6 +195,7 @@ TEST(ImportImage, RefusalsSayWhyAndLeaveTheArchiveAlone) {
   const std::vector<testing::CliRefusal> cases = {
       {{"import-image", "TRACK.MAS", "TEX0.BMP", "cut.png"}, 1, "cut.png: PNG: "},
       {{"import-image", "TRACK.MAS", "CAR.MTS", "good.png"}, 1, "CAR.MTS is not an image entry (type 17, MTS)"},
+      {{"import-image", "TRACK.MAS", "BAD.TGA", "good.png"}, 1, "BAD.TGA: the entry's present picture cannot be read (Targa: "},
       {{"import-image", "TRACK.MAS", "TEX0.BMP", "picture.gif"}, 1, "picture.gif is not a .png, .bmp, .tga or .jpg picture"},
       {{"import-image", "TRACK.MAS", "TEX0.BMP", "missing.png"}, 1, "missing.png: I/O error 2: File not found"},
       {{"import-image", "TRACK.MAS", "NONE.BMP", "good.png"}, 1, "no entry named NONE.BMP"},
