@@ -178,7 +178,8 @@ bool DecodeEntryInto(BinaryFile& in, const TMAS_FileEntry& entry, BinaryFile& ou
 // Writes one entry into a temporary file beside its name, without putting it in place yet. What
 // would be reported goes into `messages`; a null result means there is nothing to put in place.
 std::unique_ptr<FileReplacement> WriteEntry(const LoadedArchive& archive, size_t index, const std::string& name,
-                                            const std::string& directory, std::vector<std::string>& messages) {
+                                            const std::string& directory, std::vector<std::string>& messages,
+                                            bool removeLeftTemporaries = true) {
   const std::string fileName = UpperCaseAscii(name);
   if (!IsSafeEntryFileName(fileName)) {
     messages.push_back(UnsafeEntryNameMessage(name));
@@ -195,7 +196,7 @@ std::unique_ptr<FileReplacement> WriteEntry(const LoadedArchive& archive, size_t
   // The new file takes the old one's place only once it is whole: a read that fails, a full disk
   // or a killed process leaves an earlier copy as it was. A link under the name is replaced, never
   // written through, since the name comes from the archive.
-  auto replacement = std::make_unique<FileReplacement>(path, LinkHandling::Replace);
+  auto replacement = std::make_unique<FileReplacement>(path, LinkHandling::Replace, removeLeftTemporaries);
   if (!DecodeEntryInto(in, entry, replacement->File(), messages)) return nullptr;
   in.Close();
   return replacement;
@@ -260,6 +261,8 @@ void ExtractEntryIntoScratch(const LoadedArchive& archive, size_t index, const s
 void ExtractAll(const LoadedArchive& archive, const std::string& directory, const EngineHooks& hooks) {
   if (!DirectoryExists(directory)) throw EInOutError(FileErrorKind::PathNotFound, directory);
   const DirectorySyncAtEnd syncAtEnd{directory};
+  // Once for the whole directory rather than a look through it for every entry.
+  RemoveTemporariesOfEndedProcesses(directory);
   // Entries are written one after another; while later ones are written, earlier ones flush on
   // threads of their own, and then take their names, report and mark progress strictly in table
   // order. The messages, the marks and where a failure ends the run are those of one entry at a
@@ -280,7 +283,7 @@ void ExtractAll(const LoadedArchive& archive, const std::string& directory, cons
   for (size_t i = 0; i < archive.Table.size(); ++i) {
     WrittenEntry entry;
     try {
-      entry.file = WriteEntry(archive, i, archive.Table[i].Name(), directory, entry.messages);
+      entry.file = WriteEntry(archive, i, archive.Table[i].Name(), directory, entry.messages, false);
       if (entry.file) {
         entry.bytes = entry.file->File().Size();
         entry.flushed = StartFlush(*entry.file);
