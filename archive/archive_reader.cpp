@@ -13,6 +13,7 @@
 #include <new>
 #include <system_error>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
 #include "archive/zbuffer.h"
@@ -23,11 +24,11 @@ const char* const kExportAllocationFailedMessage =
     "Failed to allocate the needed memory for this operation. \r\nAttempt at exporting the file has been cancelled";
 
 std::string UnsafeEntryNameMessage(const std::string& name) {
-  return "Entry \"" + PrintableName(name) + "\" was not extracted: its name is not a plain file name";
+  return "Entry \"" + PrintableEntryName(name) + "\" was not extracted: its name is not a plain file name";
 }
 
 std::string EntryIsTheArchiveMessage(const std::string& name) {
-  return "Entry \"" + PrintableName(name) + "\" was not extracted: it would overwrite the archive itself";
+  return "Entry \"" + PrintableEntryName(name) + "\" was not extracted: it would overwrite the archive itself";
 }
 
 LoadedArchive ReadArchiveTable(const std::string& path) {
@@ -180,7 +181,7 @@ bool DecodeEntryInto(BinaryFile& in, const TMAS_FileEntry& entry, BinaryFile& ou
 std::unique_ptr<FileReplacement> WriteEntry(const LoadedArchive& archive, size_t index, const std::string& name,
                                             const std::string& directory, std::vector<std::string>& messages,
                                             bool removeLeftTemporaries = true) {
-  const std::string fileName = UpperCaseAscii(name);
+  const std::string fileName = EntryFileName(name);
   if (!IsSafeEntryFileName(fileName)) {
     messages.push_back(UnsafeEntryNameMessage(name));
     return nullptr;
@@ -243,7 +244,7 @@ void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string&
 
 void ExtractEntryIntoScratch(const LoadedArchive& archive, size_t index, const std::string& name,
                              const std::string& directory, const EngineHooks& hooks) {
-  const std::string fileName = UpperCaseAscii(name);
+  const std::string fileName = EntryFileName(name);
   if (!IsSafeEntryFileName(fileName)) {
     hooks.Say(UnsafeEntryNameMessage(name));
     return;

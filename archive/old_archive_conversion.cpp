@@ -8,6 +8,7 @@
 #include <new>
 
 #include "archive/archive_packer.h"
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 
 namespace kestrel {
@@ -68,7 +69,7 @@ std::string MakeScratchDirectory(const std::string& parent) {
 
 // Whatever a failed entry may have left under its name must not be packed.
 void RemoveEntryFile(const std::string& scratch, const std::string& name) {
-  const std::string fileName = UpperCaseAscii(name);
+  const std::string fileName = EntryFileName(name);
   if (IsSafeEntryFileName(fileName)) ::unlink(JoinPath(scratch, fileName).c_str());
 }
 
@@ -96,13 +97,13 @@ size_t UnpackPass(const LoadedArchive& archive, const std::string& scratch, Prog
       // The pack pass holds each file whole in memory: an entry that inflated far beyond the size
       // its table records (a decompression bomb) is not taken that far.
       struct stat st;
-      const std::string fileName = UpperCaseAscii(name);
+      const std::string fileName = EntryFileName(name);
       const size_t limit = EntryInflateLimit(entry);
       if (!entryFailed && !image && IsSafeEntryFileName(fileName) &&
           ::stat(JoinPath(scratch, fileName).c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > limit)
-        entryHooks.Say("Entry \"" + PrintableName(name) + "\" was skipped: " + EntryInflatesTooFarMessage(entry, limit));
+        entryHooks.Say("Entry \"" + PrintableEntryName(name) + "\" was skipped: " + EntryInflatesTooFarMessage(entry, limit));
     } catch (const EInOutError& e) {
-      entryHooks.Say("Entry \"" + PrintableName(name) + "\" was skipped: " + FileErrorReport(e));
+      entryHooks.Say("Entry \"" + PrintableEntryName(name) + "\" was skipped: " + FileErrorReport(e));
     } catch (const std::bad_alloc&) {
       entryHooks.Say(image ? kImageAllocationFailedMessage : kExportAllocationFailedMessage);
     }
@@ -130,7 +131,7 @@ std::vector<std::string> FilesInNewArchive(const std::string& destination, const
     const std::string& diskName = packed.Files[i].DiskName;
     struct stat st;
     const int64_t end = written.DataStart + record.Offset + static_cast<int64_t>(record.CompressedSize);
-    if (record.Name() != UpperCaseAscii(diskName) || ::stat(JoinPath(scratch, diskName).c_str(), &st) != 0 ||
+    if (record.Name() != StoredNameForFile(diskName).Name || ::stat(JoinPath(scratch, diskName).c_str(), &st) != 0 ||
         record.UncompressedSize != st.st_size || record.CompressedSize <= 0 || record.Offset < 0 ||
         end > written.FileLength)
       continue;

@@ -316,6 +316,22 @@ TEST(ConvertOldArchive, DiskFullWhilePackingKeepsTheFileAtTheDestination) {
   EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"OLD.MAS", "NEW.MAS"}));
 }
 
+// Names are Windows-1252 in both layouts; on their way through the scratch directory they become
+// UTF-8 file names and come back as the same bytes, the five bytes Windows-1252 leaves open included.
+TEST(ConvertOldArchive, NamesKeepTheirBytes) {
+  TempDir dir;
+  TestArchive old;
+  old.Magic = "CUBEMAS4.01";
+  old.Entries = {TestEntry("CAF\xC9.MTS", NoiseBytes(30, 7), 1), TestEntry("\x81\x9D\x80.ANM", NoiseBytes(20, 8), 3)};
+  old.WriteTo(dir / "OLD.MAS");
+  const ConversionRun run = Convert(dir / "OLD.MAS", dir / "NEW.MAS");
+  EXPECT_TRUE(run.messages.empty()) << run.messages.front();
+  const LoadedArchive converted = ReadArchiveTable(dir / "NEW.MAS");
+  ASSERT_EQ(converted.Table.size(), 2u);
+  EXPECT_EQ(converted.Table[0].Name(), "CAF\xC9.MTS");
+  EXPECT_EQ(converted.Table[1].Name(), "\x81\x9D\x80.ANM");
+}
+
 TEST(OldArchiveSource, OnlyTheExactOldMagicIsASource) {
   TempDir dir;
   const std::vector<std::pair<std::string, bool>> cases = {

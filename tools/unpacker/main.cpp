@@ -4,6 +4,7 @@
 #include <string>
 
 #include "archive/archive_reader.h"
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "tools/unpacker/console_output.h"
 
@@ -25,7 +26,7 @@ void List(const LoadedArchive& archive) {
   std::printf("Start = %lld\n\n", static_cast<long long>(archive.DataStart));
   for (const TMAS_FileEntry& e : archive.Table)
     // The type is left-justified in two columns; a zero flag would mean nothing beside "-".
-    std::printf("%-32s %8d %8d %8d %-2d\n", PrintableName(e.Name()).c_str(), static_cast<int>(archive.DataStart + e.Offset),
+    std::printf("%-32s %8d %8d %8d %-2d\n", PrintableEntryName(e.Name()).c_str(), static_cast<int>(archive.DataStart + e.Offset),
                 e.UncompressedSize, e.CompressedSize, e.FileType);
 }
 
