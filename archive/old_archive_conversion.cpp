@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -65,6 +66,11 @@ std::string MakeScratchDirectory(const std::string& parent) {
   std::string pattern = JoinPath(parent, "temp-XXXXXX");
   if (!::mkdtemp(pattern.data())) return "";
   return pattern;
+}
+
+std::string TemporaryFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp && *tmp == '/' ? tmp : "/tmp";
 }
 
 // Whatever a failed entry may have left under its name must not be packed.
@@ -155,16 +161,22 @@ void PackPass(const std::string& scratch, const std::string& destination, Progre
   try {
     found = ScanDirectory(scratch);
   } catch (const EInOutError&) {
-    report(kDirectoryMissingMessage);
+    report("The new archive \"" + destination + "\" was not written: " + kDirectoryMissingMessage);
     return;
   }
   if (found.empty()) {
-    report("None of the entries could be packed into the new archive; it was not written.");
+    report("None of the entries could be packed into the new archive \"" + destination + "\"; it was not written.");
     return;
   }
 
+  // The packer says what stopped it, and may say it again as the error it throws: the user gets
+  // one message for the one cause, naming the archive that was not written.
+  std::vector<std::string> causes;
+  const auto noteCause = [&](const std::string& message) {
+    if (std::find(causes.begin(), causes.end(), message) == causes.end()) causes.push_back(message);
+  };
   EngineHooks packHooks;
-  packHooks.Report = report;
+  packHooks.Report = noteCause;
   packHooks.Progress = [&] { progress.Step(); };
   UnknownSequence unknowns = UnknownSequence::FromClock();
   PackResult packed;
@@ -172,17 +184,19 @@ void PackPass(const std::string& scratch, const std::string& destination, Progre
   try {
     packed = PackDirectory(scratch, destination, unknowns, packHooks, PackOptions{.ProgressBeforeEntry = true});
   } catch (const EInOutError& e) {
-    report(FileErrorReport(e));
+    if (causes.empty()) noteCause(FileErrorReport(e));
     stopped = true;
   }
   result.FilesFound = packed.FilesFound;
-  if (!stopped && (packed.DirectoryMissing || packed.FilesFound == 0)) return;  // nothing was written
-
   // A pack that stopped never replaced the destination: whatever was there before is still there.
   if (stopped || !packed.ArchiveWritten) {
-    report("The new archive \"" + destination + "\" was not written.");
+    std::string message = "The new archive \"" + destination + "\" was not written";
+    for (size_t i = 0; i < causes.size(); ++i) message += (i == 0 ? ": " : "; ") + causes[i];
+    report(message + (message.back() == '.' ? "" : "."));
     return;
   }
+  result.ArchiveWritten = true;
+  for (const std::string& message : causes) report(message);
   const std::vector<std::string> confirmed = FilesInNewArchive(destination, scratch, packed);
   if (confirmed.size() != packed.FilesFound) {
     // The packer has already put the new archive in the old file's place, so removing it now would
@@ -202,7 +216,8 @@ ConversionResult ConvertOldArchive(const ConversionOptions& options, const Conve
     if (hooks.Report) hooks.Report(message);
   };
   if (SameFile(options.SourcePath, options.DestinationPath)) {
-    report("The new archive cannot take the place of the archive it is converted from.");
+    report("The new archive \"" + options.DestinationPath +
+           "\" cannot take the place of the archive it is converted from; it was not written.");
     return result;
   }
   LoadedArchive archive;
@@ -216,17 +231,26 @@ ConversionResult ConvertOldArchive(const ConversionOptions& options, const Conve
   if (archive.Table.empty()) return result;
 
   ProgressCounter progress(hooks, 2 * archive.Table.size());
-  const std::string parent =
-      options.ScratchParent.empty() ? DirectoryOf(archive.Path) : AbsolutePath(options.ScratchParent);
-  const std::string scratch = MakeScratchDirectory(parent);
+  const std::string destination = AbsolutePath(options.DestinationPath);
+  std::string parent = options.ScratchParent.empty() ? DirectoryOf(archive.Path) : AbsolutePath(options.ScratchParent);
+  std::string scratch = MakeScratchDirectory(parent);
+  // A source on a disc or in a read-only install has no room beside it: the destination's folder,
+  // where the new archive is written anyway, or else the system's temporary folder, serve instead.
+  if (options.ScratchParent.empty()) {
+    for (const std::string& other : {DirectoryOf(destination), TemporaryFolder()}) {
+      if (!scratch.empty()) break;
+      scratch = MakeScratchDirectory(other);
+    }
+  }
   if (scratch.empty()) {
-    report(kDirectoryMissingMessage);
+    report(std::string(kDirectoryMissingMessage) + " No scratch folder could be made in \"" + parent +
+           "\"; the new archive \"" + destination + "\" was not written.");
     return result;
   }
   result.ScratchDirectory = scratch;
   result.EntriesUnpacked = UnpackPass(archive, scratch, progress, hooks);
 
-  PackPass(scratch, AbsolutePath(options.DestinationPath), progress, hooks, result);
+  PackPass(scratch, destination, progress, hooks, result);
   result.ProgressPosition = progress.Position();
 
   // Removing fails while files remain: those are the entries that did not make it, kept for the user.
