@@ -44,6 +44,14 @@ bool TemporaryFileExists(const TempDir& dir, const std::set<std::string>& keep =
   return false;
 }
 
+// `bytes` with `damage` done to them, written as BAD.SDT in `dir`; returns its path.
+std::string WriteDamaged(const TempDir& dir, std::vector<uint8_t> bytes,
+                         const std::function<void(std::vector<uint8_t>&)>& damage) {
+  damage(bytes);
+  testing::WriteFileBytes(dir / "BAD.SDT", bytes);
+  return dir / "BAD.SDT";
+}
+
 TEST(LoadSoundBank, ReadsDirectoryAndEntryHeaders) {
   TempDir dir;
   const TestBank description = ThreeSamples();
@@ -99,13 +107,11 @@ TEST(LoadSoundBank, RejectsDamagedBanksAndLeavesNoDirectory) {
   ThreeSamples().WriteTo(dir / "GOOD.SDT");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::vector<uint8_t> bytes = good;
-    c.damage(bytes);
-    testing::WriteFileBytes(dir / "BAD.SDT", bytes);
+    const std::string bad = WriteDamaged(dir, good, c.damage);
     SoundBank bank;
     LoadSoundBank(bank, dir / "GOOD.SDT");
     try {
-      LoadSoundBank(bank, dir / "BAD.SDT");
+      LoadSoundBank(bank, bad);
       ADD_FAILURE() << "loaded";
     } catch (const SoundBankError& e) {
       EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
@@ -141,11 +147,8 @@ TEST(LoadSoundBank, DamagedSampleFailsOnlyWhenRead) {
   TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::vector<uint8_t> bytes = good;
-    c.damage(bytes);
-    testing::WriteFileBytes(dir / "BAD.SDT", bytes);
     SoundBank bank;
-    LoadSoundBank(bank, dir / "BAD.SDT");
+    LoadSoundBank(bank, WriteDamaged(dir, good, c.damage));
     ASSERT_EQ(bank.Count(), 3u);
     for (size_t i = 0; i < 3; ++i) {
       if (i != c.damaged) {
