@@ -76,9 +76,15 @@ unsigned long long StartTicksOf(long long pid) {
   return 0;
 }
 
-const ProcessMark& ThisProcess() {
-  static const ProcessMark mark{::getpid(), StartTicksOf(::getpid()), BootId()};
-  return mark;
+// Asked anew each time: a child forked after the first write is a process of its own.
+const std::string& ThisBoot() {
+  static const std::string boot = BootId();
+  return boot;
+}
+
+ProcessMark ThisProcess() {
+  const long long pid = ::getpid();
+  return {pid, StartTicksOf(pid), ThisBoot()};
 }
 
 std::string TemporaryStem(const std::string& target) {
@@ -88,7 +94,7 @@ std::string TemporaryStem(const std::string& target) {
 std::string UniqueSuffix() {
   static std::atomic<unsigned> counter{0};
   static const unsigned seed = std::random_device{}();
-  const ProcessMark& self = ThisProcess();
+  const ProcessMark self = ThisProcess();
   char text[96];
   std::snprintf(text, sizeof text, "%lld-%llx-%s-%08x%04x", self.Pid, self.StartTicks, self.Boot.c_str(), seed,
                 counter++ & 0xFFFFu);
@@ -104,9 +110,8 @@ bool LeftByEndedProcess(const std::string& suffix) {
   if (std::sscanf(suffix.c_str(), "%lld-%llx-%15[0-9a-f]-%*[0-9a-f]%n", &mark.Pid, &mark.StartTicks, boot, &used) != 3 ||
       static_cast<size_t>(used) != suffix.size() || mark.Pid <= 0)
     return false;
-  const ProcessMark& self = ThisProcess();
   // Made before the machine last started: whatever made it has ended.
-  if (std::string(boot) != self.Boot && self.Boot != "0" && std::string(boot) != "0") return true;
+  if (std::string(boot) != ThisBoot() && ThisBoot() != "0" && std::string(boot) != "0") return true;
   if (::kill(static_cast<pid_t>(mark.Pid), 0) != 0 && errno == ESRCH) return true;
   // The id is in use: by the same process only if it started at the same moment.
   const unsigned long long started = StartTicksOf(mark.Pid);
