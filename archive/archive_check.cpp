@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "archive/mas_format.h"
 #include "archive/zbuffer.h"
@@ -15,7 +16,7 @@ namespace {
 constexpr size_t kChunkSize = 1 << 18;
 
 std::string Label(size_t index, const TMAS_FileEntry& entry) {
-  return "entry #" + std::to_string(index) + " \"" + PrintableName(entry.Name()) + "\": ";
+  return "entry #" + std::to_string(index) + " \"" + PrintableEntryName(entry.Name()) + "\": ";
 }
 
 // Inflates `size` bytes from the file's current position into a scratch buffer and counts what

@@ -4,6 +4,7 @@
 #include <climits>
 #include <stdexcept>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
 #include "archive/zbuffer.h"
@@ -12,7 +13,7 @@ namespace kestrel {
 namespace {
 
 std::string EntryLabel(const LoadedArchive& archive, size_t index) {
-  return "entry #" + std::to_string(index) + " \"" + PrintableName(archive.Table[index].Name()) + "\"";
+  return "entry #" + std::to_string(index) + " \"" + PrintableEntryName(archive.Table[index].Name()) + "\"";
 }
 
 [[noreturn]] void RefuseLayout(const std::string& what) {
@@ -115,13 +116,19 @@ EncodedEntry EncodeEntryContent(const std::vector<uint8_t>& content) {
   return encoded;
 }
 
-std::string AddedEntryName(const std::string& path) { return UpperCaseAscii(FileNameOf(path)); }
+std::string AddedEntryName(const std::string& path) {
+  StoredName stored = StoredNameForFile(FileNameOf(path));
+  if (!stored.Refusal.empty()) throw EArchiveEditError(stored.Refusal + "; nothing was added");
+  return stored.Name;
+}
 
 int32_t AddedEntryType(const std::string& path) {
   const std::string extension = ExtensionOf(path);
   if (extension == "BMP") return kMasTypeBMP;
   if (extension == "TGA") return kMasTypeTGA;
   if (extension == "MTS") return kMasTypeMTS;
+  // A JPEG stored under any other type is not previewed as one.
+  if (extension == "JPG" || extension == "JPEG") return kMasTypeJPG;
   return kMasTypeANM;
 }
 

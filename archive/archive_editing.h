@@ -31,8 +31,10 @@ struct EncodedEntry {
 };
 EncodedEntry EncodeEntryContent(const std::vector<uint8_t>& content);
 
-// The name and type an added file gets: its file name without folder, letters a to z upper-cased;
-// 18 for BMP, 20 for TGA, 17 for MTS, 31 for anything else.
+// The name and type an added file gets: its file name without folder as Windows-1252, letters a to
+// z upper-cased (a name Windows-1252 cannot hold or longer than a record's 236 bytes is refused
+// with EArchiveEditError naming the file); 18 for BMP, 20 for TGA, 17 for MTS, 22 for JPG and
+// JPEG, 31 for anything else.
 std::string AddedEntryName(const std::string& path);
 int32_t AddedEntryType(const std::string& path);
 

@@ -10,6 +10,7 @@
 #include <exception>
 #include <optional>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
 #include "archive/name_collation.h"
@@ -85,7 +86,7 @@ std::vector<ScannedFile> ScanDirectory(const std::string& directory) {
 std::vector<TMAS_FileEntry> BuildTable(const std::vector<ScannedFile>& files) {
   std::vector<TMAS_FileEntry> table(files.size());
   for (size_t i = 0; i < files.size(); ++i) {
-    table[i].SetName(files[i].DiskName);
+    table[i].SetName(StoredNameForFile(files[i].DiskName).Name);
     table[i].FileType = files[i].FileType;
   }
   return table;
@@ -168,6 +169,15 @@ PackResult PackDirectory(const std::string& directory, const std::string& archiv
   result.Files = ScanDirectory(directory);
   result.FilesFound = result.Files.size();
   if (result.Files.empty()) return result;
+  // A name cut to fit, or changed into other characters, could come back as another file's name:
+  // such a file stops the run before anything is written.
+  bool refused = false;
+  for (const ScannedFile& file : result.Files) {
+    const StoredName stored = StoredNameForFile(file.DiskName);
+    if (!stored.Refusal.empty()) hooks.Say(stored.Refusal);
+    refused = refused || !stored.Refusal.empty();
+  }
+  if (refused) return result;
 
   std::vector<TMAS_FileEntry> table = BuildTable(result.Files);
   // The archive is built beside its path and takes the old file's place only when every entry is

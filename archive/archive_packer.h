@@ -70,8 +70,10 @@ struct PackOptions {
 
 // Packs `directory` into a new archive at `archivePath`, replacing any file there entirely, through
 // a FileReplacement: an existing read-only file is refused, a symbolic link keeps pointing at the
-// new archive. A failure that stops packing is reported as before but the old file stays. File
-// failures that the run cannot step over throw EInOutError after the report hook had its say.
+// new archive. A failure that stops packing is reported as before but the old file stays. Names
+// are stored as Windows-1252: a file whose name Windows-1252 cannot hold, or whose name would pass
+// a record's 236 bytes, is reported and stops the run before anything is written. File failures
+// that the run cannot step over throw EInOutError after the report hook had its say.
 PackResult PackDirectory(const std::string& directory, const std::string& archivePath, UnknownSequence& unknowns,
                          const EngineHooks& hooks, const PackOptions& options = {});
 

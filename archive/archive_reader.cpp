@@ -13,6 +13,7 @@
 #include <new>
 #include <system_error>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
 #include "archive/zbuffer.h"
@@ -23,11 +24,11 @@ const char* const kExportAllocationFailedMessage =
     "Failed to allocate the needed memory for this operation. \r\nAttempt at exporting the file has been cancelled";
 
 std::string UnsafeEntryNameMessage(const std::string& name) {
-  return "Entry \"" + PrintableName(name) + "\" was not extracted: its name is not a plain file name";
+  return "Entry \"" + PrintableEntryName(name) + "\" was not extracted: its name is not a plain file name";
 }
 
 std::string EntryIsTheArchiveMessage(const std::string& name) {
-  return "Entry \"" + PrintableName(name) + "\" was not extracted: it would overwrite the archive itself";
+  return "Entry \"" + PrintableEntryName(name) + "\" was not extracted: it would overwrite the archive itself";
 }
 
 LoadedArchive ReadArchiveTable(const std::string& path) {
@@ -178,8 +179,9 @@ bool DecodeEntryInto(BinaryFile& in, const TMAS_FileEntry& entry, BinaryFile& ou
 // Writes one entry into a temporary file beside its name, without putting it in place yet. What
 // would be reported goes into `messages`; a null result means there is nothing to put in place.
 std::unique_ptr<FileReplacement> WriteEntry(const LoadedArchive& archive, size_t index, const std::string& name,
-                                            const std::string& directory, std::vector<std::string>& messages) {
-  const std::string fileName = UpperCaseAscii(name);
+                                            const std::string& directory, std::vector<std::string>& messages,
+                                            bool removeLeftTemporaries = true) {
+  const std::string fileName = EntryFileName(name);
   if (!IsSafeEntryFileName(fileName)) {
     messages.push_back(UnsafeEntryNameMessage(name));
     return nullptr;
@@ -195,7 +197,7 @@ std::unique_ptr<FileReplacement> WriteEntry(const LoadedArchive& archive, size_t
   // The new file takes the old one's place only once it is whole: a read that fails, a full disk
   // or a killed process leaves an earlier copy as it was. A link under the name is replaced, never
   // written through, since the name comes from the archive.
-  auto replacement = std::make_unique<FileReplacement>(path, LinkHandling::Replace);
+  auto replacement = std::make_unique<FileReplacement>(path, LinkHandling::Replace, removeLeftTemporaries);
   if (!DecodeEntryInto(in, entry, replacement->File(), messages)) return nullptr;
   in.Close();
   return replacement;
@@ -242,7 +244,7 @@ void ExtractEntry(const LoadedArchive& archive, size_t index, const std::string&
 
 void ExtractEntryIntoScratch(const LoadedArchive& archive, size_t index, const std::string& name,
                              const std::string& directory, const EngineHooks& hooks) {
-  const std::string fileName = UpperCaseAscii(name);
+  const std::string fileName = EntryFileName(name);
   if (!IsSafeEntryFileName(fileName)) {
     hooks.Say(UnsafeEntryNameMessage(name));
     return;
@@ -260,6 +262,8 @@ void ExtractEntryIntoScratch(const LoadedArchive& archive, size_t index, const s
 void ExtractAll(const LoadedArchive& archive, const std::string& directory, const EngineHooks& hooks) {
   if (!DirectoryExists(directory)) throw EInOutError(FileErrorKind::PathNotFound, directory);
   const DirectorySyncAtEnd syncAtEnd{directory};
+  // Once for the whole directory rather than a look through it for every entry.
+  RemoveTemporariesOfEndedProcesses(directory);
   // Entries are written one after another; while later ones are written, earlier ones flush on
   // threads of their own, and then take their names, report and mark progress strictly in table
   // order. The messages, the marks and where a failure ends the run are those of one entry at a
@@ -280,7 +284,7 @@ void ExtractAll(const LoadedArchive& archive, const std::string& directory, cons
   for (size_t i = 0; i < archive.Table.size(); ++i) {
     WrittenEntry entry;
     try {
-      entry.file = WriteEntry(archive, i, archive.Table[i].Name(), directory, entry.messages);
+      entry.file = WriteEntry(archive, i, archive.Table[i].Name(), directory, entry.messages, false);
       if (entry.file) {
         entry.bytes = entry.file->File().Size();
         entry.flushed = StartFlush(*entry.file);

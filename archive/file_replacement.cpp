@@ -1,15 +1,21 @@
 #include "archive/file_replacement.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
+#include <sstream>
+#include <vector>
 
 namespace kestrel {
 namespace {
@@ -36,18 +42,86 @@ std::string ResolveTarget(const std::string& path) {
   return absolute;
 }
 
+// What tells this process apart from any other that ever had its id: the boot (the first 8 digits
+// of the kernel's boot id) and the process's start time in clock ticks since that boot. Where /proc
+// cannot tell, both are 0 and only the id is checked.
+struct ProcessMark {
+  long long Pid = 0;
+  unsigned long long StartTicks = 0;
+  std::string Boot = "0";
+};
+
+std::string BootId() {
+  std::ifstream in("/proc/sys/kernel/random/boot_id");
+  std::string id;
+  std::getline(in, id);
+  std::string hex;
+  for (const char c : id)
+    if (std::isxdigit(static_cast<unsigned char>(c)) && hex.size() < 8) hex += c;
+  return hex.empty() ? "0" : hex;
+}
+
+// Field 22 of /proc/PID/stat; 0 when there is no such process or it cannot be read.
+unsigned long long StartTicksOf(long long pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  std::getline(in, stat);
+  // The command name in parentheses may hold spaces; the fields after it are counted from its end.
+  const size_t close = stat.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(stat.substr(close + 1));
+  std::string field;
+  for (int n = 3; n <= 22 && fields >> field; ++n)
+    if (n == 22) return std::strtoull(field.c_str(), nullptr, 10);
+  return 0;
+}
+
+// Asked anew each time: a child forked after the first write is a process of its own.
+const std::string& ThisBoot() {
+  static const std::string boot = BootId();
+  return boot;
+}
+
+ProcessMark ThisProcess() {
+  const long long pid = ::getpid();
+  return {pid, StartTicksOf(pid), ThisBoot()};
+}
+
+std::string TemporaryStem(const std::string& target) {
+  return "." + FileNameOf(target).substr(0, 180) + ".kestrel-";
+}
+
 std::string UniqueSuffix() {
   static std::atomic<unsigned> counter{0};
   static const unsigned seed = std::random_device{}();
-  char text[32];
-  std::snprintf(text, sizeof text, "%08x%04x", seed ^ static_cast<unsigned>(::getpid()), counter++ & 0xFFFFu);
+  const ProcessMark self = ThisProcess();
+  char text[96];
+  std::snprintf(text, sizeof text, "%lld-%llx-%s-%08x%04x", self.Pid, self.StartTicks, self.Boot.c_str(), seed,
+                counter++ & 0xFFFFu);
   return text;
+}
+
+// Whether the process that named a temporary `suffix` (see UniqueSuffix) has ended. A name not of
+// that form, or a process that may still run, is left alone.
+bool LeftByEndedProcess(const std::string& suffix) {
+  ProcessMark mark;
+  char boot[16] = {};
+  int used = 0;
+  if (std::sscanf(suffix.c_str(), "%lld-%llx-%15[0-9a-f]-%*[0-9a-f]%n", &mark.Pid, &mark.StartTicks, boot, &used) != 3 ||
+      static_cast<size_t>(used) != suffix.size() || mark.Pid <= 0)
+    return false;
+  // Made before the machine last started: whatever made it has ended.
+  if (std::string(boot) != ThisBoot() && ThisBoot() != "0" && std::string(boot) != "0") return true;
+  if (::kill(static_cast<pid_t>(mark.Pid), 0) != 0 && errno == ESRCH) return true;
+  // The id is in use: by the same process only if it started at the same moment.
+  const unsigned long long started = StartTicksOf(mark.Pid);
+  return mark.StartTicks != 0 && started != 0 && started != mark.StartTicks;
 }
 
 // A hidden name beside the target, so that a file left by a killed process is easy to tell apart.
 BinaryFile CreateUniqueBeside(const std::string& target, const std::string& shown, std::string& temporaryPath) {
   const std::string directory = DirectoryOf(target);
-  const std::string stem = "." + FileNameOf(target).substr(0, 200) + ".kestrel-";
+  const std::string stem = TemporaryStem(target);
   for (int attempt = 0;; ++attempt) {
     temporaryPath = JoinPath(directory, stem + UniqueSuffix());
     try {
@@ -61,7 +135,39 @@ BinaryFile CreateUniqueBeside(const std::string& target, const std::string& show
   }
 }
 
+// Removes the temporaries a process that has ended left in `directory`: those beside `target`, or
+// all of them when `target` is empty.
+void RemoveTemporariesOfEndedProcesses(const std::string& directory, const std::string& target) {
+  DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
+  if (!dir) return;
+  const std::string stem = target.empty() ? std::string() : TemporaryStem(target);
+  std::vector<std::string> ended;
+  while (const dirent* d = ::readdir(dir)) {
+    const std::string name = d->d_name;
+    if (name[0] != '.') continue;
+    size_t suffixStart;
+    if (!stem.empty()) {
+      if (name.compare(0, stem.size(), stem) != 0) continue;
+      suffixStart = stem.size();
+    } else {
+      const size_t marker = name.rfind(".kestrel-");
+      if (marker == std::string::npos) continue;
+      suffixStart = marker + 9;
+    }
+    if (LeftByEndedProcess(name.substr(suffixStart))) ended.push_back(name);
+  }
+  ::closedir(dir);
+  // Only regular files: never a directory or anything else someone gave such a name.
+  for (const std::string& name : ended) {
+    const std::string path = JoinPath(directory, name);
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+  }
+}
+
 }  // namespace
+
+void RemoveTemporariesOfEndedProcesses(const std::string& directory) { RemoveTemporariesOfEndedProcesses(directory, ""); }
 
 void SyncDirectory(const std::string& directory) {
   const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -112,7 +218,7 @@ bool IsStream(const std::string& path) {
 
 }  // namespace
 
-FileReplacement::FileReplacement(const std::string& path, LinkHandling links)
+FileReplacement::FileReplacement(const std::string& path, LinkHandling links, bool removeLeftTemporaries)
     : stream_(links == LinkHandling::Follow && IsStream(path)),
       shown_(path),
       target_(stream_ ? path : links == LinkHandling::Follow ? ResolveTarget(path) : ResolveDirectoryOnly(path)),
@@ -131,6 +237,8 @@ FileReplacement::FileReplacement(const std::string& path, LinkHandling links)
       throw EInOutError(e.Kind(), shown_, e.SystemCode());
     }
   }
+  // A write killed part-way could not remove its temporary; the next write of the file does.
+  if (removeLeftTemporaries) RemoveTemporariesOfEndedProcesses(DirectoryOf(target_), target_);
   file_ = CreateUniqueBeside(target_, shown_, temporary_);
 }
 

@@ -4,7 +4,9 @@
 // Commit() flushes it, gives it the target's permission bits and renames it over the target, then
 // flushes the directory. The rename is the one moment the user's file changes, so a crash, a full
 // disk or a failed write at any other moment leaves the old file as it was. A replacement that is
-// destroyed without Commit() removes its temporary file.
+// destroyed without Commit() removes its temporary file. A process killed while writing cannot:
+// the temporary's name holds the writing process's id, start time and boot, and the next
+// replacement of the same file removes those whose process has ended.
 #pragma once
 
 #include <cstddef>
@@ -32,7 +34,9 @@ class FileReplacement {
   // /dev and /proc) is written straight into: there is no file there to keep. Every error names
   // `path` as given, never the resolved target or the hidden temporary file.
   explicit FileReplacement(const std::string& path);
-  FileReplacement(const std::string& path, LinkHandling links);
+  // `removeLeftTemporaries` false skips looking for temporaries of ended processes beside the
+  // target, for callers that did so for the whole directory already.
+  FileReplacement(const std::string& path, LinkHandling links, bool removeLeftTemporaries = true);
   ~FileReplacement();
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
@@ -73,6 +77,10 @@ class FileReplacement {
 
 // Replaces (or creates) `path` with `size` bytes through a FileReplacement.
 void ReplaceFileContents(const std::string& path, const void* data, size_t size);
+
+// Removes the temporaries that replacements in processes which have since ended left in `directory`,
+// whatever file they were for. Never throws.
+void RemoveTemporariesOfEndedProcesses(const std::string& directory);
 
 // Makes the renames done inside `directory` last across a crash of the machine. Never throws:
 // some file systems cannot flush a directory.

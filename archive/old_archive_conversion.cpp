@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "archive/archive_packer.h"
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 
 namespace kestrel {
@@ -66,9 +68,14 @@ std::string MakeScratchDirectory(const std::string& parent) {
   return pattern;
 }
 
+std::string TemporaryFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp && *tmp == '/' ? tmp : "/tmp";
+}
+
 // Whatever a failed entry may have left under its name must not be packed.
 void RemoveEntryFile(const std::string& scratch, const std::string& name) {
-  const std::string fileName = UpperCaseAscii(name);
+  const std::string fileName = EntryFileName(name);
   if (IsSafeEntryFileName(fileName)) ::unlink(JoinPath(scratch, fileName).c_str());
 }
 
@@ -96,13 +103,13 @@ size_t UnpackPass(const LoadedArchive& archive, const std::string& scratch, Prog
       // The pack pass holds each file whole in memory: an entry that inflated far beyond the size
       // its table records (a decompression bomb) is not taken that far.
       struct stat st;
-      const std::string fileName = UpperCaseAscii(name);
+      const std::string fileName = EntryFileName(name);
       const size_t limit = EntryInflateLimit(entry);
       if (!entryFailed && !image && IsSafeEntryFileName(fileName) &&
           ::stat(JoinPath(scratch, fileName).c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > limit)
-        entryHooks.Say("Entry \"" + PrintableName(name) + "\" was skipped: " + EntryInflatesTooFarMessage(entry, limit));
+        entryHooks.Say("Entry \"" + PrintableEntryName(name) + "\" was skipped: " + EntryInflatesTooFarMessage(entry, limit));
     } catch (const EInOutError& e) {
-      entryHooks.Say("Entry \"" + PrintableName(name) + "\" was skipped: " + FileErrorReport(e));
+      entryHooks.Say("Entry \"" + PrintableEntryName(name) + "\" was skipped: " + FileErrorReport(e));
     } catch (const std::bad_alloc&) {
       entryHooks.Say(image ? kImageAllocationFailedMessage : kExportAllocationFailedMessage);
     }
@@ -130,7 +137,7 @@ std::vector<std::string> FilesInNewArchive(const std::string& destination, const
     const std::string& diskName = packed.Files[i].DiskName;
     struct stat st;
     const int64_t end = written.DataStart + record.Offset + static_cast<int64_t>(record.CompressedSize);
-    if (record.Name() != UpperCaseAscii(diskName) || ::stat(JoinPath(scratch, diskName).c_str(), &st) != 0 ||
+    if (record.Name() != StoredNameForFile(diskName).Name || ::stat(JoinPath(scratch, diskName).c_str(), &st) != 0 ||
         record.UncompressedSize != st.st_size || record.CompressedSize <= 0 || record.Offset < 0 ||
         end > written.FileLength)
       continue;
@@ -154,16 +161,22 @@ void PackPass(const std::string& scratch, const std::string& destination, Progre
   try {
     found = ScanDirectory(scratch);
   } catch (const EInOutError&) {
-    report(kDirectoryMissingMessage);
+    report("The new archive \"" + destination + "\" was not written: " + kDirectoryMissingMessage);
     return;
   }
   if (found.empty()) {
-    report("None of the entries could be packed into the new archive; it was not written.");
+    report("None of the entries could be packed into the new archive \"" + destination + "\"; it was not written.");
     return;
   }
 
+  // The packer says what stopped it, and may say it again as the error it throws: the user gets
+  // one message for the one cause, naming the archive that was not written.
+  std::vector<std::string> causes;
+  const auto noteCause = [&](const std::string& message) {
+    if (std::find(causes.begin(), causes.end(), message) == causes.end()) causes.push_back(message);
+  };
   EngineHooks packHooks;
-  packHooks.Report = report;
+  packHooks.Report = noteCause;
   packHooks.Progress = [&] { progress.Step(); };
   UnknownSequence unknowns = UnknownSequence::FromClock();
   PackResult packed;
@@ -171,17 +184,19 @@ void PackPass(const std::string& scratch, const std::string& destination, Progre
   try {
     packed = PackDirectory(scratch, destination, unknowns, packHooks, PackOptions{.ProgressBeforeEntry = true});
   } catch (const EInOutError& e) {
-    report(FileErrorReport(e));
+    if (causes.empty()) noteCause(FileErrorReport(e));
     stopped = true;
   }
   result.FilesFound = packed.FilesFound;
-  if (!stopped && (packed.DirectoryMissing || packed.FilesFound == 0)) return;  // nothing was written
-
   // A pack that stopped never replaced the destination: whatever was there before is still there.
   if (stopped || !packed.ArchiveWritten) {
-    report("The new archive \"" + destination + "\" was not written.");
+    std::string message = "The new archive \"" + destination + "\" was not written";
+    for (size_t i = 0; i < causes.size(); ++i) message += (i == 0 ? ": " : "; ") + causes[i];
+    report(message + (message.back() == '.' ? "" : "."));
     return;
   }
+  result.ArchiveWritten = true;
+  for (const std::string& message : causes) report(message);
   const std::vector<std::string> confirmed = FilesInNewArchive(destination, scratch, packed);
   if (confirmed.size() != packed.FilesFound) {
     // The packer has already put the new archive in the old file's place, so removing it now would
@@ -201,7 +216,8 @@ ConversionResult ConvertOldArchive(const ConversionOptions& options, const Conve
     if (hooks.Report) hooks.Report(message);
   };
   if (SameFile(options.SourcePath, options.DestinationPath)) {
-    report("The new archive cannot take the place of the archive it is converted from.");
+    report("The new archive \"" + options.DestinationPath +
+           "\" cannot take the place of the archive it is converted from; it was not written.");
     return result;
   }
   LoadedArchive archive;
@@ -215,17 +231,26 @@ ConversionResult ConvertOldArchive(const ConversionOptions& options, const Conve
   if (archive.Table.empty()) return result;
 
   ProgressCounter progress(hooks, 2 * archive.Table.size());
-  const std::string parent =
-      options.ScratchParent.empty() ? DirectoryOf(archive.Path) : AbsolutePath(options.ScratchParent);
-  const std::string scratch = MakeScratchDirectory(parent);
+  const std::string destination = AbsolutePath(options.DestinationPath);
+  std::string parent = options.ScratchParent.empty() ? DirectoryOf(archive.Path) : AbsolutePath(options.ScratchParent);
+  std::string scratch = MakeScratchDirectory(parent);
+  // A source on a disc or in a read-only install has no room beside it: the destination's folder,
+  // where the new archive is written anyway, or else the system's temporary folder, serve instead.
+  if (options.ScratchParent.empty()) {
+    for (const std::string& other : {DirectoryOf(destination), TemporaryFolder()}) {
+      if (!scratch.empty()) break;
+      scratch = MakeScratchDirectory(other);
+    }
+  }
   if (scratch.empty()) {
-    report(kDirectoryMissingMessage);
+    report(std::string(kDirectoryMissingMessage) + " No scratch folder could be made in \"" + parent +
+           "\"; the new archive \"" + destination + "\" was not written.");
     return result;
   }
   result.ScratchDirectory = scratch;
   result.EntriesUnpacked = UnpackPass(archive, scratch, progress, hooks);
 
-  PackPass(scratch, AbsolutePath(options.DestinationPath), progress, hooks, result);
+  PackPass(scratch, destination, progress, hooks, result);
   result.ProgressPosition = progress.Position();
 
   // Removing fails while files remain: those are the entries that did not make it, kept for the user.

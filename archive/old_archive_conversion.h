@@ -49,7 +49,8 @@ struct ConversionHooks {
 struct ConversionOptions {
   std::string SourcePath;
   std::string DestinationPath;
-  // Where the scratch directory is made; empty: the source archive's folder.
+  // Where the scratch directory is made; empty: the source archive's folder, or where that cannot
+  // be written (a disc, a read-only install), the destination's folder or the system's temporary one.
   std::string ScratchParent;
 };
 
@@ -58,6 +59,7 @@ struct ConversionResult {
   size_t EntriesUnpacked = 0;  // files written into the scratch directory
   size_t FilesFound = 0;       // scratch files the pack pass took
   size_t EntriesPacked = 0;    // entries the new archive's table records
+  bool ArchiveWritten = false;  // the new archive is at the destination; otherwise a report said why not
   size_t ProgressPosition = 0;  // where the counter stopped; 2 x EntryCount when everything went through
   std::string ScratchDirectory;  // empty when none was made
   bool ScratchDirectoryLeft = false;  // still there, holding what did not reach the new archive
@@ -67,7 +69,8 @@ struct ConversionResult {
 };
 
 // Runs both passes. Every failure, file errors included, is reported through the hooks and the
-// conversion goes on where that makes sense; nothing is thrown for them. An entry that could not
+// conversion goes on where that makes sense; nothing is thrown for them. One cause gives one report;
+// one that keeps the new archive from being written names it and says so. An entry that could not
 // be read whole never reaches the new archive. A new archive whose table does not record every
 // file the pack pass took is removed rather than left with records that read back empty. Files
 // that did not reach the new archive stay in the scratch directory, which is then kept and named

@@ -7,6 +7,7 @@
 
 #include "archive/bitmap_writer.h"
 #include "archive/byte_reader.h"
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "archive/old_archive_conversion.h"
 #include "archive/zbuffer.h"
@@ -21,7 +22,7 @@ namespace {
 constexpr size_t kOldImageHeaderSize = 16;
 
 std::string Skipped(const std::string& name, const std::string& why) {
-  return "Image entry \"" + PrintableName(name) + "\" was skipped: " + why + ".";
+  return "Image entry \"" + PrintableEntryName(name) + "\" was skipped: " + why + ".";
 }
 
 // Builds the whole bitmap file in memory; empty when the entry is reported instead.
@@ -76,7 +77,7 @@ std::vector<uint8_t> BitmapOfEntry(const TMAS_FileEntry& entry, const std::vecto
 
 bool ConvertImageEntry(const LoadedArchive& archive, size_t index, const std::string& name,
                        const std::string& directory, const EngineHooks& hooks) {
-  const std::string fileName = UpperCaseAscii(name);
+  const std::string fileName = EntryFileName(name);
   if (!IsSafeEntryFileName(fileName)) {
     hooks.Say(UnsafeEntryNameMessage(name));
     return false;

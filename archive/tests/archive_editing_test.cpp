@@ -189,12 +189,33 @@ TEST(AddedEntry, NameIsTheUpperCasedFileNameAndTypeFollowsTheExtension) {
     int32_t type;
   } cases[] = {
       {"/home/me/readme.txt", "README.TXT", 31}, {"tex/Car.bmp", "CAR.BMP", 18}, {"x.Tga", "X.TGA", 20},
-      {"m.mts", "M.MTS", 17},                   {"walk.anm", "WALK.ANM", 31},  {"photo.jpg", "PHOTO.JPG", 31},
-      {"dir.d/noext", "NOEXT", 31},              {"ü.bmp", "ü.BMP", 18},
+      {"m.mts", "M.MTS", 17},                   {"walk.anm", "WALK.ANM", 31},  {"photo.jpg", "PHOTO.JPG", 22},
+      {"Photo.Jpeg", "PHOTO.JPEG", 22},          {"dir.d/noext", "NOEXT", 31},  {"x.jpeg.txt", "X.JPEG.TXT", 31},
+      // Windows-1252 bytes, only a to z upper-cased
+      {"café grün.tga", "CAF\xE9 GR\xFCN.TGA", 20}, {"€‰.bmp", "\x80\x89.BMP", 18},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(AddedEntryName(c.path), c.name) << c.path;
     EXPECT_EQ(AddedEntryType(c.path), c.type) << c.path;
+  }
+}
+
+TEST(AddedEntry, NameAnEntryCannotHoldIsRefusedNamingTheFile) {
+  const std::string longest = std::string(232, 'a') + ".bmp";
+  EXPECT_EQ(AddedEntryName(longest).size(), 236u);
+  const std::pair<std::string, const char*> cases[] = {
+      {"in/Жук.tga", "\"Жук.tga\" cannot be stored: an archive's names hold only characters of Windows-1252"},
+      {"in/漢字.bmp", "\"漢字.bmp\" cannot be stored"},
+      {"in/bad\xFF.bmp", "cannot be stored"},  // not UTF-8
+      {"a" + longest, "takes 237 bytes, more than the 236"},
+  };
+  for (const auto& [path, expected] : cases) {
+    try {
+      AddedEntryName(path);
+      ADD_FAILURE() << path;
+    } catch (const EArchiveEditError& e) {
+      EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+    }
   }
 }
 

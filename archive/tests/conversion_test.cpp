@@ -12,6 +12,7 @@
 #include "archive/old_archive_conversion.h"
 #include "archive/testing/file_size_limit.h"
 #include "archive/testing/mas_builder.h"
+#include "archive/testing/unprivileged_scope.h"
 
 namespace kestrel {
 namespace {
@@ -278,6 +279,8 @@ TEST(ConvertOldArchive, ReportsFileErrors) {
     SCOPED_TRACE(c.what);
     const ConversionRun run = Convert(c.source, c.destination, c.scratchParent);
     EXPECT_TRUE(run.Said(c.expected)) << (run.messages.empty() ? "" : run.messages.front());
+    // One cause, one message; a scratch directory kept is a notice of its own.
+    EXPECT_EQ(run.messages.size(), c.scratchLeft ? 2u : 1u);
     EXPECT_EQ(run.result.EntriesPacked, 0u);
     EXPECT_EQ(run.result.ScratchDirectoryLeft, c.scratchLeft);
     if (c.scratchLeft) {
@@ -314,6 +317,47 @@ TEST(ConvertOldArchive, DiskFullWhilePackingKeepsTheFileAtTheDestination) {
   fs::remove_all(run.result.ScratchDirectory);
   EXPECT_EQ(ReadFileBytes(dir / "NEW.MAS"), BytesOf("an earlier conversion"));
   EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"OLD.MAS", "NEW.MAS"}));
+}
+
+// A source on a disc or in a read-only install: the scratch directory goes beside the destination.
+TEST(ConvertOldArchive, SourceFolderThatCannotBeWrittenUsesTheDestinationsFolder) {
+  TempDir dir;
+  fs::permissions(dir.Path(), fs::perms::all);
+  fs::create_directory(dir / "disc");
+  fs::create_directory(dir / "out");
+  fs::permissions(dir / "out", fs::perms::all);
+  TestArchive old;
+  old.Magic = "CUBEMAS4.01";
+  old.Entries = {TestEntry("GOOD.MTS", NoiseBytes(30, 7), 1)};
+  old.WriteTo(dir / "disc/OLD.MAS");
+  fs::permissions(dir / "disc", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+  ConversionRun run;
+  {
+    testing::UnprivilegedScope user;
+    run = Convert(dir / "disc/OLD.MAS", dir / "out/NEW.MAS");
+  }
+  EXPECT_TRUE(run.messages.empty()) << run.messages.front();
+  EXPECT_TRUE(run.result.ArchiveWritten);
+  EXPECT_EQ(run.result.EntriesPacked, 1u);
+  EXPECT_EQ(DirectoryOf(run.result.ScratchDirectory), dir / "out");
+  EXPECT_EQ(NamesIn(dir / "out"), (std::set<std::string>{"NEW.MAS"}));
+}
+
+// Names are Windows-1252 in both layouts; on their way through the scratch directory they become
+// UTF-8 file names and come back as the same bytes, the five bytes Windows-1252 leaves open included.
+TEST(ConvertOldArchive, NamesKeepTheirBytes) {
+  TempDir dir;
+  TestArchive old;
+  old.Magic = "CUBEMAS4.01";
+  old.Entries = {TestEntry("CAF\xC9.MTS", NoiseBytes(30, 7), 1), TestEntry("\x81\x9D\x80.ANM", NoiseBytes(20, 8), 3)};
+  old.WriteTo(dir / "OLD.MAS");
+  const ConversionRun run = Convert(dir / "OLD.MAS", dir / "NEW.MAS");
+  EXPECT_TRUE(run.messages.empty()) << run.messages.front();
+  const LoadedArchive converted = ReadArchiveTable(dir / "NEW.MAS");
+  ASSERT_EQ(converted.Table.size(), 2u);
+  EXPECT_EQ(converted.Table[0].Name(), "CAF\xC9.MTS");
+  EXPECT_EQ(converted.Table[1].Name(), "\x81\x9D\x80.ANM");
 }
 
 TEST(OldArchiveSource, OnlyTheExactOldMagicIsASource) {

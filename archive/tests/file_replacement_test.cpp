@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 #include "archive/file_error.h"
@@ -52,6 +54,54 @@ TEST(FileReplacement, NewFileGetsUsualModeAndTemporaryIsHiddenBesideTarget) {
   }
   ::umask(old);
   EXPECT_EQ(ModeOf(dir / "NEW.BIN"), 0644u);
+}
+
+// A write killed part-way leaves its temporary; the next write of that file removes those whose
+// process has ended, and only those: a live writer's, another file's, or a stranger's stay.
+TEST(FileReplacement, NextWriteRemovesTemporariesOfEndedProcesses) {
+  TempDir dir;
+  FileReplacement live(dir / "TRACK.MAS");
+  const std::string liveName = FileNameOf(live.TemporaryPath());
+  const std::string stem = ".TRACK.MAS.kestrel-";
+  ASSERT_EQ(liveName.substr(0, stem.size()), stem);
+  // pid-start-boot-unique, as this process names its temporaries
+  std::vector<std::string> fields;
+  std::stringstream suffix(liveName.substr(stem.size()));
+  for (std::string field; std::getline(suffix, field, '-');) fields.push_back(field);
+  ASSERT_EQ(fields.size(), 4u) << liveName;
+  const auto named = [&](const std::string& pid, const std::string& start, const std::string& boot) {
+    return pid + "-" + start + "-" + boot + "-0123456789ab";
+  };
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);  // an id no process has now
+  const std::string otherBoot = std::string(fields[2] == "1" ? "2" : "1");
+  const std::string otherStart = fields[1] == "1" ? "2" : "1";
+
+  const std::string ended[] = {
+      stem + named(std::to_string(child), fields[1], fields[2]),  // its process has ended
+      stem + named(fields[0], otherStart, fields[2]),               // the id is another process's now
+      stem + named(fields[0], fields[1], otherBoot),                // made before the machine restarted
+  };
+  const std::string kept[] = {
+      ".OTHER.MAS.kestrel-" + named(std::to_string(child), fields[1], fields[2]),  // another file's
+      stem + "not-a-writer",
+      "TRACK.MAS.kestrel-" + named(std::to_string(child), fields[1], fields[2]),  // not hidden: not ours
+  };
+  for (const std::string& name : ended) WriteFileBytes(dir / name, BytesOf("left"));
+  for (const std::string& name : kept) WriteFileBytes(dir / name, BytesOf("kept"));
+
+  ReplaceFileContents(dir / "TRACK.MAS", "new", 3);
+  std::set<std::string> expected(std::begin(kept), std::end(kept));
+  expected.insert({"TRACK.MAS", liveName});
+  EXPECT_EQ(NamesIn(dir.Path()), expected);
+
+  // Extracting many files sweeps the whole folder once.
+  live.Discard();
+  RemoveTemporariesOfEndedProcesses(dir.Path());
+  expected.erase(kept[0]);
+  expected.erase(liveName);
+  EXPECT_EQ(NamesIn(dir.Path()), expected);
 }
 
 TEST(FileReplacement, LinkStaysAndItsTargetIsRewritten) {

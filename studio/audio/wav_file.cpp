@@ -53,9 +53,14 @@ PcmAudio ReadWav(const std::vector<uint8_t>& bytes) {
       haveFormat = true;
     } else if (std::memcmp(id, "data", 4) == 0) {
       if (!haveFormat) Refuse("its sound data comes before its format chunk");
-      // A writer that was cut off, or one that streams, may claim more than the file holds: the
-      // frames that are there are the sound.
-      size_t length = std::min<size_t>(chunkSize, available);
+      // A writer that streams cannot know the length when it writes the header: it leaves 0 or
+      // 0xFFFFFFFF there, and the sound runs to the end of the file. Any other length the file does
+      // not hold is a file cut short, whose sound would be cut short too.
+      const bool streamed = chunkSize == 0 || chunkSize == 0xFFFFFFFFu;
+      if (!streamed && chunkSize > available)
+        Refuse("it is cut short: its sound data chunk claims " + std::to_string(chunkSize) + " bytes, the file holds " +
+               std::to_string(available));
+      size_t length = streamed ? available : chunkSize;
       const size_t frameBytes = 2 * static_cast<size_t>(pcm.Channels);
       length -= length % frameBytes;
       pcm.Samples.resize(length / 2);

@@ -53,10 +53,13 @@ void ReplaceSampleData(SoundBank& bank, size_t index, const std::vector<uint8_t>
     entries[j].EntryOffset = static_cast<int32_t>(entries[j].EntryOffset + delta);
 
   BinaryFile in = BinaryFile::OpenRead(bank.Path);
-  // A bank cut short since it was loaded would be copied into a bank whose offsets miss their data.
+  // A bank that is shorter than its samples, damaged or cut short since it was loaded, would be
+  // copied into a bank whose offsets miss their data.
   const int64_t length = in.Size();
   if (length < newEnd - delta)
-    throw SoundBankError("The sound bank \"" + bank.Path + "\" has changed since it was loaded; load it again.");
+    throw SoundBankError("The sound bank \"" + bank.Path +
+                         "\" does not hold all of its last sample's data: it is damaged, or has changed since it was "
+                         "loaded.");
 
   // Refuses a bank that cannot be opened for writing before anything is written.
   FileReplacement replacement(bank.Path);

@@ -63,13 +63,8 @@ void LoadSoundBank(SoundBank& bank, const std::string& path) {
                                     " lies outside the file (" + lengthText + ")");
     file.Seek(entryOffset);
     file.ReadExact(header, sizeof header);
-    TSDT_Entry entry = DecodeEntryHeader(entryOffset, header);
-    const int64_t dataStart = static_cast<int64_t>(entryOffset) + entry.DataOffset;
-    if (entry.DataOffset < 0 || entry.DataSize < 0 || dataStart + entry.DataSize > length)
-      ThrowDamaged(loaded.Path, SampleLabel(i) + "'s data (" + std::to_string(entry.DataSize) + " bytes, " +
-                                    std::to_string(entry.DataOffset) + " bytes after its entry at offset " +
-                                    std::to_string(entryOffset) + ") lies outside the file (" + lengthText + ")");
-    loaded.Entries.push_back(entry);
+    // A sample's data is checked when it is read: one damaged sample leaves the others usable.
+    loaded.Entries.push_back(DecodeEntryHeader(entryOffset, header));
   }
   file.Close();
   bank = std::move(loaded);
@@ -84,11 +79,18 @@ void CheckSampleIndex(const SoundBank& bank, size_t index) {
 std::vector<uint8_t> ReadSampleData(const SoundBank& bank, size_t index) {
   CheckSampleIndex(bank, index);
   const TSDT_Entry& entry = bank.Entries[index];
+  if (entry.DataSize < 0)
+    ThrowDamaged(bank.Path, SampleLabel(index) + "'s size is given as " + std::to_string(entry.DataSize) +
+                                " bytes, less than none");
   BinaryFile file = BinaryFile::OpenRead(bank.Path);
-  // The file may have changed since it was loaded; its length is asked again before reserving.
+  // The file may have changed since it was loaded; its length is asked here, before reserving.
+  const int64_t length = file.Size();
   const int64_t start = static_cast<int64_t>(entry.EntryOffset) + entry.DataOffset;
-  if (entry.DataSize < 0 || start < 0 || start + entry.DataSize > file.Size())
-    throw EInOutError(FileErrorKind::ReadBeyondEnd, bank.Path);
+  if (entry.DataOffset < 0 || start + entry.DataSize > length)
+    ThrowDamaged(bank.Path, SampleLabel(index) + "'s data (" + std::to_string(entry.DataSize) + " bytes, " +
+                                std::to_string(entry.DataOffset) + " bytes after its entry at offset " +
+                                std::to_string(entry.EntryOffset) + ") lies outside the file (" +
+                                std::to_string(length) + " bytes)");
   file.Seek(start);
   std::vector<uint8_t> data = file.ReadExact(static_cast<size_t>(entry.DataSize));
   file.Close();
@@ -103,6 +105,7 @@ void CheckRewriteLayout(const SoundBank& bank) {
   for (size_t i = 0; i < bank.Count(); ++i) {
     const TSDT_Entry& e = bank.Entries[i];
     const std::string offsetText = "its entry is at offset " + std::to_string(e.EntryOffset);
+    if (e.DataSize < 0) refuse(SampleLabel(i) + "'s size is given as " + std::to_string(e.DataSize) + " bytes");
     if (e.DataOffset != static_cast<int32_t>(kSdtEntryHeaderSize))
       refuse(SampleLabel(i) + "'s data begins " + std::to_string(e.DataOffset) +
              " bytes after its entry header instead of right after it (40)");

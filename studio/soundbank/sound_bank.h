@@ -45,13 +45,14 @@ struct SoundBank {
 };
 
 // Loads the directory and every entry header of the bank at `path` into `bank`; the sample data is
-// not read. The count, every entry offset and every data range are checked against the file's
-// length before memory is reserved for them. On any failure `bank` is left empty (no path, no
-// entries) and a SoundBankError names what is wrong, or an EInOutError names the file failure.
+// not read, nor checked: a sample whose data is damaged is listed like the others and fails only
+// when it is read. The count and every entry offset are checked against the file's length before
+// memory is reserved for them. On any failure `bank` is left empty (no path, no entries) and a
+// SoundBankError names what is wrong, or an EInOutError names the file failure.
 void LoadSoundBank(SoundBank& bank, const std::string& path);
 
-// The data of sample `index`, read from the bank file. A range the file no longer holds is an
-// EInOutError "Read beyond end of file", found before the buffer is reserved.
+// The data of sample `index`, read from the bank file. A negative size, or a range the file does
+// not hold, is a SoundBankError naming the bank and the sample, found before the buffer is reserved.
 std::vector<uint8_t> ReadSampleData(const SoundBank& bank, size_t index);
 
 // Puts `data` in place of sample `index`'s data, keeping its name, `DataOffset` and `Extra`, and

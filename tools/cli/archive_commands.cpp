@@ -8,6 +8,7 @@
 
 #include "archive/archive_check.h"
 #include "archive/archive_editing.h"
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
 #include "archive/zbuffer.h"
@@ -17,7 +18,7 @@
 namespace kestrel::cli {
 namespace {
 
-std::string Quoted(const std::string& name) { return "\"" + PrintableName(name) + "\""; }
+std::string Quoted(const std::string& name) { return "\"" + PrintableEntryName(name) + "\""; }
 
 // A file to become an entry, read whole; one the table cannot record is refused before reading.
 std::vector<uint8_t> ReadEntrySource(const std::string& path) {
@@ -35,7 +36,7 @@ int RunExtract(const Args& args) {
   const std::optional<size_t> index = ResolveEntryArgument(*archive, args[1]);
   if (!index) return 1;
   const TMAS_FileEntry& entry = archive->Table[*index];
-  std::string output = args.size() == 3 ? args[2] : UpperCaseAscii(entry.Name());
+  std::string output = args.size() == 3 ? args[2] : EntryFileName(entry.Name());
   if (args.size() == 2 && !IsSafeEntryFileName(output))
     return Fail("entry " + Quoted(entry.Name()) + " has no plain file name; give the output file as OUT");
   if (OutputIsInput(output, args[0])) return 1;
@@ -75,8 +76,9 @@ int RunAdd(const Args& args) {
       // Each file is one rewrite of the archive as the previous one left it.
       const LoadedArchive archive = ReadArchiveTable(path);
       CheckWritableIfExists(archive.Path);
+      const std::string name = AddedEntryName(args[i]);  // a name the table cannot hold, before reading
       const EncodedEntry content = EncodeEntryContent(ReadEntrySource(args[i]));
-      AppendEntry(archive, AddedEntryName(args[i]), AddedEntryType(args[i]), content);
+      AppendEntry(archive, name, AddedEntryType(args[i]), content);
       ++added;
     }
     return 0;

@@ -27,6 +27,8 @@ int RunConvert(const Args& args) {
     std::cout << "The archive holds no entries; nothing was written.\n";
     return 0;
   }
+  // The reports have said why the new archive was not written; a count of entries would suggest one.
+  if (!result.ArchiveWritten) return 1;
   std::cout << "Converted " << result.EntriesPacked << " of " << result.EntryCount << " entries into "
             << destination << '\n';
   return result.Complete() ? 0 : 1;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <vector>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/file_error.h"
 #include "archive/mas_format.h"
 #include "cli_command.h"
@@ -41,7 +42,7 @@ std::optional<size_t> ResolveEntryArgument(const LoadedArchive& archive, const s
   }
   std::vector<size_t> matches;
   for (size_t i = 0; i < archive.Table.size(); ++i)
-    if (EqualsIgnoreAsciiCase(archive.Table[i].Name(), argument)) matches.push_back(i);
+    if (EqualsIgnoreAsciiCase(EntryNameToUtf8(archive.Table[i].Name()), argument)) matches.push_back(i);
   if (matches.empty()) {
     Fail("no entry named " + argument + " in " + archive.Path);
     return std::nullopt;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "archive/archive_reader.h"
+#include "archive/entry_name_encoding.h"
 #include "archive/file_error.h"
 #include "archive/file_io.h"
 #include "archive/mas_format.h"
@@ -77,11 +78,11 @@ int ExportArchiveEntry(const std::string& archivePath, const std::string& entry,
   if (!index) return 1;
   const TMAS_FileEntry& e = archive->Table[*index];
   if (e.FileType != kMasTypeMTS)
-    return Fail(PrintableName(e.Name()) + " is not a mesh entry (type " + std::to_string(e.FileType) + ", " +
+    return Fail(PrintableEntryName(e.Name()) + " is not a mesh entry (type " + std::to_string(e.FileType) + ", " +
                 MASTypeName(e.FileType) + ")");
   AnyMesh mesh;
-  if (!ReadEntryMesh(*archive, *index, mesh, Report)) return Fail(PrintableName(e.Name()) + " is not a mesh that can be read");
-  const GltfContent content = GltfContentOf(VRMLObjectName(e.Name()), mesh, ArchiveTextures(*archive), Warn);
+  if (!ReadEntryMesh(*archive, *index, mesh, Report)) return Fail(PrintableEntryName(e.Name()) + " is not a mesh that can be read");
+  const GltfContent content = GltfContentOf(VRMLObjectName(EntryNameToUtf8(e.Name())), mesh, ArchiveTextures(*archive), Warn);
   return Write(content, out, archivePath) ? 0 : 1;
 }
 
@@ -93,7 +94,7 @@ std::string OutputName(const TMAS_FileEntry& entry, size_t index, std::vector<st
       if (EqualsIgnoreAsciiCase(t, name)) return true;
     return false;
   };
-  const std::string stem = VRMLObjectName(entry.Name());
+  const std::string stem = VRMLObjectName(EntryNameToUtf8(entry.Name()));
   std::string name = stem + ".glb";
   for (int n = 0; isTaken(name); ++n)
     name = stem + "_" + std::to_string(index) + (n ? "_" + std::to_string(n) : "") + ".glb";
@@ -125,8 +126,8 @@ int RunGltfAll(const Args& args) {
     const TMAS_FileEntry& e = archive->Table[i];
     if (e.FileType != kMasTypeMTS) continue;
     // Messages about one mesh name the entry they belong to.
-    const MeshReport report = [&e](const std::string& message) { Fail(PrintableName(e.Name()) + ": " + message); };
-    const MeshReport warn = [&e](const std::string& message) { Warn(PrintableName(e.Name()) + ": " + message); };
+    const MeshReport report = [&e](const std::string& message) { Fail(PrintableEntryName(e.Name()) + ": " + message); };
+    const MeshReport warn = [&e](const std::string& message) { Warn(PrintableEntryName(e.Name()) + ": " + message); };
     const std::string name = OutputName(e, i, taken);
     if (!IsSafeEntryFileName(name)) {
       report("the entry's name cannot be a file name; left out");
@@ -134,7 +135,7 @@ int RunGltfAll(const Args& args) {
     }
     AnyMesh mesh;
     if (!ReadEntryMesh(*archive, i, mesh, report)) continue;
-    if (Write(GltfContentOf(VRMLObjectName(e.Name()), mesh, textures, warn), JoinPath(directory, name), args[0]))
+    if (Write(GltfContentOf(VRMLObjectName(EntryNameToUtf8(e.Name())), mesh, textures, warn), JoinPath(directory, name), args[0]))
       ++written;
   }
   if (written < meshes)

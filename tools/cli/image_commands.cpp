@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archive/archive_reader.h"
+#include "archive/entry_name_encoding.h"
 #include "archive/file_error.h"
 #include "archive/file_io.h"
 #include "archive/mas_format.h"
@@ -44,11 +45,11 @@ int EntryToPng(const std::string& archivePath, const std::string& entryArgument,
   const TMAS_FileEntry& entry = archive->Table[*index];
   const std::optional<ImageKind> kind = ImageKindOfEntryType(entry.FileType);
   if (!kind)
-    return Fail(PrintableName(entry.Name()) + " is not an image entry (type " + std::to_string(entry.FileType) + ", " +
+    return Fail(PrintableEntryName(entry.Name()) + " is not an image entry (type " + std::to_string(entry.FileType) + ", " +
                 MASTypeName(entry.FileType) + ")");
   std::vector<uint8_t> bytes;
-  if (auto failure = ReadEntry(*archive, *index, bytes)) return Fail(PrintableName(entry.Name()) + ": " + *failure);
-  if (auto failure = WritePicture(*kind, bytes, outPath)) return Fail(PrintableName(entry.Name()) + ": " + *failure);
+  if (auto failure = ReadEntry(*archive, *index, bytes)) return Fail(PrintableEntryName(entry.Name()) + ": " + *failure);
+  if (auto failure = WritePicture(*kind, bytes, outPath)) return Fail(PrintableEntryName(entry.Name()) + ": " + *failure);
   return 0;
 }
 
@@ -87,17 +88,17 @@ int RunPngAll(const Args& args) {
     if (!kind) continue;
     ++images;
     auto failure = [&](const std::string& reason) {
-      Fail(PrintableName(entry.Name()) + ": " + reason);
+      Fail(PrintableEntryName(entry.Name()) + ": " + reason);
       ++failed;
     };
-    const std::string name = ReplaceExtension(entry.Name(), ".png");
+    const std::string name = ReplaceExtension(EntryNameToUtf8(entry.Name()), ".png");
     if (!IsSafeEntryFileName(entry.Name())) {
       failure("the name cannot be used as a file name inside " + directory);
       continue;
     }
     // Two entries that differ only in their extension would give one file; the first one stays.
     if (const auto earlier = writtenFrom.find(name); earlier != writtenFrom.end()) {
-      failure(PrintableName(name) + " was already written from " + PrintableName(earlier->second) +
+      failure(PrintableName(name) + " was already written from " + PrintableEntryName(earlier->second) +
               "; use kestrel-cli png for this one");
       continue;
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archive/archive_reader.h"
+#include "archive/entry_name_encoding.h"
 #include "archive/file_error.h"
 #include "archive/file_io.h"
 #include "archive/mas_format.h"
@@ -62,7 +63,7 @@ int ExportArchiveEntry(const std::string& archivePath, const std::string& entryN
   if (!index) return 1;
   const TMAS_FileEntry& entry = archive->Table[*index];
   if (entry.FileType != kMasTypeMTS)
-    return Fail(PrintableName(entry.Name()) + " is not a mesh entry (type " + std::to_string(entry.FileType) + ", " +
+    return Fail(PrintableEntryName(entry.Name()) + " is not a mesh entry (type " + std::to_string(entry.FileType) + ", " +
                 MASTypeName(entry.FileType) + ")");
   return ExportEntryVRML(archive->Table, *index, EntryReader(*archive), outPath, date, Report) ? 0 : 1;
 }
@@ -105,7 +106,7 @@ int RunVrmlAll(const Args& args) {
     Fail(current.empty() ? message : current + ": " + message);
   };
   const MeshEntryStarted started = [&](size_t index) {
-    current = index < archive->Table.size() ? PrintableName(archive->Table[index].Name()) : std::string();
+    current = index < archive->Table.size() ? PrintableEntryName(archive->Table[index].Name()) : std::string();
   };
   const CombinedVRMLResult result =
       ExportAllMeshesVRML(archive->Table, EntryReader(*archive), outPath, date, report, started);

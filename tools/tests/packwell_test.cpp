@@ -197,6 +197,53 @@ TEST(Packwell, StoppedRunKeepsTheOldArchive) {
   EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"OUT.MAS", "src"}));
 }
 
+// Names are stored as Windows-1252 and extracted as UTF-8 file names, so that extracting and
+// packing again gives back the same name bytes.
+TEST(Packwell, NamesAreWindows1252AndComeBackThroughSpillway) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "src");
+  WriteFileBytes(dir / "src/café grün.tga", BytesOf("tga"));
+  WriteFileBytes(dir / "src/€ and \u0081.bmp", BytesOf("bmp"));
+  ASSERT_EQ(Packwell({dir / "src", dir / "ONE.MAS"}).status, 0);
+  const LoadedArchive one = ReadArchiveTable(dir / "ONE.MAS");
+  ASSERT_EQ(one.Table.size(), 2u);
+  EXPECT_EQ(one.Table[0].Name(), "\x80 AND \x81.BMP");
+  EXPECT_EQ(one.Table[1].Name(), "CAF\xE9 GR\xFCN.TGA");
+
+  const ProgramRun back = RunProgram(SPILLWAY, {dir / "ONE.MAS", dir / "back"});
+  ASSERT_EQ(back.status, 0) << back.out;
+  EXPECT_EQ(NamesIn(dir / "back"), (std::set<std::string>{"€ AND \u0081.BMP", "CAFé GRüN.TGA"}));
+  ASSERT_EQ(Packwell({dir / "back", dir / "TWO.MAS"}).status, 0);
+  const LoadedArchive two = ReadArchiveTable(dir / "TWO.MAS");
+  ASSERT_EQ(two.Table.size(), 2u);
+  EXPECT_EQ(two.Table[0].Name(), one.Table[0].Name());
+  EXPECT_EQ(two.Table[1].Name(), one.Table[1].Name());
+}
+
+// A name the table cannot hold as it is (other letters than Windows-1252 has, or more than 236
+// bytes, which cut would come back as another file's name) stops the run before anything is written.
+TEST(Packwell, NamesATableCannotHoldStopTheRunNamingTheFile) {
+  TempDir dir;
+  Fill(dir / "src", 3);
+  const std::string tooLong = std::string(233, 'x') + ".bmp";  // 237 bytes
+  const std::pair<std::string, std::string> cases[] = {
+      {"Жук.tga", "File \"Жук.tga\" cannot be stored: an archive's names hold only characters of Windows-1252\n"},
+      {tooLong, "File \"" + tooLong + "\" cannot be stored: its name takes 237 bytes, more than the 236 an archive's "
+                "table holds\n"},
+  };
+  for (const auto& [name, message] : cases) {
+    SCOPED_TRACE(name);
+    WriteFileBytes(dir / ("src/" + name), BytesOf("x"));
+    WriteFileBytes(dir / "OUT.MAS", BytesOf("old archive"));
+    const ProgramRun run = Packwell({dir / "src", dir / "OUT.MAS"});
+    EXPECT_EQ(run.out, kBanner + "Busy...\n\n" + message + "\nThe archive \"" + dir / "OUT.MAS" + "\" was not written.\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(ReadFileBytes(dir / "OUT.MAS"), BytesOf("old archive"));
+    EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"OUT.MAS", "src"}));
+    std::filesystem::remove(dir / ("src/" + name));
+  }
+}
+
 TEST(Packwell, TwoRunsDifferOnlyInTheUnknownValues) {
   TempDir dir;
   Fill(dir / "src", 4);

@@ -61,6 +61,16 @@ TEST(Spillway, ListsTheTableOfContents) {
   }
 }
 
+// Names are shown as UTF-8, in a column as wide as for ASCII names; controls as their bytes.
+TEST(Spillway, ListsWindows1252NamesAsUtf8) {
+  TempDir dir;
+  TestArchive a;
+  a.Entries = {{"CAF\xC9\x81.BMP", BytesOf("bmp"), 18, true}};
+  a.WriteTo(dir / "A.MAS");
+  const ProgramRun run = Spillway({dir / "A.MAS", "/L"});
+  EXPECT_EQ(run.out, kBanner + "Start = 280\n\nCAFÉ\\x81.BMP" + std::string(20, ' ') + "      280        3        3 18\n");
+}
+
 TEST(Spillway, EmptyTablePrintsNothingMoreAndCreatesNothing) {
   TempDir dir;
   TestArchive().WriteTo(dir / "E.MAS");

@@ -1,9 +1,11 @@
 // spillway: lists a ".MAS" archive or extracts all its entries into a directory.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <string>
 
 #include "archive/archive_reader.h"
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "tools/unpacker/console_output.h"
 
@@ -23,10 +25,15 @@ int Usage() {
 void List(const LoadedArchive& archive) {
   if (archive.Table.empty()) return;
   std::printf("Start = %lld\n\n", static_cast<long long>(archive.DataStart));
-  for (const TMAS_FileEntry& e : archive.Table)
+  for (const TMAS_FileEntry& e : archive.Table) {
+    // The name column is 32 characters wide, not 32 bytes: "É" takes two bytes as UTF-8.
+    const std::string name = PrintableEntryName(e.Name());
+    int characters = 0;
+    for (const char c : name) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     // The type is left-justified in two columns; a zero flag would mean nothing beside "-".
-    std::printf("%-32s %8d %8d %8d %-2d\n", PrintableName(e.Name()).c_str(), static_cast<int>(archive.DataStart + e.Offset),
-                e.UncompressedSize, e.CompressedSize, e.FileType);
+    std::printf("%s%*s %8d %8d %8d %-2d\n", name.c_str(), std::max(0, 32 - characters), "",
+                static_cast<int>(archive.DataStart + e.Offset), e.UncompressedSize, e.CompressedSize, e.FileType);
+  }
 }
 
 // With /E: beside the archive, named after it up to its first ".MAS" in any letter case.

@@ -73,11 +73,11 @@ TEST(WavFile, ReadsWhatOtherWritersProduce) {
     EXPECT_EQ(pcm.SampleRate, 8000);
     EXPECT_EQ(pcm.Samples, (std::vector<int16_t>{1, 2, 3, -1}));
   }
-  {
-    SCOPED_TRACE("data chunk claims more than the file holds");
+  // A streaming writer leaves the data chunk's length unknown; the sound runs to the end of the file.
+  for (const uint32_t unknownLength : {0u, 0xFFFFFFFFu}) {
+    SCOPED_TRACE(unknownLength);
     std::vector<uint8_t> wav = Riff({{"fmt ", Format(1, 2, 8000, 16)}, {"data", samples}});
-    wav[40] = 0xFF;  // the data chunk's length
-    wav[41] = 0xFF;
+    for (int i = 0; i < 4; ++i) wav[40 + i] = static_cast<uint8_t>(unknownLength >> (8 * i));
     const PcmAudio pcm = ReadWav(wav);
     EXPECT_EQ(pcm.Samples, (std::vector<int16_t>{1, 2, 3, -1}));  // whole frames only
   }
@@ -90,7 +90,7 @@ TEST(WavFile, RefusesWhatItCannotReadWithTheReason) {
     std::vector<uint8_t> bytes;
     const char* reason;
   };
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"not RIFF", {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 0}, "does not begin with a RIFF WAVE header"},
       {"8-bit", Riff({{"fmt ", Format(1, 1, 8000, 8)}, {"data", data}}), "8 bits; only 16-bit PCM"},
       {"float", Riff({{"fmt ", Format(3, 1, 8000, 32)}, {"data", data}}), "not PCM (format code 3)"},
@@ -101,6 +101,9 @@ TEST(WavFile, RefusesWhatItCannotReadWithTheReason) {
       {"short format", Riff({{"fmt ", {1, 0, 1, 0}}, {"data", data}}), "format chunk is cut short"},
       {"no format", Riff({}), "no format chunk"},
   };
+  std::vector<uint8_t> cut = Riff({{"fmt ", Format(1, 1, 8000, 16)}, {"data", std::vector<uint8_t>(4000)}});
+  cut.resize(cut.size() - 1000);
+  cases.push_back({"cut short", cut, "cut short: its sound data chunk claims 4000 bytes, the file holds 3000"});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     try {

@@ -44,6 +44,14 @@ bool TemporaryFileExists(const TempDir& dir, const std::set<std::string>& keep =
   return false;
 }
 
+// `bytes` with `damage` done to them, written as BAD.SDT in `dir`; returns its path.
+std::string WriteDamaged(const TempDir& dir, std::vector<uint8_t> bytes,
+                         const std::function<void(std::vector<uint8_t>&)>& damage) {
+  damage(bytes);
+  testing::WriteFileBytes(dir / "BAD.SDT", bytes);
+  return dir / "BAD.SDT";
+}
+
 TEST(LoadSoundBank, ReadsDirectoryAndEntryHeaders) {
   TempDir dir;
   const TestBank description = ThreeSamples();
@@ -94,22 +102,16 @@ TEST(LoadSoundBank, RejectsDamagedBanksAndLeavesNoDirectory) {
       {"entry past the end", [&](auto& b) { PatchI32(b, 8, length + 100); }, "sample 1's entry at offset"},
       {"entry header across the end", [&](auto& b) { PatchI32(b, 12, length - 20); }, "sample 2's entry at offset"},
       {"negative entry offset", [](auto& b) { PatchI32(b, 4, -8); }, "sample 0's entry at offset -8"},
-      {"data past the end", [](auto& b) { PatchI32(b, 16 + 4, 0x7FFFFFF0); }, "sample 0's data"},
-      {"negative data size", [](auto& b) { PatchI32(b, 16 + 4, -1); }, "sample 0's data"},
-      {"negative data offset", [](auto& b) { PatchI32(b, 16, -400); }, "sample 0's data"},
-      {"truncated last sample", [](auto& b) { b.resize(b.size() - 10); }, "sample 2's data"},
   };
   TempDir dir;
   ThreeSamples().WriteTo(dir / "GOOD.SDT");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::vector<uint8_t> bytes = good;
-    c.damage(bytes);
-    testing::WriteFileBytes(dir / "BAD.SDT", bytes);
+    const std::string bad = WriteDamaged(dir, good, c.damage);
     SoundBank bank;
     LoadSoundBank(bank, dir / "GOOD.SDT");
     try {
-      LoadSoundBank(bank, dir / "BAD.SDT");
+      LoadSoundBank(bank, bad);
       ADD_FAILURE() << "loaded";
     } catch (const SoundBankError& e) {
       EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
@@ -124,6 +126,44 @@ TEST(LoadSoundBank, RejectsDamagedBanksAndLeavesNoDirectory) {
   EXPECT_THROW(LoadSoundBank(bank, dir / "MISSING.SDT"), EInOutError);
   EXPECT_TRUE(bank.Empty());
   EXPECT_TRUE(bank.Path.empty());
+}
+
+// Loading reads no sample data: a bank with one damaged sample lists every sample, the damaged one
+// fails when it is read, the others read as ever.
+TEST(LoadSoundBank, DamagedSampleFailsOnlyWhenRead) {
+  const std::vector<uint8_t> good = ThreeSamples().Build();
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> damage;
+    size_t damaged;
+    const char* expected;
+  };
+  const std::vector<Case> cases = {
+      {"data past the end", [](auto& b) { PatchI32(b, 16 + 4, 0x7FFFFFF0); }, 0, "sample 0's data (2147483632 bytes"},
+      {"negative data size", [](auto& b) { PatchI32(b, 16 + 4, -1); }, 0, "sample 0's size is given as -1 bytes"},
+      {"negative data offset", [](auto& b) { PatchI32(b, 16, -400); }, 0, "sample 0's data"},
+      {"truncated last sample", [](auto& b) { b.resize(b.size() - 10); }, 2, "sample 2's data"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SoundBank bank;
+    LoadSoundBank(bank, WriteDamaged(dir, good, c.damage));
+    ASSERT_EQ(bank.Count(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+      if (i != c.damaged) {
+        EXPECT_EQ(ReadSampleData(bank, i), ThreeSamples().Samples[i].Data);
+        continue;
+      }
+      try {
+        ReadSampleData(bank, i);
+        ADD_FAILURE() << "read";
+      } catch (const SoundBankError& e) {
+        EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("BAD.SDT\" is damaged"), std::string::npos) << e.what();
+      }
+    }
+  }
 }
 
 TEST(ReplaceSampleData, RewritesTheBankAsIfWrittenAfresh) {

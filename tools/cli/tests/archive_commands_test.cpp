@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "archive/archive_editing.h"
+#include "archive/archive_reader.h"
 #include "archive/testing/edited_entries.h"
 #include "archive/testing/mas_builder.h"
 #include "archive/testing/unprivileged.h"
@@ -90,6 +91,34 @@ TEST(ArchiveCommands, ReplaceAddAndRemoveWriteTheExpectedArchive) {
   for (const char* usage : {"extract ARCHIVE ENTRY [OUT]", "replace ARCHIVE ENTRY FILE", "add ARCHIVE FILE...",
                             "remove ARCHIVE ENTRY...", "test ARCHIVE"})
     EXPECT_NE(run.out.find(usage), std::string::npos) << usage;
+}
+
+// Entry names are Windows-1252, file names UTF-8: add stores one as the other, extract and the
+// entry arguments read them back, and a name Windows-1252 cannot hold is refused naming the file.
+TEST(ArchiveCommands, NamesCrossAsWindows1252) {
+  TempDir dir;
+  Track().WriteTo(dir / "TRACK.MAS");
+  std::filesystem::create_directory(dir / "in");
+  WriteFileBytes(dir / "in/café.tga", NoiseBytes(50, 5));
+  WriteFileBytes(dir / "in/photo.jpeg", NoiseBytes(60, 6));
+  WriteFileBytes(dir / "in/Жук.tga", NoiseBytes(70, 7));
+  auto run = RunCli(dir, {"add", "TRACK.MAS", "in/café.tga", "in/photo.jpeg"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const LoadedArchive added = ReadArchiveTable(dir / "TRACK.MAS");
+  ASSERT_EQ(added.Table.size(), 5u);
+  EXPECT_EQ(added.Table[3].Name(), "CAF\xE9.TGA");
+  EXPECT_EQ(added.Table[4].FileType, 22);  // JPG, so that it previews as one
+
+  const std::vector<uint8_t> before = ReadFileBytes(dir / "TRACK.MAS");
+  testing::ExpectRefusal(dir, {{"add", "TRACK.MAS", "in/Жук.tga"}, 1, "\"Жук.tga\" cannot be stored"});
+  EXPECT_EQ(ReadFileBytes(dir / "TRACK.MAS"), before);
+
+  run = RunCli(dir, {"extract", "TRACK.MAS", "#3"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFileBytes(dir / "CAFé.TGA"), NoiseBytes(50, 5));
+  run = RunCli(dir, {"extract", "TRACK.MAS", "café.tga", "named.tga"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFileBytes(dir / "named.tga"), NoiseBytes(50, 5));
 }
 
 TEST(ArchiveCommands, RefusalsSayWhyExitNonZeroAndLeaveTheArchive) {

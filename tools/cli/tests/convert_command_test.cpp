@@ -53,5 +53,28 @@ TEST(ConvertCommand, LeftoversAndRefusalsEndWithStatusOne) {
   }
 }
 
+// A conversion that writes no archive says so once, naming it, and claims no converted entries.
+TEST(ConvertCommand, NothingWrittenIsSaidOnceNamingTheArchive) {
+  TempDir dir;
+  OldTestArchive({TestEntry("NOTES.TXT", BytesOf("x"), 0)}).WriteTo(dir / "NOTES.MAS");
+  OldTestArchive({TestEntry("CAR.MTS", NoiseBytes(50, 1), 1)}).WriteTo(dir / "CAR.MAS");
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"convert", "NOTES.MAS", "NEW.MAS"}, "None of the entries could be packed into the new archive \"" + dir / "NEW.MAS"},
+      {{"convert", "CAR.MAS", "missing/NEW.MAS"}, "The new archive \"" + dir / "missing/NEW.MAS" + "\" was not written: "},
+  };
+  for (const auto& [args, expected] : cases) {
+    SCOPED_TRACE(args[1]);
+    const auto run = RunCli(dir, args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find(expected), std::string::npos) << run.err;
+    size_t notWritten = 0;
+    for (size_t at = run.err.find("was not written"); at != std::string::npos; at = run.err.find("was not written", at + 1))
+      ++notWritten;
+    EXPECT_EQ(notWritten, 1u) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "NEW.MAS"));
+  }
+}
+
 }  // namespace
 }  // namespace kestrel

@@ -200,6 +200,18 @@ TEST(KestrelCliGltf, TexturesBesideTheArchiveComeBeforeItsEntries) {
   EXPECT_EQ(Picture(dir / "beside.glb", 1).Width, 64u) << "the glass still comes from the archive";
 }
 
+// Entry names are Windows-1252; the files and the mesh names inside them (JSON text) are UTF-8.
+TEST(KestrelCliGltf, GltfAllNamesInUtf8) {
+  TempDir dir;
+  TestArchive a;
+  a.Entries = {TestEntry("CAF\xC9.MTS", PlainMesh(), kMasTypeMTS)};
+  a.WriteTo(dir / "A.MAS");
+  const CliRun run = Cli(dir, {"gltf-all", "A.MAS", "out"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testing::NamesIn(dir / "out"), (std::set<std::string>{"CAFÉ.glb"}));
+  EXPECT_EQ(testing::ReadGltfAny(dir / "out/CAFÉ.glb").Doc["meshes"][0]["name"].String(), "CAFÉ");
+}
+
 TEST(KestrelCliGltf, GltfAllWritesOneFilePerMeshEntry) {
   TempDir dir;
   TestArchive a = DemoArchive();

@@ -85,6 +85,19 @@ TEST(PngAllCommand, WritesEveryImageEntryAndNamesEachOneItCannot) {
   EXPECT_EQ(testing::ReadFileBytes(dir / "pictures/SKY.png"), PngOf(ImageKind::Jpeg, images.Jpg));
 }
 
+// Entry names are Windows-1252; the pictures named after them get UTF-8 file names.
+TEST(PngAllCommand, NamesPicturesInUtf8) {
+  TempDir dir;
+  const Images images;
+  testing::TestArchive archive;
+  archive.Entries = {{"CAF\xC9.BMP", images.Bmp, 18}};
+  archive.WriteTo(dir / "TRACK.MAS");
+  const auto run = RunCli(dir, {"png-all", "TRACK.MAS", "pictures"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "pictures/CAFÉ.png\n");
+  EXPECT_EQ(testing::NamesIn(dir / "pictures"), (std::set<std::string>{"CAFÉ.png"}));
+}
+
 TEST(PngCommands, RefusalsSayWhyAndWriteNothing) {
   TempDir dir;
   const Images images;

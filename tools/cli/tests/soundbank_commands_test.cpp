@@ -11,6 +11,7 @@ namespace kestrel {
 namespace {
 
 using testing::NoiseBytes;
+using testing::PatchI32;
 using testing::ReadFileBytes;
 using testing::RunCli;
 using testing::TempDir;
@@ -68,6 +69,23 @@ TEST(SdtCommands, FailuresSayWhatIsWrongAndChangeNothing) {
     EXPECT_EQ(ReadFileBytes(dir / "BANK.SDT"), Bank().Build());
     EXPECT_FALSE(std::filesystem::exists(dir / "out.mp2"));
   }
+}
+
+// One sample whose size is negative: the bank still lists and its other samples still export.
+TEST(SdtCommands, DamagedSampleFailsAloneWithItsReason) {
+  TempDir dir;
+  std::vector<uint8_t> bytes = Bank().Build();
+  PatchI32(bytes, 16 + 340 + 4, -5);  // sample 1's DataSize, after sample 0's header and data
+  testing::WriteFileBytes(dir / "BANK.SDT", bytes);
+
+  auto run = RunCli(dir, {"sdt-list", "BANK.SDT"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "0\tENGINE_IDLE_0001\t300\n1\tHORN\t-5\n2\tcrash.mp2\t7\n");
+  run = RunCli(dir, {"sdt-export", "BANK.SDT", "2", "crash.mp2"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFileBytes(dir / "crash.mp2"), Bank().Samples[2].Data);
+  testing::ExpectRefusal(dir, {{"sdt-export", "BANK.SDT", "1", "horn.mp2"}, 1, "sample 1's size is given as -5 bytes"});
+  EXPECT_FALSE(std::filesystem::exists(dir / "horn.mp2"));
 }
 
 }  // namespace

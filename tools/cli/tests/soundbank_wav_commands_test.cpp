@@ -106,7 +106,11 @@ TEST(SdtWavCommands, RefusalsSayWhyAndLeaveTheBankAsItWas) {
   WriteWav(dir / "good.wav", Tone(22050, 1, 440, 0.2));
   WriteWav(dir / "empty.wav", audio::PcmAudio{22050, 1, {}});
   testing::WriteFileBytes(dir / "song.mp3", NoiseBytes(100, 1));
+  std::vector<uint8_t> cut = audio::EncodeWav(Tone(22050, 1, 440, 1.0));
+  cut.resize(cut.size() / 8);  // the header still claims the whole second
+  testing::WriteFileBytes(dir / "cut.wav", cut);
   const std::vector<testing::CliRefusal> cases = {
+      {{"sdt-import-wav", "BANK.SDT", "0", "cut.wav"}, 1, "cut.wav: This is not a WAV file we can read: it is cut short"},
       {{"sdt-import-wav", "BANK.SDT", "0", "fast.wav"},
        1,
        "fast.wav is 44100 Hz mono, but sample 0 (\"ENGINE\") is 22050 Hz mono; convert the WAV file"},
