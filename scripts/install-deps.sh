@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config ccache
-  zlib1g-dev libjpeg62-turbo-dev libpng-dev
+  zlib1g-dev libjpeg62-turbo-dev libpng-dev nettle-dev
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev
   libmpg123-dev libsdl2-dev libtwolame-dev
   libgtest-dev
