@@ -70,7 +70,7 @@ EModRefusal::EModRefusal(std::vector<std::string> lines)
     : std::runtime_error(lines.empty() ? std::string() : lines.front()), lines_(std::move(lines)) {}
 
 ModPackageSummary SummarizeModPackage(const ModPackage& package) {
-  ModPackageSummary summary{package.Manifest.Title, {}};
+  ModPackageSummary summary{package.Manifest.Title, {}, package.Sha256};
   for (const auto& [kind, name] : ActionsOf(package.Manifest)) summary.Actions.push_back(kind + " " + Shown(name));
   return summary;
 }
@@ -169,15 +169,22 @@ void ApplyModPackage(const std::string& archivePath, const ModPackage& package) 
 }
 
 void RevertModPackage(const std::string& archivePath, const ModPackage& package) {
+  const std::vector<ModPackageSummary> applied = ListAppliedModPackages(archivePath);
+  if (std::none_of(applied.begin(), applied.end(),
+                   [&](const ModPackageSummary& p) { return p.PackageSha256 == package.Sha256; }))
+    throw EModRefusal({"The package \"" + Shown(package.Manifest.Title) + "\" is not applied to this archive."});
+  RevertAppliedModPackage(archivePath, package.Sha256);
+}
+
+void RevertAppliedModPackage(const std::string& archivePath, const std::string& packageSha256) {
   const std::string path = AbsolutePath(archivePath);
   ModRevertStore store(path);
   store.Recover();
   const std::vector<ModRevertRecord> applied = store.Applied();
   size_t k = applied.size();
   for (size_t i = 0; i < applied.size(); ++i)
-    if (applied[i].PackageSha256 == package.Sha256) k = i;
-  if (k == applied.size())
-    throw EModRefusal({"The package \"" + Shown(package.Manifest.Title) + "\" is not applied to this archive."});
+    if (applied[i].PackageSha256 == packageSha256) k = i;
+  if (k == applied.size()) throw EModRefusal({"That package is not applied to this archive."});
   const std::set<std::string> touched = TouchedNames(applied[k]);
   std::vector<std::string> refusals;
   for (size_t j = k + 1; j < applied.size(); ++j) {
@@ -265,7 +272,7 @@ std::vector<ModPackageSummary> ListAppliedModPackages(const std::string& archive
   std::vector<ModPackageSummary> list;
   const std::vector<ModRevertRecord> applied = store.Applied();
   for (auto r = applied.rbegin(); r != applied.rend(); ++r) {
-    ModPackageSummary summary{r->Title, {}};
+    ModPackageSummary summary{r->Title, {}, r->PackageSha256};
     for (const auto& [kind, name] : r->Actions) summary.Actions.push_back(kind + " " + Shown(name));
     list.push_back(std::move(summary));
   }

@@ -29,6 +29,7 @@ class EModRefusal : public std::runtime_error {
 struct ModPackageSummary {
   std::string Title;
   std::vector<std::string> Actions;
+  std::string PackageSha256;  // what RevertAppliedModPackage takes
 };
 ModPackageSummary SummarizeModPackage(const ModPackage& package);
 
@@ -42,6 +43,8 @@ void ApplyModPackage(const std::string& archivePath, const ModPackage& package);
 // applied. Only the last applied package can be taken back; an earlier one is refused with the
 // title of the later package, and so is an archive that changed since.
 void RevertModPackage(const std::string& archivePath, const ModPackage& package);
+// The same for a package of ListAppliedModPackages, where the package file is not at hand.
+void RevertAppliedModPackage(const std::string& archivePath, const std::string& packageSha256);
 
 // The packages in force, newest first.
 std::vector<ModPackageSummary> ListAppliedModPackages(const std::string& archivePath);
