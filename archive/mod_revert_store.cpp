@@ -90,6 +90,31 @@ ModRevertRecord ParseRecord(const std::string& path, const std::string& id) {
   return record;
 }
 
+// The record id a file name in the folder stands for ("0001.revert" -> "0001"), or "".
+std::string RecordIdOf(const std::string& fileName) {
+  const bool record = fileName.size() == 11 && fileName.substr(4) == ".revert" &&
+                      std::all_of(fileName.begin(), fileName.begin() + 4, ::isdigit);
+  return record ? fileName.substr(0, 4) : std::string();
+}
+
+std::string ListText(const std::vector<std::string>& ids, const ArchiveIdentity* target) {
+  std::string text = std::string(kListHead) + "\n";
+  for (const std::string& id : ids) text += "record " + id + "\n";
+  if (target) text += "target " + IdentityText(*target) + "\n";
+  return text + "end\n";
+}
+
+void MakeFolder(const std::string& folder) {
+  if (!DirectoryExists(folder) && ::mkdir(folder.c_str(), 0777) != 0)
+    throw EInOutError(FileErrorKindFromErrno(errno), folder, errno);
+}
+
+void ReplaceText(const std::string& path, const std::string& text) {
+  FileReplacement replacement(path, LinkHandling::Replace);
+  replacement.File().WriteAll(text.data(), text.size());
+  replacement.Commit();
+}
+
 }  // namespace
 
 bool ArchiveMatches(const std::string& archivePath, const ArchiveIdentity& identity) {
@@ -161,15 +186,11 @@ void ModRevertStore::Recover() {
     else
       std::remove(next.c_str());
   }
+  if (!DirectoryExists(folder_)) return;  // the step concluded took the last package off
   const std::vector<std::string> ids = ReadList(JoinPath(folder_, "applied"), nullptr);
-  const std::set<std::string> inForce(ids.begin(), ids.end());
-  for (const auto& item : std::filesystem::directory_iterator(folder_)) {
-    const std::string name = item.path().filename().string();
-    // Records no list names (an apply killed before its archive was replaced, a finished revert),
-    // and temporary files a kill left behind.
-    const bool staleRecord = name.size() == 11 && name.substr(4) == ".revert" && !inForce.count(name.substr(0, 4));
-    if (staleRecord || name.rfind(".", 0) == 0) std::filesystem::remove(item.path());
-  }
+  RemoveLeftovers(ids);
+  std::error_code ignored;
+  if (ids.empty()) std::filesystem::remove(folder_, ignored);
 }
 
 std::vector<ModRevertRecord> ModRevertStore::Applied() const {
@@ -185,7 +206,7 @@ std::string ModRevertStore::NextId() const {
   if (DirectoryExists(folder_))
     for (const auto& item : std::filesystem::directory_iterator(folder_)) {
       const std::string name = item.path().filename().string();
-      if (name.size() == 11 && name.substr(4) == ".revert") highest = std::max(highest, std::atoi(name.c_str()));
+      if (!RecordIdOf(name).empty()) highest = std::max(highest, std::atoi(name.c_str()));
     }
   char id[16];
   std::snprintf(id, sizeof id, "%04d", (highest + 1) % 10000);
@@ -193,8 +214,7 @@ std::string ModRevertStore::NextId() const {
 }
 
 void ModRevertStore::WriteRecord(const ModRevertRecord& record, ImageSources& sources, const ArchiveImage& saved) {
-  if (!DirectoryExists(folder_) && ::mkdir(folder_.c_str(), 0777) != 0)
-    throw EInOutError(FileErrorKindFromErrno(errno), folder_, errno);
+  MakeFolder(folder_);
   std::string head = std::string(kRecordHead) + "\npackage " + record.PackageSha256 + "\n";
   std::string title = EscapeModName(record.Title);
   head += "title " + title + "\n";
@@ -211,43 +231,38 @@ void ModRevertStore::WriteRecord(const ModRevertRecord& record, ImageSources& so
 }
 
 void ModRevertStore::Prepare(const std::vector<std::string>& ids, const ArchiveIdentity& target) {
-  if (!DirectoryExists(folder_) && ::mkdir(folder_.c_str(), 0777) != 0)
-    throw EInOutError(FileErrorKindFromErrno(errno), folder_, errno);
-  std::string text = std::string(kListHead) + "\n";
-  for (const std::string& id : ids) text += "record " + id + "\n";
-  text += "target " + IdentityText(target) + "\nend\n";
-  FileReplacement replacement(JoinPath(folder_, "applied.next"), LinkHandling::Replace);
-  replacement.File().WriteAll(text.data(), text.size());
-  replacement.Commit();
+  MakeFolder(folder_);
+  ReplaceText(JoinPath(folder_, "applied.next"), ListText(ids, &target));
 }
 
 void ModRevertStore::Conclude() {
-  // The list in force is applied.next without its target line; a reader of "applied" asks for none.
+  // The list in force is applied.next without its target line.
   const std::string next = JoinPath(folder_, "applied.next");
-  std::vector<std::string> ids;
+  const std::string list = JoinPath(folder_, "applied");
   ArchiveIdentity target;
-  ids = ReadList(next, &target);
-  std::string text = std::string(kListHead) + "\n";
-  for (const std::string& id : ids) text += "record " + id + "\n";
-  text += "end\n";
-  {
-    FileReplacement replacement(JoinPath(folder_, "applied"), LinkHandling::Replace);
-    replacement.File().WriteAll(text.data(), text.size());
-    replacement.Commit();
-  }
+  const std::vector<std::string> ids = ReadList(next, &target);
+  if (ids.empty())
+    std::filesystem::remove(list);
+  else
+    ReplaceText(list, ListText(ids, nullptr));
   std::remove(next.c_str());
-  if (ids.empty()) std::filesystem::remove(JoinPath(folder_, "applied"));
   SyncDirectory(folder_);
   // Records the list no longer names go at once; Recover() removes them if a kill comes first.
-  const std::set<std::string> inForce(ids.begin(), ids.end());
-  for (const auto& item : std::filesystem::directory_iterator(folder_)) {
-    const std::string name = item.path().filename().string();
-    if (name.size() == 11 && name.substr(4) == ".revert" && !inForce.count(name.substr(0, 4)))
-      std::filesystem::remove(item.path());
-  }
+  RemoveLeftovers(ids);
   // Nothing applied: the folder goes too (unless something else of the user's is in it).
   std::error_code ignored;
   if (ids.empty()) std::filesystem::remove(folder_, ignored);
+}
+
+void ModRevertStore::RemoveLeftovers(const std::vector<std::string>& ids) const {
+  const std::set<std::string> inForce(ids.begin(), ids.end());
+  for (const auto& item : std::filesystem::directory_iterator(folder_)) {
+    const std::string name = item.path().filename().string();
+    const std::string id = RecordIdOf(name);
+    // Records no list names (an apply killed before its archive was replaced, a finished revert),
+    // and temporary files a kill left behind.
+    if ((!id.empty() && !inForce.count(id)) || name.rfind(".", 0) == 0) std::filesystem::remove(item.path());
+  }
 }
 
 }  // namespace kestrel

@@ -78,6 +78,7 @@ class ModRevertStore {
   std::string archive_;
   std::string folder_;
   std::vector<std::string> ReadList(const std::string& path, ArchiveIdentity* target) const;
+  void RemoveLeftovers(const std::vector<std::string>& ids) const;
 };
 
 }  // namespace kestrel

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "archive/archive_diff.h"
+#include "archive/file_replacement.h"
 #include "archive/mod_apply.h"
 #include "archive/sha256.h"
 #include "archive/testing/edited_entries.h"
@@ -227,6 +228,50 @@ TEST(ModPackage, TwoPackagesComeOffInEitherOrderUnlessTheLaterTouchedTheEarlier)
   RevertModPackage(f.archive, p3);
   RevertModPackage(f.archive, p1);
   EXPECT_EQ(ReadFileBytes(f.archive), f.before);
+}
+
+// The renames a step makes, one of which fails as if the program were stopped right there.
+std::string g_failingRename;
+int RenameFailingAt(const char* from, const char* to) {
+  if (std::string(to).ends_with(g_failingRename)) {
+    errno = EIO;
+    return -1;
+  }
+  return std::rename(from, to);
+}
+
+// An apply or revert stopped before its archive was replaced, or after it but before the list of
+// applied packages was: the next command finds the old archive with no package half-applied, or
+// the new one with what takes it back.
+TEST(ModPackage, TheNextCommandFinishesOrDropsAStepStoppedHalfway) {
+  struct Case {
+    bool revert;
+    const char* failingRename;
+    bool archiveReplaced;
+  } cases[] = {{false, "/TRACK.MAS", false}, {false, "/applied", true}, {true, "/TRACK.MAS", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.revert ? "revert" : "apply") + " stopped at " + c.failingRename);
+    Fixture f;
+    MakeModPackage(f.original, f.modified, f.package, "Kerbs");
+    const ModPackage package = ReadModPackage(f.package);
+    ApplyModPackage(f.archive, package);
+    const std::vector<uint8_t> applied = ReadFileBytes(f.archive);
+    if (!c.revert) {  // the apply again, from the original
+      WriteFileBytes(f.archive, f.before);
+      std::filesystem::remove_all(f.archive + ".mods");
+    }
+    g_failingRename = c.failingRename;
+    const RenameFunction previous = SetRenameFunctionForTesting(&RenameFailingAt);
+    EXPECT_ANY_THROW(c.revert ? RevertModPackage(f.archive, package) : ApplyModPackage(f.archive, package));
+    SetRenameFunctionForTesting(previous);
+
+    const bool packageOn = c.revert != c.archiveReplaced;
+    EXPECT_EQ(ReadFileBytes(f.archive), packageOn ? applied : f.before);
+    EXPECT_EQ(ListAppliedModPackages(f.archive).size(), packageOn ? 1u : 0u);
+    EXPECT_EQ(std::filesystem::exists(f.archive + ".mods"), packageOn);
+    if (packageOn) RevertModPackage(f.archive, package);
+    EXPECT_EQ(ReadFileBytes(f.archive), f.before);
+  }
 }
 
 TEST(ModPackage, DamagedPackagesAreRefusedWithAMessage) {

@@ -182,7 +182,9 @@ TEST(ModCommands, KilledApplyOrRevertLeavesArchiveAndRevertDataInStep) {
       const auto run = testing::RunProgram(KESTREL_CLI, args, options);
       if (run.signal == SIGKILL) ++killed;
       const std::vector<uint8_t> bytes = ReadFileBytes(dir / "TRACK.MAS");
-      const std::string listed = RunCli(dir, {"mod-list", "TRACK.MAS"}).out;
+      const auto list = RunCli(dir, {"mod-list", "TRACK.MAS"});
+      EXPECT_EQ(list.status, 0) << list.err;
+      const std::string listed = list.out;
       SCOPED_TRACE("killed after " + std::to_string(options.killAfter->count()) + " us");
       if (bytes == original) {
         EXPECT_EQ(listed, "") << "the original archive, but a package is listed";
