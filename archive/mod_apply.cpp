@@ -140,13 +140,17 @@ void ApplyModPackage(const std::string& archivePath, const ModPackage& package) 
     mapped[i] = entries.size();
     entries.push_back({at.Table[i], StoredOf(archive, at, i)});
   }
-  if (!refusals.empty()) throw EModRefusal(refusals);
   // Entries the package was not made with (another package's) stay, after the package's own.
-  for (size_t i = 0; i < at.Table.size(); ++i)
-    if (!referenced.count(i) && at.EntryInside(i, archive.Length)) {
-      mapped[i] = entries.size();
-      entries.push_back({at.Table[i], StoredOf(archive, at, i)});
+  for (size_t i = 0; i < at.Table.size(); ++i) {
+    if (referenced.count(i)) continue;
+    if (!at.EntryInside(i, archive.Length)) {
+      refusals.push_back("damaged " + Shown(at.Table[i].Name()) + ": the entry runs past the end of the archive");
+      continue;
     }
+    mapped[i] = entries.size();
+    entries.push_back({at.Table[i], StoredOf(archive, at, i)});
+  }
+  if (!refusals.empty()) throw EModRefusal(refusals);
 
   ImageTable nt;
   const ArchiveImage result = BuildArchiveImage(sources, at.Header, std::move(entries), nt);

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "archive/archive_reader.h"
+#include "archive/testing/interrupted_writes.h"
 #include "archive/testing/mas_builder.h"
 #include "archive/testing/program_runner.h"
 #include "cli_runner.h"
@@ -172,6 +173,16 @@ TEST(ModCommands, KilledApplyOrRevertLeavesArchiveAndRevertDataInStep) {
       ASSERT_EQ(RunCli(dir, {"mod-apply", "TRACK.MAS", "MOD.MAS"}).status, 0);
       applied = ReadFileBytes(dir / "TRACK.MAS");
     }
+    // The archive alone, as every writer of a user's file is checked, also killed just after its
+    // first write.
+    testing::InterruptedWriter writer;
+    writer.program = KESTREL_CLI;
+    writer.args = args;
+    writer.target = "TRACK.MAS";
+    writer.prepare = prepare;
+    writer.environment = {"SOURCE_DATE_EPOCH"};
+    testing::ExpectKillsKeepOldOrNew(writer);
+    // The archive with its revert data.
     int killed = 0;
     const int moments = 24;
     for (int i = 0; i <= moments; ++i) {
