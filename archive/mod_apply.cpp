@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "archive/archive_diff.h"
@@ -56,6 +57,41 @@ void ReplaceArchive(const std::string& path, ImageSources& sources, const Archiv
   store.Prepare(ids, IdentityAgainst(sources, image, table, oldSource));
   replacement.Commit();
   store.Conclude();
+}
+
+// The entries of `later` (an archive with package k and later ones applied) with package k taken
+// out: the entries of the names k touched come back as `earlier` has them, each after the entry it
+// followed there (at the end where a later package removed that one).
+std::vector<ImageEntry> WithoutPackage(const ArchiveImage& later, const ImageTable& lt, const ArchiveImage& earlier,
+                                       const ImageTable& et, const std::set<std::string>& touched) {
+  std::map<EntryKey, std::vector<size_t>> following;  // restored entries by the entry they follow
+  std::vector<size_t> first;
+  std::optional<EntryKey> anchor;
+  const std::vector<uint32_t> earlierOcc = NameOccurrences(et.Table);
+  for (size_t i = 0; i < et.Table.size(); ++i) {
+    const std::string name = UpperCaseAscii(et.Table[i].Name());
+    if (!touched.count(name))
+      anchor = EntryKey{name, earlierOcc[i]};
+    else if (et.EntryInside(i, earlier.Length))
+      (anchor ? following[*anchor] : first).push_back(i);
+  }
+  std::vector<ImageEntry> entries;
+  auto restore = [&](const std::vector<size_t>& group) {
+    for (size_t i : group) entries.push_back({et.Table[i], StoredOf(earlier, et, i)});
+  };
+  restore(first);
+  const std::vector<uint32_t> laterOcc = NameOccurrences(lt.Table);
+  for (size_t i = 0; i < lt.Table.size(); ++i) {
+    const std::string name = UpperCaseAscii(lt.Table[i].Name());
+    if (touched.count(name) || !lt.EntryInside(i, later.Length)) continue;
+    entries.push_back({lt.Table[i], StoredOf(later, lt, i)});
+    const auto group = following.find({name, laterOcc[i]});
+    if (group == following.end()) continue;
+    restore(group->second);
+    following.erase(group);
+  }
+  for (const auto& [key, group] : following) restore(group);
+  return entries;
 }
 
 std::vector<std::string> IdsOf(const std::vector<ModRevertRecord>& records) {
@@ -215,30 +251,9 @@ void RevertAppliedModPackage(const std::string& archivePath, const std::string& 
   ImageTable belowTable = ReadImageTable(sources, below);
   int nextId = std::stoi(store.NextId());
   for (size_t j = k + 1; j < applied.size(); ++j) {
-    // Package j again, over an archive without package k: its entries where they are, package k's
-    // entries as they were before it, each after the entry it followed then.
+    // Package j again, over an archive without package k.
     const ImageTable st = ReadImageTable(sources, states[j + 1]);
-    std::vector<ImageEntry> entries;
-    for (size_t i = 0; i < st.Table.size(); ++i)
-      if (!touched.count(UpperCaseAscii(st.Table[i].Name())) && st.EntryInside(i, states[j + 1].Length))
-        entries.push_back({st.Table[i], StoredOf(states[j + 1], st, i)});
-    const std::vector<uint32_t> occ = NameOccurrences(belowTable.Table);
-    size_t insertAt = 0;
-    for (size_t i = 0; i < belowTable.Table.size(); ++i) {
-      const std::string name = UpperCaseAscii(belowTable.Table[i].Name());
-      std::vector<TMAS_FileEntry> current;
-      for (const ImageEntry& e : entries) current.push_back(e.Record);
-      if (!touched.count(name)) {
-        const std::map<EntryKey, size_t> currentKeys = EntriesByKey(current);
-        const auto at = currentKeys.find({name, occ[i]});
-        if (at != currentKeys.end()) insertAt = at->second + 1;
-        continue;
-      }
-      if (!belowTable.EntryInside(i, below.Length)) continue;
-      entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(insertAt),
-                     ImageEntry{belowTable.Table[i], StoredOf(below, belowTable, i)});
-      ++insertAt;
-    }
+    std::vector<ImageEntry> entries = WithoutPackage(states[j + 1], st, below, belowTable, touched);
     ImageTable nt;
     const ArchiveImage next = BuildArchiveImage(sources, st.Header, std::move(entries), nt);
     // The revert data for package j: pieces of `next` wherever an entry kept its bytes.
