@@ -120,6 +120,7 @@ void ApplyModPackage(const std::string& archivePath, const ModPackage& package) 
     if (r.PackageSha256 == package.Sha256)
       throw EModRefusal({"The package \"" + Shown(package.Manifest.Title) + "\" is applied to this archive already."});
 
+  CheckWritableIfExists(path);  // before the checks and the revert data, which may take a while
   ImageSources sources;
   const size_t archiveSource = sources.OpenFile(path);
   const ArchiveImage archive = ArchiveImage::Whole(sources, archiveSource);
@@ -201,7 +202,6 @@ void ApplyModPackage(const std::string& archivePath, const ModPackage& package) 
   record.After = plan.After;
   record.Before = plan.Before;
   record.Pieces = plan.Pieces;
-  CheckWritableIfExists(path);
   store.WriteRecord(record, sources, plan.Saved);
   std::vector<std::string> ids = IdsOf(applied);
   ids.push_back(record.Id);
@@ -236,6 +236,7 @@ void RevertAppliedModPackage(const std::string& archivePath, const std::string& 
   if (!ArchiveMatches(path, applied.back().After))
     throw EModRefusal({"The archive changed since the package \"" + Shown(applied.back().Title) +
                        "\" was applied; its packages cannot be taken back exactly."});
+  CheckWritableIfExists(path);  // before any revert data is written
 
   ImageSources sources;
   const size_t archiveSource = sources.OpenFile(path);
@@ -281,7 +282,6 @@ void RevertAppliedModPackage(const std::string& archivePath, const std::string& 
     below = next;
     belowTable = nt;
   }
-  CheckWritableIfExists(path);
   ReplaceArchive(path, sources, below, belowTable, archiveSource, store, ids);
 }
 
