@@ -5,10 +5,11 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config ccache
-  zlib1g-dev libjpeg62-turbo-dev libpng-dev nettle-dev
+  zlib1g-dev libjpeg62-turbo-dev libpng-dev
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev
   libmpg123-dev libsdl2-dev libtwolame-dev
   libgtest-dev
+  nettle-dev
   clang libfuzzer-14-dev libclang-rt-14-dev
   xvfb xauth locales
   python3-pil view3dscene mpg123 assimp-utils nodejs
