@@ -173,6 +173,13 @@ void AudioSeeds() {
 
 }  // namespace
 
+void ModManifestSeeds() {
+  const std::string hash(64, 'a');
+  Seed("mod_manifest", "two-carried",
+       BytesOf("kestrel-mod-package 1\ntitle A\\x20mod\nchanged A.BMP 0 " + hash + "\nremoved OLD.TGA 0 " + hash +
+               "\nadded B.TGA\nkeep TRACK.MTS 0\ncarry 1\nkeep TRACK.MTS 1\ncarry 2\nend\n"));
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
@@ -187,5 +194,6 @@ int main(int argc, char** argv) {
   BankSeeds();
   ImageSeeds();
   AudioSeeds();
+  ModManifestSeeds();
   return 0;
 }

@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev
   libmpg123-dev libsdl2-dev libtwolame-dev
   libgtest-dev
+  nettle-dev
   clang libfuzzer-14-dev libclang-rt-14-dev
   xvfb xauth locales
   python3-pil view3dscene mpg123 assimp-utils nodejs

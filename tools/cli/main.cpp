@@ -32,6 +32,11 @@ int RunSdtImport(const Args&);
 int RunSdtWav(const Args&);
 int RunSdtImportWav(const Args&);
 int RunConvert(const Args&);
+int RunDiff(const Args&);
+int RunModMake(const Args&);
+int RunModApply(const Args&);
+int RunModRevert(const Args&);
+int RunModList(const Args&);
 
 // By subject: archives, images, meshes, sound banks, old archives.
 static const std::vector<Command> kCommands = {
@@ -64,6 +69,13 @@ static const std::vector<Command> kCommands = {
     {"sdt-import-wav", "BANK.SDT INDEX IN.wav", 3, 3,
      "encode a WAV file in the sample's own format and put it in its place", RunSdtImportWav},
     {"convert", "OLD.MAS [NEW.MAS]", 1, 2, "convert an F1-2001 archive (NEW defaults to OLD_2002.MAS)", RunConvert},
+    {"diff", "A.MAS B.MAS", 2, 2, "list the entries B adds, removes and changes; exit 1 when any", RunDiff},
+    {"mod-make", "ORIGINAL.MAS MODIFIED PACKAGE [--title TEXT]", 3, 5,
+     "package what MODIFIED (an archive or a folder) adds, changes and removes", RunModMake},
+    {"mod-apply", "ARCHIVE PACKAGE", 2, 2, "apply a mod package, keeping what takes it back beside ARCHIVE",
+     RunModApply},
+    {"mod-revert", "ARCHIVE PACKAGE", 2, 2, "take an applied package back, byte for byte", RunModRevert},
+    {"mod-list", "ARCHIVE", 1, 1, "list the applied packages, newest first, and what each touched", RunModList},
 };
 
 static int UsageError(const Command& command) {
