@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "archive/byte_reader.h"
-#include "image_decoder.h"
-#include "picture_canvas.h"
+#include "studio/image/image_decoder.h"
+#include "studio/image/picture_canvas.h"
 
 namespace kestrel {
 namespace {
