@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The kit's two everyday jobs on Debian 12:
 #   ./kit.sh demo   install what is missing, build, make the demo archive and open it in the studio
-#   ./kit.sh test   install what is missing, build twice (plain, and with ASan+UBSan) and run every test,
+#   ./kit.sh test   check the include lines against the layering (scripts/check-includes.sh),
+#                   install what is missing, build twice (plain, and with ASan+UBSan) and run every test,
 #                   then the packing and extraction tests once more under ThreadSanitizer, then every
 #                   fuzz target for 15 seconds (scripts/fuzz.sh runs them longer)
 set -euo pipefail
@@ -51,6 +52,7 @@ case "${1:-}" in
     fi
     ;;
   test)
+    scripts/check-includes.sh
     scripts/install-deps.sh
     build build/test
     run_tests build/test "Plain build:"

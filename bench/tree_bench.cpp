@@ -9,9 +9,9 @@
 #include <string>
 
 #include "archive/testing/mas_builder.h"
-#include "archive_tree_model.h"
-#include "main_window.h"
-#include "studio_dialogs.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/shell/main_window.h"
+#include "studio/qt_common/studio_dialogs.h"
 
 namespace {
 

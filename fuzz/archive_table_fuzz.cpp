@@ -6,9 +6,9 @@
 
 #include "archive/archive_reader.h"
 #include "archive/file_error.h"
-#include "entry_access.h"
+#include "studio/open_archive/entry_access.h"
 #include "fuzz/memory_file.h"
-#include "table_of_contents.h"
+#include "studio/open_archive/table_of_contents.h"
 
 using namespace kestrel;
 

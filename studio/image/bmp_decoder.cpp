@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "archive/byte_reader.h"
-#include "bmp_header.h"
-#include "image_decoder.h"
-#include "picture_canvas.h"
+#include "studio/image/bmp_header.h"
+#include "studio/image/image_decoder.h"
+#include "studio/image/picture_canvas.h"
 
 namespace kestrel {
 namespace {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "archive/byte_reader.h"
-#include "bmp_header.h"
-#include "palette_mapping.h"
-#include "picture_encoding.h"
+#include "studio/image/bmp_header.h"
+#include "studio/image/palette_mapping.h"
+#include "studio/image/picture_encoding.h"
 
 namespace kestrel::image_detail {
 namespace {

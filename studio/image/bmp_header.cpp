@@ -1,8 +1,8 @@
-#include "bmp_header.h"
+#include "studio/image/bmp_header.h"
 
 #include <string>
 
-#include "image_decoder.h"
+#include "studio/image/image_decoder.h"
 
 namespace kestrel::image_detail {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "archive/byte_reader.h"
-#include "picture_canvas.h"
+#include "studio/image/picture_canvas.h"
 
 namespace kestrel::image_detail {
 

@@ -1,4 +1,4 @@
-#include "image_decoder.h"
+#include "studio/image/image_decoder.h"
 
 #include <cctype>
 #include <string>

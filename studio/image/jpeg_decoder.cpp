@@ -11,8 +11,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "image_decoder.h"
-#include "picture_canvas.h"
+#include "studio/image/image_decoder.h"
+#include "studio/image/picture_canvas.h"
 
 namespace kestrel {
 namespace {

@@ -12,8 +12,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "picture_encoding.h"
-#include "picture_import.h"
+#include "studio/image/picture_encoding.h"
+#include "studio/image/picture_import.h"
 
 namespace kestrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "palette_mapping.h"
+#include "studio/image/palette_mapping.h"
 
 #include <libimagequant.h>
 

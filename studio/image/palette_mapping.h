@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "image_decoder.h"
-#include "picture_canvas.h"
+#include "studio/image/image_decoder.h"
+#include "studio/image/picture_canvas.h"
 
 namespace kestrel::image_detail {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "image_decoder.h"
+#include "studio/image/image_decoder.h"
 
 namespace kestrel::image_detail {
 

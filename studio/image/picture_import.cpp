@@ -1,9 +1,9 @@
-#include "picture_import.h"
+#include "studio/image/picture_import.h"
 
 #include <bit>
 #include <cctype>
 
-#include "picture_encoding.h"
+#include "studio/image/picture_encoding.h"
 
 namespace kestrel {
 namespace {

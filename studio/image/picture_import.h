@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "image_decoder.h"
+#include "studio/image/image_decoder.h"
 
 namespace kestrel {
 

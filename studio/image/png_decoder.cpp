@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "picture_canvas.h"
-#include "picture_import.h"
+#include "studio/image/picture_canvas.h"
+#include "studio/image/picture_import.h"
 
 namespace kestrel {
 

@@ -1,4 +1,4 @@
-#include "png_writer.h"
+#include "studio/image/png_writer.h"
 
 #include <png.h>
 

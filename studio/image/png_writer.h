@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "image_decoder.h"
+#include "studio/image/image_decoder.h"
 
 namespace kestrel {
 

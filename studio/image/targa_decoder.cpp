@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "archive/byte_reader.h"
-#include "image_decoder.h"
-#include "picture_canvas.h"
-#include "targa_header.h"
+#include "studio/image/image_decoder.h"
+#include "studio/image/picture_canvas.h"
+#include "studio/image/targa_header.h"
 
 namespace kestrel {
 namespace {

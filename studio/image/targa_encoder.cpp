@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "archive/byte_reader.h"
-#include "palette_mapping.h"
-#include "picture_encoding.h"
-#include "targa_header.h"
+#include "studio/image/palette_mapping.h"
+#include "studio/image/picture_encoding.h"
+#include "studio/image/targa_header.h"
 
 namespace kestrel::image_detail {
 namespace {

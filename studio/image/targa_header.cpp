@@ -1,8 +1,8 @@
-#include "targa_header.h"
+#include "studio/image/targa_header.h"
 
 #include <string>
 
-#include "image_decoder.h"
+#include "studio/image/image_decoder.h"
 
 namespace kestrel::image_detail {
 

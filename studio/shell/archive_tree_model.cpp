@@ -1,4 +1,4 @@
-#include "archive_tree_model.h"
+#include "studio/shell/archive_tree_model.h"
 
 #include <QColor>
 #include <algorithm>

@@ -3,13 +3,13 @@
 #include <new>
 
 #include "archive/file_io.h"
-#include "entry_access.h"
-#include "image_view.h"
-#include "main_window.h"
+#include "studio/open_archive/entry_access.h"
+#include "studio/preview/image_view.h"
+#include "studio/shell/main_window.h"
 #include "studio/image/image_decoder.h"
 #include "studio/qt_common/busy_cursor.h"
-#include "studio_application.h"
-#include "studio_dialogs.h"
+#include "studio/qt_common/studio_application.h"
+#include "studio/qt_common/studio_dialogs.h"
 
 namespace kestrel::studio {
 

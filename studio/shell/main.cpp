@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "main_window.h"
-#include "qt_studio_dialogs.h"
-#include "render_command.h"
-#include "studio_application.h"
+#include "studio/shell/main_window.h"
+#include "studio/qt_common/qt_studio_dialogs.h"
+#include "studio/preview/render_command.h"
+#include "studio/qt_common/studio_application.h"
 
 namespace {
 

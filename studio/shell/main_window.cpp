@@ -1,4 +1,4 @@
-#include "main_window.h"
+#include "studio/shell/main_window.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -11,13 +11,13 @@
 #include <QStyledItemDelegate>
 #include <QTreeView>
 
-#include "application_error_dialog.h"
-#include "archive_tree_model.h"
-#include "gl_view.h"
-#include "image_view.h"
-#include "scratch_directory.h"
-#include "studio_application.h"
-#include "studio_dialogs.h"
+#include "studio/qt_common/application_error_dialog.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/preview/gl_view.h"
+#include "studio/preview/image_view.h"
+#include "studio/qt_common/scratch_directory.h"
+#include "studio/qt_common/studio_application.h"
+#include "studio/qt_common/studio_dialogs.h"
 #include "studio/soundbank/sdt_editor.h"
 
 namespace kestrel::studio {

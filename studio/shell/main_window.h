@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "archive_state.h"
-#include "recent_files.h"
+#include "studio/open_archive/archive_state.h"
+#include "studio/shell/recent_files.h"
 #include "studio/mesh/mesh_view_state.h"
-#include "studio_settings.h"
+#include "studio/qt_common/studio_settings.h"
 
 class QAction;
 class QMenu;

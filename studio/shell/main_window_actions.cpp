@@ -8,9 +8,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "main_window.h"
+#include "studio/shell/main_window.h"
 #include "studio/soundbank/sdt_editor.h"
-#include "toolbar_images.h"
+#include "studio/shell/toolbar_images.h"
 
 namespace kestrel::studio {
 

@@ -4,16 +4,16 @@
 #include <QFileInfo>
 #include <QTreeView>
 
-#include "archive_tree_model.h"
-#include "entry_access.h"
-#include "gl_view.h"
-#include "image_view.h"
-#include "main_window.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/open_archive/entry_access.h"
+#include "studio/preview/gl_view.h"
+#include "studio/preview/image_view.h"
+#include "studio/shell/main_window.h"
 #include "studio/image/image_decoder.h"
 #include "studio/qt_common/native_path.h"
-#include "studio_application.h"
-#include "studio_dialogs.h"
-#include "table_of_contents.h"
+#include "studio/qt_common/studio_application.h"
+#include "studio/qt_common/studio_dialogs.h"
+#include "studio/open_archive/table_of_contents.h"
 
 namespace kestrel::studio {
 

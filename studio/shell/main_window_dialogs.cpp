@@ -1,13 +1,13 @@
 // The main window's dialogs: the conversion, Options and About, made once and shown modally.
 #include <QFile>
 
-#include "about_dialog.h"
+#include "studio/dialogs/about_dialog.h"
 #include "archive/file_io.h"
-#include "archive_tree_model.h"
-#include "convert_dialog.h"
-#include "kestrel_icon.h"
-#include "main_window.h"
-#include "options_dialog.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/dialogs/convert_dialog.h"
+#include "studio/desktop/kestrel_icon.h"
+#include "studio/shell/main_window.h"
+#include "studio/dialogs/options_dialog.h"
 #include "studio/qt_common/native_path.h"
 
 namespace kestrel::studio {

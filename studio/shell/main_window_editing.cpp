@@ -12,12 +12,12 @@
 #include "archive/archive_editing.h"
 #include "archive/file_io.h"
 #include "archive/zbuffer.h"
-#include "archive_tree_model.h"
-#include "main_window.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/shell/main_window.h"
 #include "studio/qt_common/busy_cursor.h"
 #include "studio/qt_common/native_path.h"
-#include "studio_application.h"
-#include "studio_dialogs.h"
+#include "studio/qt_common/studio_application.h"
+#include "studio/qt_common/studio_dialogs.h"
 
 namespace kestrel::studio {
 

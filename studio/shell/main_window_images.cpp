@@ -5,12 +5,12 @@
 #include <new>
 
 #include "archive/file_io.h"
-#include "image_view.h"
-#include "main_window.h"
+#include "studio/preview/image_view.h"
+#include "studio/shell/main_window.h"
 #include "studio/qt_common/busy_cursor.h"
 #include "studio/qt_common/native_path.h"
-#include "studio_application.h"
-#include "studio_dialogs.h"
+#include "studio/qt_common/studio_application.h"
+#include "studio/qt_common/studio_dialogs.h"
 
 namespace kestrel::studio {
 

@@ -9,15 +9,15 @@
 
 #include "archive/file_error.h"
 #include "archive/file_io.h"
-#include "entry_access.h"
-#include "main_window.h"
+#include "studio/open_archive/entry_access.h"
+#include "studio/shell/main_window.h"
 #include "studio/mesh/mts_decoder.h"
 #include "studio/mesh/mts_dump.h"
 #include "studio/mesh/vrml_export.h"
 #include "studio/qt_common/busy_cursor.h"
 #include "studio/qt_common/native_path.h"
-#include "studio_application.h"
-#include "studio_dialogs.h"
+#include "studio/qt_common/studio_application.h"
+#include "studio/qt_common/studio_dialogs.h"
 
 namespace kestrel::studio {
 

@@ -4,15 +4,15 @@
 #include <QFile>
 #include <QStatusBar>
 
-#include "entry_access.h"
-#include "gl_view.h"
-#include "main_window.h"
+#include "studio/open_archive/entry_access.h"
+#include "studio/preview/gl_view.h"
+#include "studio/shell/main_window.h"
 #include "studio/mesh/gl_mesh_view.h"
 #include "studio/mesh/mesh_preview_build.h"
 #include "studio/qt_common/busy_cursor.h"
 #include "studio/qt_common/native_path.h"
-#include "studio_application.h"
-#include "studio_dialogs.h"
+#include "studio/qt_common/studio_application.h"
+#include "studio/qt_common/studio_dialogs.h"
 
 namespace kestrel::studio {
 

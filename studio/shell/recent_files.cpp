@@ -1,4 +1,4 @@
-#include "recent_files.h"
+#include "studio/shell/recent_files.h"
 
 namespace kestrel::studio {
 

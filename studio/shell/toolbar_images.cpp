@@ -1,4 +1,4 @@
-#include "toolbar_images.h"
+#include "studio/shell/toolbar_images.h"
 
 #include <QPixmap>
 

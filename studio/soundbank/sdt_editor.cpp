@@ -20,9 +20,9 @@
 #include "archive/file_replacement.h"
 #include "studio/qt_common/busy_cursor.h"
 #include "studio/qt_common/native_path.h"
-#include "studio_application.h"
-#include "studio_dialogs.h"
-#include "studio_settings.h"
+#include "studio/qt_common/studio_application.h"
+#include "studio/qt_common/studio_dialogs.h"
+#include "studio/qt_common/studio_settings.h"
 
 namespace kestrel::studio {
 namespace {

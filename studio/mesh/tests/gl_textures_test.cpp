@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/testing/mas_builder.h"
-#include "recording_gl.h"
+#include "studio/mesh/tests/recording_gl.h"
 #include "studio/image/testing/image_writers.h"
 #include "studio/mesh/gl_textures.h"
 

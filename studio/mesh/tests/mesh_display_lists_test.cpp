@@ -1,8 +1,8 @@
 // The display-list build: texture names, one list per material, the order of the corners.
 #include <gtest/gtest.h>
 
-#include "recording_gl.h"
-#include "sample_meshes.h"
+#include "studio/mesh/tests/recording_gl.h"
+#include "studio/mesh/tests/sample_meshes.h"
 #include "studio/mesh/mesh_display_lists.h"
 #include "studio/mesh/mesh_textures.h"
 

@@ -6,8 +6,8 @@
 #include <map>
 
 #include "archive/testing/mas_builder.h"
-#include "recording_gl.h"
-#include "sample_meshes.h"
+#include "studio/mesh/tests/recording_gl.h"
+#include "studio/mesh/tests/sample_meshes.h"
 #include "studio/image/testing/image_writers.h"
 #include "studio/mesh/mesh_preview_build.h"
 

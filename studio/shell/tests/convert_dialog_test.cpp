@@ -11,9 +11,9 @@
 
 #include "archive/archive_reader.h"
 #include "archive/old_archive_conversion.h"
-#include "convert_dialog.h"
-#include "file_name_field.h"
-#include "studio_fixture.h"
+#include "studio/dialogs/convert_dialog.h"
+#include "studio/qt_common/file_name_field.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

@@ -8,8 +8,8 @@
 #include "archive/archive_reader.h"
 #include "archive/file_replacement.h"
 #include "archive/testing/edited_entries.h"
-#include "archive_tree_model.h"
-#include "studio_fixture.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

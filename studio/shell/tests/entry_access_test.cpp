@@ -1,10 +1,10 @@
 // Reading, extracting and finding entries, and the messages when an entry is unreadable.
 #include <filesystem>
 
-#include "application_error_dialog.h"
+#include "studio/qt_common/application_error_dialog.h"
 #include "archive/file_error.h"
-#include "entry_access.h"
-#include "studio_fixture.h"
+#include "studio/open_archive/entry_access.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

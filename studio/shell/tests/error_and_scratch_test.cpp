@@ -6,10 +6,10 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "application_error_dialog.h"
-#include "scratch_directory.h"
-#include "studio_application.h"
-#include "studio_fixture.h"
+#include "studio/qt_common/application_error_dialog.h"
+#include "studio/qt_common/scratch_directory.h"
+#include "studio/qt_common/studio_application.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

@@ -7,11 +7,11 @@
 #include <QWindow>
 #include <QTreeView>
 
-#include "archive_tree_model.h"
-#include "gl_view.h"
-#include "image_view.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/preview/gl_view.h"
+#include "studio/preview/image_view.h"
 #include <QSplitter>
-#include "studio_fixture.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

@@ -5,7 +5,7 @@
 #include "archive/file_io.h"
 #include "studio/mesh/testing/demo_car.h"
 #include "studio/mesh/testing/gltf_reader.h"
-#include "studio_fixture.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

@@ -5,8 +5,8 @@
 #include <sys/resource.h>
 
 #include "archive/testing/hostile_archives.h"
-#include "archive_tree_model.h"
-#include "studio_fixture.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

@@ -8,12 +8,12 @@
 #include <cstdio>
 
 #include "archive/testing/mas_builder.h"
-#include "archive_tree_model.h"
-#include "gl_view.h"
-#include "image_view.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/preview/gl_view.h"
+#include "studio/preview/image_view.h"
 #include "studio/image/image_decoder.h"
 #include "studio/image/testing/image_writers.h"
-#include "studio_fixture.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

@@ -8,9 +8,9 @@
 #include <QWindow>
 
 #include "archive/archive_editing.h"
-#include "archive_tree_model.h"
-#include "image_view.h"
-#include "studio_fixture.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/preview/image_view.h"
+#include "studio/shell/tests/studio_fixture.h"
 #include "tools/demo/demo_files.h"
 
 namespace kestrel::studio::testing {

@@ -1,7 +1,7 @@
 // The table-of-contents listing written beside an archive when "DumpTOC" is on.
 #include <filesystem>
 
-#include "studio_fixture.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

@@ -11,7 +11,7 @@
 #include "studio/mesh/mts_dump.h"
 #include "studio/mesh/tests/sample_meshes.h"
 #include "studio/mesh/vrml_writer.h"
-#include "studio_fixture.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

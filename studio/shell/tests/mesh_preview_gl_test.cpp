@@ -9,10 +9,10 @@
 #include <QWindow>
 #include <filesystem>
 
-#include "facing_quad.h"
-#include "gl_view.h"
+#include "studio/shell/tests/facing_quad.h"
+#include "studio/preview/gl_view.h"
 #include "studio/image/testing/image_writers.h"
-#include "studio_fixture.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "archive/testing/unprivileged.h"
-#include "archive_tree_model.h"
-#include "studio_application.h"
-#include "studio_fixture.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/qt_common/studio_application.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

@@ -11,13 +11,13 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#include "about_dialog.h"
+#include "studio/dialogs/about_dialog.h"
 #include "archive/testing/program_runner.h"
-#include "desktop_files.h"
-#include "kestrel_icon.h"
-#include "mas_association.h"
-#include "options_dialog.h"
-#include "studio_fixture.h"
+#include "studio/desktop/desktop_files.h"
+#include "studio/desktop/kestrel_icon.h"
+#include "studio/desktop/mas_association.h"
+#include "studio/dialogs/options_dialog.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "archive/testing/mas_builder.h"
 #include "archive/testing/program_runner.h"
-#include "facing_quad.h"
+#include "studio/shell/tests/facing_quad.h"
 #include "studio/image/testing/image_writers.h"
 
 namespace kestrel::studio::testing {

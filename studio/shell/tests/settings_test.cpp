@@ -2,8 +2,8 @@
 #include <QSettings>
 #include <filesystem>
 
-#include "recent_files.h"
-#include "studio_fixture.h"
+#include "studio/shell/recent_files.h"
+#include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {

@@ -6,12 +6,12 @@
 #include <QToolButton>
 #include <QTreeView>
 
-#include "archive_tree_model.h"
-#include "gl_view.h"
-#include "image_view.h"
-#include "studio_application.h"
-#include "studio_fixture.h"
-#include "toolbar_images.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/preview/gl_view.h"
+#include "studio/preview/image_view.h"
+#include "studio/qt_common/studio_application.h"
+#include "studio/shell/tests/studio_fixture.h"
+#include "studio/shell/toolbar_images.h"
 
 namespace kestrel::studio::testing {
 namespace {

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "archive/testing/mas_builder.h"
-#include "archive_tree_model.h"
-#include "main_window.h"
-#include "scripted_dialogs.h"
-#include "studio_settings.h"
+#include "studio/shell/archive_tree_model.h"
+#include "studio/shell/main_window.h"
+#include "studio/qt_common/studio_settings.h"
+#include "studio/qt_common/testing/private_world_test.h"
 
 namespace kestrel::studio::testing {
 
@@ -56,33 +56,12 @@ inline QString WithoutMnemonic(const QString& text) {
 }
 inline QString Caption(const QAction* action) { return WithoutMnemonic(action->text()); }
 
-class StudioTest : public ::testing::Test {
+class StudioTest : public PrivateWorldTest {
  protected:
-  void SetUp() override {
-    saved_config_ = qgetenv("XDG_CONFIG_HOME");
-    saved_data_ = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir_ / "config"));
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir_ / "data"));
-  }
   void TearDown() override {
     window_.reset();
-    qputenv("XDG_CONFIG_HOME", saved_config_);
-    qputenv("XDG_DATA_HOME", saved_data_);
+    PrivateWorldTest::TearDown();
   }
-
-  std::string Path(const std::string& name) const { return dir_ / name; }
-  QString QPath(const std::string& name) const { return QString::fromStdString(Path(name)); }
-  QString IniPath() const { return SettingsStore::DefaultIniPath(); }
-
-  // Adds `lines` ("Key=Value", "[Group]") to the settings file before a window starts.
-  void WriteIni(const std::string& lines) {
-    QDir().mkpath(QString::fromStdString(dir_ / "config/Kestrel"));
-    QFile file(IniPath());
-    ASSERT_TRUE(file.open(QIODevice::Append));
-    file.write(QByteArray::fromStdString(lines));
-  }
-  QString IniValue(const QString& key) const { return QSettings(IniPath(), QSettings::IniFormat).value(key).toString(); }
-  bool IniHas(const QString& key) const { return QSettings(IniPath(), QSettings::IniFormat).contains(key); }
 
   StudioEnvironment Environment(const QString& startup = {}) const {
     StudioEnvironment environment;
@@ -116,15 +95,9 @@ class StudioTest : public ::testing::Test {
   // Selects table entry `tableIndex` in the browser, as a click on its node does.
   void Select(int tableIndex) { W().MASTreeNT->setCurrentIndex(W().TreeModel()->EntryNode(tableIndex)); }
 
-  kestrel::testing::TempDir dir_;
-  ScriptedDialogs dialogs_;
   bool read_only_ = false;
   std::optional<bool> open_gl_available_;  // empty: whether a context can be made
   std::unique_ptr<RecordingWindow> window_;
-
- private:
-  QByteArray saved_config_;
-  QByteArray saved_data_;
 };
 
 }  // namespace kestrel::studio::testing

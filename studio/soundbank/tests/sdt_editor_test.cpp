@@ -13,121 +13,12 @@
 #include <QTreeWidget>
 #include <filesystem>
 
-#include "application_error_dialog.h"
 #include "archive/testing/mas_builder.h"
 #include "archive/testing/unprivileged_scope.h"
-#include "scripted_dialogs.h"
-#include "studio/soundbank/testing/bank_builder.h"
-#include "studio_fixture.h"
-#include "studio_settings.h"
+#include "studio/soundbank/tests/sdt_editor_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {
-
-using kestrel::testing::NoiseBytes;
-using kestrel::testing::ReadFileBytes;
-using kestrel::testing::TestBank;
-
-// Records every call; answers as the test says.
-class FakeAudio : public audio::AudioLibrary {
- public:
-  int initResult = 1;
-  audio::HSAMPLE loadResult = 7;
-  audio::HCHANNEL playResult = 9;
-  bool active = false;  // what ChannelIsActive says for the channel last played
-  std::vector<std::string> calls;
-  std::vector<uint8_t> loaded;  // the bytes SampleLoad was given
-  bool waitCursorDuringInit = false;
-
-  int Init(int device, uint32_t freq, uint32_t flags, void* window) override {
-    calls.push_back("Init " + std::to_string(device) + " " + std::to_string(freq) + " " + std::to_string(flags) +
-                    (window ? " window" : " no window"));
-    waitCursorDuringInit = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-    return initResult;
-  }
-  int Start() override { return Record("Start"), 1; }
-  audio::HSAMPLE SampleLoad(int mem, const void* file, uint64_t offset, uint32_t length, uint32_t max,
-                            uint32_t flags) override {
-    calls.push_back("SampleLoad " + std::to_string(mem) + " " + std::to_string(offset) + " " + std::to_string(length) +
-                    " " + std::to_string(max) + " " + std::to_string(flags));
-    const auto* bytes = static_cast<const uint8_t*>(file);
-    loaded.assign(bytes, bytes + length);
-    return loadResult;
-  }
-  audio::HCHANNEL SamplePlay(audio::HSAMPLE sample) override {
-    Record("SamplePlay " + std::to_string(sample));
-    active = playResult != 0;
-    return playResult;
-  }
-  uint32_t ChannelIsActive(uint32_t channel) override {
-    return channel != 0 && channel == playResult && active ? audio::BASS_ACTIVE_PLAYING : audio::BASS_ACTIVE_STOPPED;
-  }
-  int SampleStop(audio::HSAMPLE sample) override {
-    Record("SampleStop " + std::to_string(sample));
-    active = false;
-    return 1;
-  }
-  int SampleFree(audio::HSAMPLE sample) override { return Record("SampleFree " + std::to_string(sample)), 1; }
-  int Stop() override { return Record("Stop"), 1; }
-  int Free() override { return Record("Free"), 1; }
-
- private:
-  void Record(const std::string& call) { calls.push_back(call); }
-};
-
-TestBank ThreeSamples() {
-  TestBank b;
-  b.Samples = {
-      {"ENGINE_IDLE_0001", NoiseBytes(300, 1)}, {"HORN", NoiseBytes(120, 2)}, {"crash.mp2", NoiseBytes(77, 3)}};
-  return b;
-}
-
-// The studio's fixture for its private folder and scripted dialogs; no main window is started.
-class SdtEditorTest : public StudioTest {
- protected:
-  void SetUp() override {
-    StudioTest::SetUp();
-    editor_ = std::make_unique<TFKestrelSDT>(
-        dialogs_, settings_, audio_,
-        [this](const QString& name, const std::function<void()>& handler) {
-          try {
-            handler();
-          } catch (...) {
-            ReportUnhandledError(dialogs_, name);
-          }
-        },
-        nullptr);
-    editor_->show();
-  }
-
-  void Answer(const QString& path) { dialogs_.fileAnswers.push_back(path); }
-  void Load(const std::string& name) {
-    Answer(QPath(name));
-    E().BLoad->click();
-  }
-  void Select(int row) { E().LVSDT->setCurrentItem(E().LVSDT->topLevelItem(row)); }
-  QStringList Rows() const {
-    QStringList rows;
-    for (int i = 0; i < editor_->LVSDT->topLevelItemCount(); ++i) {
-      const QTreeWidgetItem* item = editor_->LVSDT->topLevelItem(i);
-      rows << item->text(0) + QLatin1Char('|') + item->text(1);
-    }
-    return rows;
-  }
-  // Load, Import, Export, Play, Stop, list: 1 enabled, 0 disabled.
-  std::string Controls() const {
-    std::string s;
-    for (const QWidget* w :
-         std::initializer_list<const QWidget*>{E().BLoad, E().BImport, E().BExport, E().BPlay, E().BStop, E().LVSDT})
-      s += w->isEnabled() ? '1' : '0';
-    return s;
-  }
-  TFKestrelSDT& E() const { return *editor_; }
-
-  StudioSettings settings_;
-  FakeAudio audio_;
-  std::unique_ptr<TFKestrelSDT> editor_;
-};
 
 TEST_F(SdtEditorTest, OpensIdleWithItsControlsInPlace) {
   EXPECT_EQ(E().objectName(), "FKestrelSDT");
@@ -421,29 +312,6 @@ TEST_F(SdtEditorTest, ClosingInAnyWayStopsTheSoundAndReopensIdle) {
     EXPECT_EQ(E().StatusText(), "");
     E().BClose->click();
   }
-}
-
-// The studio's menu command shows the one editor modally; it shares the studio's folders.
-class SdtEditorMenuTest : public StudioTest {};
-
-TEST_F(SdtEditorMenuTest, ToolsMenuShowsTheEditorModally) {
-  Start();
-  W().Settings().MASInitialDir = QStringLiteral("/banks/");
-  auto* editor = W().findChild<TFKestrelSDT*>(QStringLiteral("FKestrelSDT"));
-  ASSERT_NE(editor, nullptr);
-  EXPECT_FALSE(editor->isVisible());
-  bool shownModally = false;
-  QTimer::singleShot(0, editor, [&] {
-    shownModally = QApplication::activeModalWidget() == editor;
-    dialogs_.fileAnswers.push_back(QString());
-    editor->BLoad->click();
-    editor->BClose->click();
-  });
-  W().SDTEditor1->trigger();
-  EXPECT_TRUE(shownModally);
-  EXPECT_FALSE(editor->isVisible());
-  ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
-  EXPECT_EQ(dialogs_.fileRequests[0].startDirectory, "/banks/");
 }
 
 }  // namespace
