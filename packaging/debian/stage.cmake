@@ -28,6 +28,10 @@ if(NOT found)
   message(FATAL_ERROR "CHANGELOG.md has no paragraph for version ${CPACK_PACKAGE_VERSION}.")
 endif()
 string(STRIP "${CMAKE_MATCH_1}" paragraph)
+# The text's own semicolons would split CMake's list of words; a one-character stand-in keeps
+# the widths right meanwhile.
+string(ASCII 31 semicolon)
+string(REPLACE ";" "${semicolon}" paragraph "${paragraph}")
 string(REGEX REPLACE "[ \n]+" ";" words "${paragraph}")
 set(body "  *")
 set(line "  *")
@@ -41,6 +45,7 @@ foreach(word IN LISTS words)
     string(APPEND line " ${word}")
   endif()
 endforeach()
+string(REPLACE "${semicolon}" ";" body "${body}")
 string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 file(WRITE "${doc}/changelog"
      "${CPACK_PACKAGE_NAME} (${CPACK_PACKAGE_VERSION}) unstable; urgency=medium\n\n${body}\n\n"

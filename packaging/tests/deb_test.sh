@@ -2,13 +2,13 @@
 # Builds the Debian package from the build tree with CPack and checks it as Debian's tools see it:
 # its files, control fields and computed dependencies, lintian's verdict, and the programs run
 # from the package unpacked into a scratch root (version, pack, list, extract).
-#   deb_test.sh CPACK BUILD_DIR VERSION studio|no-studio
+#   deb_test.sh CPACK BUILD_DIR VERSION studio|no-studio CHANGELOG.md
 #
 # Installing the package with apt-get and removing it again changes the machine (and, with the
 # studio, pulls in Qt and its desktop databases' triggers), so it is not done here; a scratch
 # chroot for it would be a whole Debian system fetched from a mirror on every run.
 set -euo pipefail
-cpack=$1 build=$2 version=$3 studio=$4
+cpack=$1 build=$2 version=$3 studio=$4 changes=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -54,8 +54,14 @@ dpkg-deb -x "$deb" "$work/root"
 head -1 "$work/root/usr/share/doc/kestrel-kit/copyright" |
   grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
   fail "the copyright file is not in Debian's machine-readable format"
-zcat "$work/root/usr/share/doc/kestrel-kit/changelog.gz" | head -1 | grep -q "^kestrel-kit ($version) " ||
-  fail "the changelog does not start with this version"
+# The Debian changelog's entry says, rewrapped, what CHANGELOG.md says of this version.
+zcat "$work/root/usr/share/doc/kestrel-kit/changelog.gz" >"$work/changelog"
+head -1 "$work/changelog" | grep -q "^kestrel-kit ($version) " || fail "the changelog does not start with this version"
+words() { tr -s ' \n' '  ' | sed 's/^ *//; s/ *$//'; }
+entry=$(sed -n '3,/^ -- /p' "$work/changelog" | grep -v '^ -- ' | sed 's/^  \* //' | words)
+paragraph=$(awk -v v="$version" '/^## / { on = ($2 == v); next } on' "$changes" | words)
+[ -n "$paragraph" ] && [ "$entry" = "$paragraph" ] ||
+  fail "the changelog entry differs from CHANGELOG.md's paragraph: \"$entry\""
 if [ "$studio" = studio ]; then
   grep -qx 'Exec=/usr/bin/kestrel %f' "$work/root/usr/share/applications/kestrel.desktop" ||
     fail "the packaged desktop entry does not run /usr/bin/kestrel"
