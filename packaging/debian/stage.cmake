@@ -23,11 +23,22 @@ file(CHMOD "${doc}/copyright" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORL
 # One changelog entry for this version, its text the version's paragraph of CHANGELOG.md, wrapped
 # for Debian's 80 columns. Its date follows SOURCE_DATE_EPOCH when that is set.
 file(READ "${CPACK_KESTREL_CHANGELOG}" changelog)
-string(REGEX MATCH "\n## ${CPACK_PACKAGE_VERSION}[^\n]*\n+([^#]*)" found "${changelog}")
-if(NOT found)
+set(start -1)
+foreach(heading "\n## ${CPACK_PACKAGE_VERSION}\n" "\n## ${CPACK_PACKAGE_VERSION} ")
+  if(start EQUAL -1)
+    string(FIND "${changelog}" "${heading}" start)
+  endif()
+endforeach()
+if(start EQUAL -1)
   message(FATAL_ERROR "CHANGELOG.md has no paragraph for version ${CPACK_PACKAGE_VERSION}.")
 endif()
-string(STRIP "${CMAKE_MATCH_1}" paragraph)
+string(SUBSTRING "${changelog}" ${start} -1 paragraph)
+string(SUBSTRING "${paragraph}" 1 -1 paragraph)  # past the heading's own line, up to the next one
+string(FIND "${paragraph}" "\n" cut)
+string(SUBSTRING "${paragraph}" ${cut} -1 paragraph)
+string(FIND "${paragraph}" "\n## " cut)
+string(SUBSTRING "${paragraph}" 0 ${cut} paragraph)
+string(STRIP "${paragraph}" paragraph)
 # The text's own semicolons would split CMake's list of words; a one-character stand-in keeps
 # the widths right meanwhile.
 string(ASCII 31 semicolon)
