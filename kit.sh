@@ -5,6 +5,7 @@
 #                   install what is missing, build twice (plain, and with ASan+UBSan) and run every test,
 #                   then the packing and extraction tests once more under ThreadSanitizer, then every
 #                   fuzz target for 15 seconds (scripts/fuzz.sh runs them longer)
+#   ./kit.sh package  install what is missing, build, and make the Debian package in build/package
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 
@@ -72,8 +73,23 @@ case "${1:-}" in
     echo "== Fuzz targets, 15 seconds each"
     scripts/fuzz.sh 15
     ;;
+  package)
+    scripts/install-deps.sh
+    # A build of its own with Debian's compiler and linker flags, hardening included.
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    build build/deb -DKESTREL_BUILD_TESTS=OFF \
+      -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+      -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+      -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
+    rm -rf build/package
+    cpack -G DEB --config build/deb/CPackConfig.cmake -B build/package >/dev/null
+    rm -rf build/package/_CPack_Packages
+    deb=$(ls build/package/*.deb)
+    echo "The package is ready: $deb"
+    echo "Install it with: apt-get install ./$deb"
+    ;;
   *)
-    echo "usage: ./kit.sh demo | test" >&2
+    echo "usage: ./kit.sh demo | test | package" >&2
     exit 2
     ;;
 esac

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config ccache
+  dpkg-dev file lintian
   zlib1g-dev libjpeg62-turbo-dev libpng-dev
   libimagequant-dev
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev

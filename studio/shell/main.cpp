@@ -1,14 +1,17 @@
 // kestrel [ARCHIVE.MAS]: the desktop studio. A first argument that is not empty is opened at start.
 // kestrel --render ARCHIVE.MAS ENTRY OUT.png [WIDTHxHEIGHT]: a picture of one mesh entry, no window.
+// kestrel --version, kestrel --help: answered without a display.
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "studio/shell/main_window.h"
 #include "studio/qt_common/qt_studio_dialogs.h"
 #include "studio/preview/render_command.h"
 #include "studio/qt_common/studio_application.h"
+#include "packaging/version.h"
 
 namespace {
 
@@ -20,9 +23,25 @@ bool HasDisplay() {
   return false;
 }
 
+bool AsksForHelp(int argc, char** argv) {
+  return argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before Qt starts, which needs a display.
+  if (kestrel::PrintVersionIfAsked(argc, argv, "kestrel")) return 0;
+  if (AsksForHelp(argc, argv)) {
+    std::fputs(
+        "usage: kestrel [ARCHIVE.MAS]\n"
+        "       kestrel --render ARCHIVE.MAS ENTRY OUT.png [WIDTHxHEIGHT]\n"
+        "       kestrel --version\n"
+        "Opens the archive in the desktop studio; --render writes a picture of one mesh entry as the\n"
+        "preview shows it at start and exits. See man kestrel.\n",
+        stdout);
+    return 0;
+  }
   // Without a display Qt aborts with a message about platform plugins; say what to do instead.
   if (!HasDisplay()) {
     std::fputs(

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli_command.h"
+#include "packaging/version.h"
 
 namespace kestrel::cli {
 
@@ -84,7 +85,7 @@ static int UsageError(const Command& command) {
 }
 
 static void PrintHelp(std::ostream& out) {
-  out << "usage: kestrel-cli COMMAND [ARGUMENTS]\n\nCommands:\n";
+  out << "usage: kestrel-cli COMMAND [ARGUMENTS]\n       kestrel-cli --version\n\nCommands:\n";
   // A command with two forms ("A | B") lists each on its own line, so the summaries stay in column.
   for (const Command& c : kCommands) {
     const std::string usage = c.Usage;
@@ -120,6 +121,7 @@ int main(int argc, char** argv) {
     PrintHelp(std::cerr);
     return 2;
   }
+  if (kestrel::PrintVersionIfAsked(argc, argv, "kestrel-cli")) return 0;
   std::string name = argv[1];
   if (name == "--help" || name == "-h" || name == "help") {
     PrintHelp(std::cout);

@@ -5,6 +5,7 @@
 
 #include "archive/archive_packer.h"
 #include "archive/file_io.h"
+#include "packaging/version.h"
 #include "tools/unpacker/console_output.h"
 
 namespace {
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
   // Past a file size limit (ulimit -f) a write then fails with "Disk full", which is reported like a
   // full disk, instead of the process being ended by SIGXFSZ with nothing said.
   std::signal(SIGXFSZ, SIG_IGN);
+  if (PrintVersionIfAsked(argc, argv, "packwell")) return 0;
   UnknownSequence unknowns = UnknownSequence::FromClock();
   Line();
   Line("Packwell for F1-2002/NT-2003 (January 2, 2003)");

@@ -7,6 +7,7 @@
 #include "archive/archive_reader.h"
 #include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
+#include "packaging/version.h"
 #include "tools/unpacker/console_output.h"
 
 namespace {
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
   // Past a file size limit (ulimit -f) a write then fails with "Disk full", which is reported like a
   // full disk, instead of the process being ended by SIGXFSZ with nothing said.
   std::signal(SIGXFSZ, SIG_IGN);
+  if (PrintVersionIfAsked(argc, argv, "spillway")) return 0;
   Line();
   Line("Spillway for F1-2002/NT-2003 (January 2, 2003)");
   Line();
