@@ -1,6 +1,9 @@
-// kestrel [ARCHIVE.MAS]: the desktop studio. A first argument that is not empty is opened at start.
+// kestrel [ARCHIVE.MAS]: the desktop studio. A first argument that is not empty is opened at start,
+// or handed to the studio already running on the same display.
 // kestrel --render ARCHIVE.MAS ENTRY OUT.png [WIDTHxHEIGHT]: a picture of one mesh entry, no window.
 // kestrel --version, kestrel --help: answered without a display.
+#include <QGuiApplication>
+#include <QSessionManager>
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +14,8 @@
 #include "studio/qt_common/qt_studio_dialogs.h"
 #include "studio/preview/render_command.h"
 #include "studio/qt_common/studio_application.h"
+#include "studio/shell/studio_instance.h"
+#include "studio/shell/termination_signals.h"
 #include "packaging/version.h"
 
 namespace {
@@ -57,6 +62,13 @@ int main(int argc, char** argv) {
     return kestrel::studio::RunRenderCommand(QCoreApplication::arguments().mid(2));
   kestrel::studio::SetApplicationTitle(QString::fromLatin1(kestrel::studio::kStudioName));
 
+  // A studio already running on this display takes the archive; this one has nothing more to do.
+  const QString instanceName = kestrel::studio::StudioInstanceName();
+  if (argc > 1 && *argv[1] &&
+      kestrel::studio::HandOverToRunningStudio(instanceName, QString::fromLocal8Bit(argv[1])))
+    return 0;
+  kestrel::studio::QuitOnTerminationSignals quitOnSignals;
+
   kestrel::studio::QtStudioDialogs dialogs;
   app.SetErrorDialogs(&dialogs);
 
@@ -66,6 +78,10 @@ int main(int argc, char** argv) {
   {
     kestrel::studio::TFKestrel window(dialogs, environment);
     dialogs.SetParent(&window);
+    kestrel::studio::StudioInstanceServer server(
+        instanceName, [&window](const QString& path) { window.OpenHandedOver(path); });
+    // A session that ends may not let the window close in order.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.SaveSettings(); });
     window.show();
     status = app.exec();
   }

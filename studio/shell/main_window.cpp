@@ -70,8 +70,13 @@ TFKestrel::TFKestrel(StudioDialogs& dialogs, StudioEnvironment environment, QWid
     move(frame.topLeft());
   }
 
-  // Recent files whose archive has gone since the last run are dropped at once.
-  recent_.Load(settings_store_.ReadRecentFiles(), [](const QString& path) { return QFile::exists(path); });
+  // Recent files whose archive has gone since the last run are dropped at once, and the user told.
+  QStringList gone;
+  recent_.Load(settings_store_.ReadRecentFiles(), [&gone](const QString& path) {
+    if (QFile::exists(path)) return true;
+    gone << path;
+    return false;
+  });
   state_.ArchivePath.clear();
   state_.FileLength = -1;
   state_.ZoomFactor = 1;
@@ -80,6 +85,8 @@ TFKestrel::TFKestrel(StudioDialogs& dialogs, StudioEnvironment environment, QWid
   CreateLayout();
   CreateMenus();
   CreateToolBar();
+  CreateViewMenuAndKeys();
+  NameControlsForAssistiveTools();
   settings_ = settings_store_.Read();
   CreateDialogs();
   ApplyDeveloperMode();
@@ -90,6 +97,7 @@ TFKestrel::TFKestrel(StudioDialogs& dialogs, StudioEnvironment environment, QWid
   new TFKestrelSDT(dialogs_, settings_, audio::SystemAudioLibrary(),
                    [this](const QString& name, const std::function<void()>& handler) { RunCommand(name, handler); }, this);
 
+  if (!gone.isEmpty()) dialogs_.ShowMessage(MessageIcon::Warning, QString::fromLatin1(kStudioName), GoneFromRecentFiles(gone));
   if (!environment_.startupArchive.isEmpty()) {
     const QString path = environment_.startupArchive;
     RunCommand(QStringLiteral("open at start"), [this, path] { OpenArchive(path); });
@@ -119,6 +127,10 @@ void TFKestrel::CreateLayout() {
   MASTreeNT->setEditTriggers(QAbstractItemView::NoEditTriggers);
   MASTreeNT->setRootIsDecorated(true);
   MASTreeNT->setUniformRowHeights(true);
+  // Long detail lines widen the column and the tree scrolls sideways instead of cutting them.
+  MASTreeNT->header()->setStretchLastSection(false);
+  MASTreeNT->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  MASTreeNT->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   MASTreeNT->setSelectionMode(QAbstractItemView::SingleSelection);
   // The selection is not shown while the tree does not have the focus.
   MASTreeNT->setItemDelegate(new HideSelectionDelegate(MASTreeNT));
@@ -154,6 +166,19 @@ void TFKestrel::RunCommand(const QString& name, const std::function<void()>& com
   } catch (...) {
     ReportUnhandledError(dialogs_, name);
   }
+}
+
+void TFKestrel::SaveSettings() {
+  settings_store_.WriteAtExit(settings_);
+  settings_store_.WriteRecentFiles(recent_.Items());
+}
+
+void TFKestrel::OpenHandedOver(const QString& path) {
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  show();
+  raise();
+  activateWindow();
+  RunCommand(QStringLiteral("open handed over"), [this, path] { OpenArchive(path); });
 }
 
 void TFKestrel::ProgramEnd() {

@@ -33,6 +33,7 @@ namespace kestrel::studio {
 
 class ArchiveTreeModel;
 class StudioDialogs;
+struct FileDialogRequest;
 class TFKestrelAbout;
 class TFKestrelConvert;
 class TFKestrelOptions;
@@ -43,6 +44,9 @@ inline constexpr char kReadOnlyWarning[] =
     "This file appears to be on a read-only medium (like a CD-ROM) \r\nso importing is not possible and will be "
     "disabled.";
 inline constexpr char kNotCurrentArchive[] = "This is not a valid CUBEMAS 4.10 MAS file.";
+// What the user is told when an archive to open is not there, or recent files lost theirs.
+QString MissingArchiveMessage(const QString& path);
+QString GoneFromRecentFiles(const QStringList& paths);
 
 // What a window is made with besides its dialogs; tests point each at their own place.
 struct StudioEnvironment {
@@ -95,6 +99,12 @@ class TFKestrel : public QMainWindow {
   bool AppendEntry(const QString& name, int32_t fileType, const std::vector<uint8_t>& fileBytes);
   bool RemoveEntry(int index);
 
+  // Writes the settings and recent files now, as the end of the program does (also at session
+  // logout and on a termination signal, where no window is closed).
+  void SaveSettings();
+  // An archive handed over by a second start of the studio: opened, and the window brought up.
+  void OpenHandedOver(const QString& path);
+
   // Runs a command; an error it does not handle goes to the application error dialog.
   void RunCommand(const QString& name, const std::function<void()>& command);
 
@@ -119,6 +129,8 @@ class TFKestrel : public QMainWindow {
   void CreateActions();
   void CreateMenus();
   void CreateToolBar();
+  void CreateViewMenuAndKeys();  // main_window_keys.cpp
+  void NameControlsForAssistiveTools();
   void CreateLayout();
   void ApplyDeveloperMode();
   void CreateDialogs();
@@ -174,6 +186,7 @@ class TFKestrel : public QMainWindow {
   QMenu* Help1 = nullptr;
   QMenu* VRML1 = nullptr;
   QMenu* Display1 = nullptr;
+  QMenu* View1 = nullptr;
   QAction* Open1 = nullptr;
   QAction* ExportglTFFile1 = nullptr;
   QAction* N1 = nullptr;
@@ -205,6 +218,7 @@ class TFKestrel : public QMainWindow {
   QAction* TBZoomReset = nullptr;
   QAction* ToolButton7 = nullptr;
   QAction* ToolButton6 = nullptr;
+  QAction* DumpMTSFile1 = nullptr;  // the menu item of ToolButton6
 
   QToolBar* ToolBar1 = nullptr;
   QWidget* PTree = nullptr;
@@ -229,6 +243,8 @@ class TFKestrel : public QMainWindow {
   std::string mesh_entry_archive_;   // archive and name of the entry CurrentMeshEntry counts in
   std::string mesh_entry_name_;
   QString other_file_last_;          // where SDOtherFile was last pointed
+  // SDOtherFile shown with `request`; keeps where it was left for the next use.
+  std::optional<QString> SaveOtherFile(const FileDialogRequest& request);
 };
 
 }  // namespace kestrel::studio

@@ -1,5 +1,6 @@
 // The main window's commands: menus, tool bar, their hints and the developer-only items.
 #include <QAction>
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QMenu>
@@ -143,6 +144,7 @@ void TFKestrel::CreateMenus() {
   File1 = bar->addMenu(tr("&File"));
   File1->setObjectName(QStringLiteral("File1"));
   File1->addActions({Open1, ExportglTFFile1, RecentSeparator, N1, Exit1});
+  File1->setToolTipsVisible(true);
 
   Edit1 = bar->addMenu(tr("&Edit"));
   Edit1->setObjectName(QStringLiteral("Edit1"));
@@ -223,7 +225,7 @@ void TFKestrel::CreateToolBar() {
 void TFKestrel::ApplyDeveloperMode() {
   const bool on = settings_.IsDeveloper;
   for (QAction* item : {VRML1->menuAction(), Display1->menuAction(), N3, RollallMTSObjectsinoneVRMLFile1, ToolButton7,
-                        ToolButton6})
+                        ToolButton6, DumpMTSFile1})
     item->setVisible(on);
 }
 
@@ -240,6 +242,9 @@ void TFKestrel::RebuildRecentFilesMenu() {
     auto* item = new QAction(MenuCaption(path), this);
     item->setObjectName(QStringLiteral("RecentFile%1").arg(i));
     item->setData(path);
+    // Archives of one name in different folders are told apart by their full path.
+    item->setToolTip(QDir::toNativeSeparators(path));
+    item->setStatusTip(QDir::toNativeSeparators(path));
     connect(item, &QAction::triggered, this,
             [this, path] { RunCommand(QStringLiteral("RecentFileClick"), [this, path] { RecentFileClick(path); }); });
     File1->insertAction(N1, item);

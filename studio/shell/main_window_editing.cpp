@@ -176,7 +176,7 @@ void TFKestrel::Exportnonimagefile1Click() {
   request.defaultSuffix = QString::fromLatin1(kind.suffix);
   request.startDirectory = settings_.BMPInitialDir;
   request.proposedName = QString::fromLocal8Bit(entry.Name());
-  const std::optional<QString> chosen = dialogs_.SaveFile(request);
+  const std::optional<QString> chosen = SaveOtherFile(request);
   if (!chosen) return;
   // Replacing the archive by one of its own entries would lose every other entry.
   if (IsSameFile(NativePath(*chosen), state_.ArchivePath)) {

@@ -1,6 +1,7 @@
 // Opening an archive: the open dialog, recent files, the read-only test, header and table.
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -15,6 +16,20 @@
 #include "studio/qt_common/studio_dialogs.h"
 
 namespace kestrel::studio {
+
+QString MissingArchiveMessage(const QString& path) {
+  return QStringLiteral("Cannot open \"%1\": the file does not exist.").arg(QDir::toNativeSeparators(path));
+}
+
+QString GoneFromRecentFiles(const QStringList& paths) {
+  if (paths.size() == 1)
+    return QStringLiteral("\"%1\" no longer exists and was removed from the recent files.")
+        .arg(QDir::toNativeSeparators(paths[0]));
+  QStringList shown;
+  for (const QString& path : paths) shown << QDir::toNativeSeparators(path);
+  return QStringLiteral("These archives no longer exist and were removed from the recent files:\r\n") +
+         shown.join(QStringLiteral("\r\n"));
+}
 
 void TFKestrel::Open1Click() {
   FileDialogRequest request;
@@ -32,6 +47,10 @@ void TFKestrel::RecentFileClick(const QString& path) {
   // The entry leaves the list first; only a successful open puts it back at the top.
   recent_.Remove(path);
   RebuildRecentFilesMenu();
+  if (!QFileInfo::exists(path)) {
+    dialogs_.ShowMessage(MessageIcon::Warning, QString::fromLatin1(kStudioName), GoneFromRecentFiles({path}));
+    return;
+  }
   OpenArchive(path);
 }
 
@@ -60,6 +79,10 @@ void TFKestrel::OpenArchive(const QString& path) {
       UpdateTitle();
       ResetCommands();
     }
+  } else if (!path.isEmpty()) {
+    // A typed name, a command-line argument or a handed-over path that is not there; the open
+    // archive stays.
+    dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), MissingArchiveMessage(path));
   }
   if (isVisible()) {
     raise();

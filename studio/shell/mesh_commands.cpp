@@ -1,5 +1,6 @@
 // The developer's mesh commands: the two VRML exports and the text dump of a mesh file.
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -41,6 +42,15 @@ FileDialogRequest VRMLDialog(const QString& startDirectory, const QString& propo
 
 }  // namespace
 
+std::optional<QString> TFKestrel::SaveOtherFile(const FileDialogRequest& request) {
+  // One dialog serves the entry export, both VRML exports and the mesh dump; like a dialog that
+  // stays alive it is left where it was, also after a cancel.
+  const std::optional<QString> chosen = dialogs_.SaveFile(request);
+  if (chosen) other_file_last_ = *chosen;
+  else if (!request.proposedName.isEmpty()) other_file_last_ = QDir(request.startDirectory).filePath(request.proposedName);
+  return chosen;
+}
+
 bool TFKestrel::RefuseOpenArchiveAsTarget(const std::string& path) {
   // Written over the open archive, the export would lose every entry in it.
   if (!IsSameFile(path, state_.ArchivePath)) return false;
@@ -76,10 +86,9 @@ void TFKestrel::ExportSingleVRMLFile1Click() {
     return;
   }
   const std::string entryName = state_.Table[static_cast<size_t>(*index)].Name();
-  const std::optional<QString> chosen = dialogs_.SaveFile(VRMLDialog(
+  const std::optional<QString> chosen = SaveOtherFile(VRMLDialog(
       settings_.BMPInitialDir, QString::fromLatin1(ReplaceExtension(entryName, ".WRL"))));
   if (!chosen) return;
-  other_file_last_ = *chosen;
   if (RefuseOpenArchiveAsTarget(NativePath(*chosen))) return;
   WriteMeshVRML(NativePath(*chosen), VRMLObjectName(entryName), mesh, false, VRMLDateNow(), report);
   settings_.BMPInitialDir = FolderOf(*chosen);
@@ -94,10 +103,9 @@ void TFKestrel::RollallMTSObjectsinoneVRMLFile1Click() {
     dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMeshEntriesMessage));
     return;
   }
-  const std::optional<QString> chosen = dialogs_.SaveFile(
+  const std::optional<QString> chosen = SaveOtherFile(
       VRMLDialog(settings_.BMPInitialDir, FromNative(ReplaceExtension(state_.ArchivePath, ".WRL"))));
   if (!chosen) return;
-  other_file_last_ = *chosen;
   if (RefuseOpenArchiveAsTarget(NativePath(*chosen))) return;
   BusyCursor busy;
 
@@ -126,9 +134,8 @@ void TFKestrel::ToolButton6Click() {
     request.startDirectory = FolderOf(other_file_last_);
     request.proposedName = QFileInfo(other_file_last_).fileName();
   }
-  const std::optional<QString> chosen = dialogs_.SaveFile(request);
+  const std::optional<QString> chosen = SaveOtherFile(request);
   if (!chosen) return;
-  other_file_last_ = *chosen;
   const QString caption = QString::fromLatin1(kStudioName);
   try {
     TMTS410 mesh;

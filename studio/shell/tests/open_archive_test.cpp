@@ -85,7 +85,7 @@ TEST_F(OpenArchiveTest, RelativePathIsKeptAsAFullPath) {
 struct BadOpen {
   const char* name;
   std::function<void(const std::string& path)> make;
-  const char* message;  // empty: nothing is said and the open archive stays
+  const char* message;  // empty: the file is not there, which is said, and the open archive stays
 };
 
 const BadOpen kBadOpens[] = {
@@ -134,7 +134,9 @@ TEST_F(OpenArchiveTest, EveryFailedOpenSaysWhyAndLeavesNoArchiveOpen) {
     bad.make(path);
     w.OpenArchive(QString::fromStdString(path));
     if (!*bad.message) {
-      EXPECT_TRUE(dialogs_.messages.empty());
+      ASSERT_EQ(dialogs_.messages.size(), 1u);
+      EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
+      EXPECT_EQ(dialogs_.messages[0].text, MissingArchiveMessage(QString::fromStdString(path)));
       ExpectOpen(w, good, "Kestrel - [ GOOD.MAS ]");
       continue;
     }

@@ -118,7 +118,7 @@ TEST_F(RecentFilesTest, ReopeningMovesUpWithoutDoublingAlsoUnderAnotherLetterCas
   EXPECT_EQ(w.Recent().Items(), QStringList({QPath("case.mas"), QPath("OTHER.MAS")}));
 }
 
-TEST_F(RecentFilesTest, ChoosingAnEntryOpensItAndADeletedOneJustLeaves) {
+TEST_F(RecentFilesTest, ChoosingAnEntryOpensItAndADeletedOneLeavesSayingSo) {
   const std::string a = Make("A.MAS");
   const std::string b = Make("B.MAS");
   TFKestrel& w = Start();
@@ -132,7 +132,10 @@ TEST_F(RecentFilesTest, ChoosingAnEntryOpensItAndADeletedOneJustLeaves) {
   std::filesystem::remove(b);
   w.RecentItems[1]->trigger();  // B.MAS, gone
   EXPECT_EQ(w.State().ArchivePath, a);
-  EXPECT_TRUE(dialogs_.messages.empty());
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Warning);
+  EXPECT_EQ(dialogs_.messages[0].text,
+            "\"" + QString::fromStdString(b) + "\" no longer exists and was removed from the recent files.");
   EXPECT_EQ(MenuTexts(), QStringList({"Open", "Export glTF File", "-", "A.MAS", "-", "Exit"}));
   EXPECT_TRUE(dialogs_.applicationErrors.empty());
 }
@@ -142,6 +145,8 @@ TEST_F(RecentFilesTest, EntriesWhoseArchiveIsGoneAreDroppedAtStart) {
   WriteIni("[MRU%20Items]\nF0=" + dir_ / "GONE.MAS" + "\nF1=" + kept + "\n");
   TFKestrel& w = Start();
   EXPECT_EQ(w.Recent().Items(), QStringList({QString::fromStdString(kept)}));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text, "\"" + QPath("GONE.MAS") + "\" no longer exists and was removed from the recent files.");
   EXPECT_EQ(MenuTexts(), QStringList({"Open", "Export glTF File", "-", "KEPT.MAS", "-", "Exit"}));
   End();
   EXPECT_EQ(Stored(), QStringList({"F0=" + QString::fromStdString(kept)}));

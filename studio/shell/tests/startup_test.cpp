@@ -137,7 +137,7 @@ TEST_F(StartupTest, EveryMenuAndItemHasItsOwnAltLetter) {
   WriteIni("IsDeveloper=1\n");
   TFKestrel& w = Start();
   std::vector<QList<QAction*>> menus = {w.menuBar()->actions()};
-  for (QMenu* menu : {w.File1, w.Edit1, w.Tools1, w.Help1, w.VRML1, w.Display1}) menus.push_back(menu->actions());
+  for (QMenu* menu : {w.File1, w.Edit1, w.View1, w.Tools1, w.Help1, w.VRML1, w.Display1}) menus.push_back(menu->actions());
   for (const QList<QAction*>& items : menus) {
     QSet<QChar> letters;
     for (QAction* item : items) {
@@ -148,7 +148,7 @@ TEST_F(StartupTest, EveryMenuAndItemHasItsOwnAltLetter) {
       letters.insert(letter);
     }
   }
-  EXPECT_EQ(VisibleTexts(w.menuBar()->actions()), QStringList({"File", "Edit", "Tools", "Help"}));
+  EXPECT_EQ(VisibleTexts(w.menuBar()->actions()), QStringList({"File", "Edit", "View", "Tools", "Help"}));
 }
 
 TEST_F(StartupTest, EachEditCommandIsOneCommandOnMenuAndToolBar) {
