@@ -11,7 +11,6 @@
 #include "studio/shell/archive_tree_model.h"
 #include "studio/preview/gl_view.h"
 #include "studio/preview/image_view.h"
-#include "studio/image/image_decoder.h"
 #include "studio/image/testing/image_writers.h"
 #include "studio/shell/tests/studio_fixture.h"
 
@@ -59,21 +58,19 @@ class ImagePreviewTest : public StudioTest {
            (R().TBZoomReset->isEnabled() ? "r" : "-");
   }
   QImage Shown() { return R().MASImgView->Image(); }
-  // The picture as its decoder gives it, as the view should show it.
-  static QImage Decoded(ImageKind kind, const std::vector<uint8_t>& bytes) {
-    const RgbaImage image = DecodeImage(kind, bytes.data(), bytes.size());
-    QImage q(static_cast<int>(image.Width), static_cast<int>(image.Height), QImage::Format_RGB32);
+  // The drawn picture as the view should show it: its colours, without alpha.
+  static QImage Drawn(const kestrel::testing::TestPicture& picture) {
+    QImage q(picture.Width, picture.Height, QImage::Format_RGB32);
     for (int y = 0; y < q.height(); ++y)
-      for (int x = 0; x < q.width(); ++x) {
-        const uint8_t* p = &image.Pixels[(static_cast<size_t>(y) * image.Width + x) * 4];
-        q.setPixel(x, y, qRgb(p[0], p[1], p[2]));
-      }
+      for (int x = 0; x < q.width(); ++x) q.setPixel(x, y, 0xFF000000u | picture.At(x, y));
     return q;
   }
 
-  std::vector<uint8_t> wall_ = BmpBytes(DrawPicture(3, 2, Colour), {.ImageSizeField = 999999});
-  std::vector<uint8_t> glass_ = TgaBytes(
-      DrawPicture(4, 4, [](int x, int y) { return static_cast<uint32_t>(x * 60) << 24 | Colour(x, y); }), {.Bits = 32});
+  kestrel::testing::TestPicture wall_picture_ = DrawPicture(3, 2, Colour);
+  kestrel::testing::TestPicture glass_picture_ =
+      DrawPicture(4, 4, [](int x, int y) { return static_cast<uint32_t>(x * 60) << 24 | Colour(x, y); });
+  std::vector<uint8_t> wall_ = BmpBytes(wall_picture_, {.ImageSizeField = 999999});
+  std::vector<uint8_t> glass_ = TgaBytes(glass_picture_, {.Bits = 32});
   std::vector<uint8_t> sky_ = JpegBytes(DrawPicture(16, 8, Colour), {});
   std::string archive_;
   std::unique_ptr<TFKestrel> real_;
@@ -84,7 +81,7 @@ TEST_F(ImagePreviewTest, ZoomStepsStopAtOneAndFiveAndCarryOverToTheNextImage) {
   EXPECT_EQ(ZoomStates(), "---");
   Select(0);
   EXPECT_EQ(ZoomStates(), "i--");
-  EXPECT_EQ(Shown(), Decoded(ImageKind::Bmp, wall_)) << "a wrong image-size field is ignored";
+  EXPECT_EQ(Shown(), Drawn(wall_picture_)) << "a wrong image-size field is ignored";
 
   const std::vector<std::pair<QAction*, std::pair<int, std::string>>> steps = {
       {R().TBZoomIn, {2, "ior"}},  {R().TBZoomIn, {3, "ior"}},  {R().TBZoomIn, {4, "ior"}},
@@ -113,7 +110,7 @@ TEST_F(ImagePreviewTest, ZoomStepsStopAtOneAndFiveAndCarryOverToTheNextImage) {
   Select(1);
   EXPECT_EQ(ZoomStates(), "i--");
   EXPECT_EQ(R().MASImgView->widget()->size(), QSize(4, 4));
-  EXPECT_EQ(Shown(), Decoded(ImageKind::Targa, glass_)) << "alpha is not drawn";
+  EXPECT_EQ(Shown(), Drawn(glass_picture_)) << "alpha is not drawn";
 }
 
 TEST_F(ImagePreviewTest, PixelsAreScaledWithoutSmoothingAndSmallPicturesCentred) {
@@ -125,7 +122,7 @@ TEST_F(ImagePreviewTest, PixelsAreScaledWithoutSmoothingAndSmallPicturesCentred)
   QWidget* canvas = R().MASImgView->widget();
   const QImage drawn = canvas->grab().toImage();
   ASSERT_EQ(drawn.size(), QSize(9, 6));
-  const QImage wall = Decoded(ImageKind::Bmp, wall_);
+  const QImage wall = Drawn(wall_picture_);
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 9; ++x) EXPECT_EQ(drawn.pixel(x, y), wall.pixel(x / 3, y / 3)) << x << ", " << y;
   const QRect area = R().MASImgView->viewport()->rect();
@@ -197,8 +194,9 @@ TEST_F(ImagePreviewTest, ImportStoresAnotherSizeAndDepthUnchangedAndShowsIt) {
   Open(Images());
   Select(0);
   R().TBZoomIn->trigger();
-  const std::vector<uint8_t> paletted =
-      BmpBytes(DrawPicture(5, 4, [](int x, int) { return x % 2 ? 0xFFFF0000u : 0xFF0000FFu; }), {.Bits = 8});
+  const kestrel::testing::TestPicture stripes =
+      DrawPicture(5, 4, [](int x, int) { return x % 2 ? 0xFFFF0000u : 0xFF0000FFu; });
+  const std::vector<uint8_t> paletted = BmpBytes(stripes, {.Bits = 8});
   kestrel::testing::WriteFileBytes(Path("NEWWALL.BMP"), paletted);
   dialogs_.fileAnswers = {QPath("NEWWALL.BMP")};
   R().Importimagefromfile1->trigger();
@@ -212,7 +210,7 @@ TEST_F(ImagePreviewTest, ImportStoresAnotherSizeAndDepthUnchangedAndShowsIt) {
   EXPECT_EQ(R().State().Table[0].FileType, 18);
   EXPECT_EQ(R().ReadEntryData(0), paletted);
   EXPECT_EQ(R().ReadEntryData(2), sky_);
-  EXPECT_EQ(Shown(), Decoded(ImageKind::Bmp, paletted));
+  EXPECT_EQ(Shown(), Drawn(stripes));
   EXPECT_EQ(R().MASTreeNT->currentIndex(), R().TreeModel()->EntryNode(0));
   EXPECT_TRUE(R().Importimagefromfile1->isEnabled());
   EXPECT_EQ(R().State().ZoomFactor, 1) << "the reopen starts the zoom over";
