@@ -12,69 +12,13 @@
 #include "studio/preview/gl_view.h"
 #include "studio/preview/image_view.h"
 #include "studio/image/testing/image_writers.h"
-#include "studio/shell/tests/studio_fixture.h"
+#include "studio/shell/tests/image_preview_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {
 
 using kestrel::testing::BmpBytes;
 using kestrel::testing::DrawPicture;
-using kestrel::testing::JpegBytes;
-using kestrel::testing::TgaBytes;
-
-uint32_t Colour(int x, int y) {
-  return 0xFF000000u | static_cast<uint32_t>(x * 60) << 16 | static_cast<uint32_t>(y * 100) << 8 | 0x40;
-}
-
-class ImagePreviewTest : public StudioTest {
- protected:
-  void TearDown() override {
-    real_.reset();
-    StudioTest::TearDown();
-  }
-
-  // WALL.BMP 3 x 2, with a wrong image-size field; GLASS.TGA 4 x 4 with alpha; SKY.JPG 16 x 8.
-  TestArchive Images() {
-    const std::vector<uint8_t> broken = Bytes("BM but nothing a bitmap needs");
-    TestEntry damaged("DAMAGED.TGA", wall_, 20);
-    damaged.RawBytes = kestrel::testing::NoiseBytes(30, 9);
-    damaged.UncompressedSize = 500;
-    return ArchiveOf({TestEntry("WALL.BMP", wall_, 18), TestEntry("GLASS.TGA", glass_, 20),
-                      TestEntry("SKY.JPG", sky_, 22), TestEntry("CAR.MTS", Bytes("a mesh"), 17),
-                      TestEntry("BROKEN.BMP", broken, 18), damaged});
-  }
-
-  TFKestrel& Open(const TestArchive& archive) {
-    archive_ = WriteArchive("IMAGES.MAS", archive);
-    real_ = std::make_unique<TFKestrel>(dialogs_, Environment(QString::fromStdString(archive_)));
-    return *real_;
-  }
-  TFKestrel& R() { return *real_; }
-  void Select(int entry) { R().MASTreeNT->setCurrentIndex(R().TreeModel()->EntryNode(entry)); }
-
-  // Zoom in, out, reset enabled, as three letters: "i--", "ior", ...
-  std::string ZoomStates() {
-    return std::string(R().TBZoomIn->isEnabled() ? "i" : "-") + (R().TBZoomOut->isEnabled() ? "o" : "-") +
-           (R().TBZoomReset->isEnabled() ? "r" : "-");
-  }
-  QImage Shown() { return R().MASImgView->Image(); }
-  // The drawn picture as the view should show it: its colours, without alpha.
-  static QImage Drawn(const kestrel::testing::TestPicture& picture) {
-    QImage q(picture.Width, picture.Height, QImage::Format_RGB32);
-    for (int y = 0; y < q.height(); ++y)
-      for (int x = 0; x < q.width(); ++x) q.setPixel(x, y, 0xFF000000u | picture.At(x, y));
-    return q;
-  }
-
-  kestrel::testing::TestPicture wall_picture_ = DrawPicture(3, 2, Colour);
-  kestrel::testing::TestPicture glass_picture_ =
-      DrawPicture(4, 4, [](int x, int y) { return static_cast<uint32_t>(x * 60) << 24 | Colour(x, y); });
-  std::vector<uint8_t> wall_ = BmpBytes(wall_picture_, {.ImageSizeField = 999999});
-  std::vector<uint8_t> glass_ = TgaBytes(glass_picture_, {.Bits = 32});
-  std::vector<uint8_t> sky_ = JpegBytes(DrawPicture(16, 8, Colour), {});
-  std::string archive_;
-  std::unique_ptr<TFKestrel> real_;
-};
 
 TEST_F(ImagePreviewTest, ZoomStepsStopAtOneAndFiveAndCarryOverToTheNextImage) {
   Open(Images());
@@ -155,9 +99,9 @@ TEST_F(ImagePreviewTest, ExportWritesTheEntryByteForByteWithTheDialogOfItsType) 
   Open(Images());
   R().Settings().BMPInitialDir = QPath("start");
   const std::vector<std::tuple<int, const char*, const char*, const char*>> types = {
-      {0, "Bitmap Files (*.BMP)|*.BMP", "Save a Bitmap File", "bmp"},
-      {1, "Targa Files (*.TGA)|*.TGA", "Save a Targa File", "tga"},
-      {2, "JPEG Files (*.JPG)|*.JPG", "Save a JPEG File", "jpg"},
+      {0, "Bitmap Files (*.BMP)|*.BMP|PNG Files (*.png)|*.png", "Save a Bitmap File", "bmp"},
+      {1, "Targa Files (*.TGA)|*.TGA|PNG Files (*.png)|*.png", "Save a Targa File", "tga"},
+      {2, "JPEG Files (*.JPG)|*.JPG|PNG Files (*.png)|*.png", "Save a JPEG File", "jpg"},
   };
   for (const auto& [entry, filter, title, suffix] : types) {
     Select(entry);
@@ -204,6 +148,8 @@ TEST_F(ImagePreviewTest, ImportStoresAnotherSizeAndDepthUnchangedAndShowsIt) {
   ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
   EXPECT_EQ(dialogs_.fileRequests[0].objectName, "ODImage");
   EXPECT_EQ(dialogs_.fileRequests[0].title, "Save a Bitmap File");
+  EXPECT_EQ(dialogs_.fileRequests[0].filter,
+            "Bitmap Files (*.BMP)|*.BMP|Pictures (*.png *.bmp *.tga *.jpg *.jpeg)|*.png;*.bmp;*.tga;*.jpg;*.jpeg");
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_TRUE(dialogs_.applicationErrors.empty());
   EXPECT_EQ(R().State().Table[0].Name(), "WALL.BMP");
@@ -216,9 +162,10 @@ TEST_F(ImagePreviewTest, ImportStoresAnotherSizeAndDepthUnchangedAndShowsIt) {
   EXPECT_EQ(R().State().ZoomFactor, 1) << "the reopen starts the zoom over";
   EXPECT_EQ(R().Settings().BMPInitialDir, QString::fromStdString(dir_.Path()));
 
-  // The new content is never inspected: a JPEG in a bitmap entry is stored, then cannot be shown.
-  dialogs_.fileAnswers = {QPath("sky.jpg")};
-  kestrel::testing::WriteFileBytes(Path("sky.jpg"), sky_);
+  // A file named like the entry's own type is never inspected: a JPEG named .bmp in a bitmap entry
+  // is stored, then cannot be shown.
+  dialogs_.fileAnswers = {QPath("sky.bmp")};
+  kestrel::testing::WriteFileBytes(Path("sky.bmp"), sky_);
   R().Importimagefromfile1->trigger();
   EXPECT_EQ(R().ReadEntryData(0), sky_);
   EXPECT_EQ(dialogs_.applicationErrors.size(), 1u);
