@@ -16,13 +16,13 @@
 #include <string>
 
 #include "archive/testing/mas_builder.h"
+#include "bench/studio_bench.h"
 #include "studio/image/image_decoder.h"
 #include "studio/image/testing/image_writers.h"
 #include "studio/open_archive/entry_access.h"
 #include "studio/preview/image_view.h"
 #include "studio/shell/archive_tree_model.h"
 #include "studio/shell/main_window.h"
-#include "studio/qt_common/studio_dialogs.h"
 
 namespace {
 
@@ -32,19 +32,6 @@ constexpr QSize kViewSize(1024, 768);
 constexpr double kPreviewRatioTarget = 1.3;
 constexpr double kZoomStepTargetMs = 30;
 constexpr double kMemoryRatioTarget = 2.0;
-
-class SilentDialogs : public kestrel::studio::StudioDialogs {
- public:
-  std::optional<QString> OpenFile(const kestrel::studio::FileDialogRequest&) override { return std::nullopt; }
-  std::optional<QString> SaveFile(const kestrel::studio::FileDialogRequest&) override { return std::nullopt; }
-  bool AskYesNo(const QString&, const QString&) override { return false; }
-  void ShowMessage(kestrel::studio::MessageIcon, const QString&, const QString& text) override {
-    std::fprintf(stderr, "message: %s\n", text.toLocal8Bit().constData());
-  }
-  void ShowApplicationError(const QString&, const QString& message, const QString&) override {
-    std::fprintf(stderr, "application error: %s\n", message.toLocal8Bit().constData());
-  }
-};
 
 // Counts the pixels painted on the canvas, to show that a redraw covers only the exposed part.
 class PaintCounter : public QObject {
@@ -173,12 +160,9 @@ void Measure(kestrel::studio::TFKestrel& window, int entry, const char* label, c
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  kestrel::testing::TempDir scratch;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(scratch / "config"));
-  QApplication app(argc, argv);
-
-  const std::string path = scratch / "BIG.MAS";
+  kestrel::bench::StudioBench bench(argc, argv);
+  kestrel::studio::TFKestrel& window = bench.Window();
+  const std::string path = bench.Scratch() / "BIG.MAS";
   std::vector<uint8_t> bmp = kestrel::testing::BmpBytes(kestrel::testing::DrawPicture(kSide, kSide, Colour), {});
   {
     kestrel::testing::TestArchive archive;
@@ -187,12 +171,6 @@ int main(int argc, char** argv) {
     archive.WriteTo(path);
   }
 
-  SilentDialogs dialogs;
-  kestrel::studio::StudioEnvironment environment;
-  environment.settingsPath = QString::fromStdString(scratch / "config/Kestrel/Kestrel.ini");
-  environment.scratchDirectory = QString::fromStdString(scratch / "KSTRL");
-  kestrel::studio::TFKestrel window(dialogs, environment);
-  window.show();
   window.OpenArchive(QString::fromStdString(path));
   FitView(window, kViewSize);
 
