@@ -9,6 +9,7 @@
 #include "studio/image/image_decoder.h"
 #include "studio/image/picture_import.h"
 #include "studio/image/png_writer.h"
+#include "studio/qt_common/busy_cursor.h"
 #include "studio/qt_common/native_path.h"
 #include "studio/qt_common/studio_application.h"
 #include "studio/qt_common/studio_dialogs.h"
@@ -55,10 +56,12 @@ std::optional<ImageImport> PrepareImageImport(StudioDialogs& dialogs, const QStr
 
   try {
     const RgbaImage shown = DecodeImage(*entryKind, present->data(), present->size());
-    if ((shown.Width != picture.Width || shown.Height != picture.Height) &&
-        !dialogs.AskYesNo(Caption(), QStringLiteral("%1 is %2 pixels, but %3 is %4 pixels.\r\nImport it at its own size?")
-                                         .arg(fileName, Sides(picture), EntryName(entry), Sides(shown))))
-      return std::nullopt;
+    if (shown.Width != picture.Width || shown.Height != picture.Height) {
+      const UsualCursor asking;
+      if (!dialogs.AskYesNo(Caption(), QStringLiteral("%1 is %2 pixels, but %3 is %4 pixels.\r\nImport it at its own size?")
+                                           .arg(fileName, Sides(picture), EntryName(entry), Sides(shown))))
+        return std::nullopt;
+    }
   } catch (const ImageDecodeError& e) {
     Refuse(dialogs, QStringLiteral("%1 cannot take a converted picture, as its present picture cannot be read: %2.")
                         .arg(EntryName(entry), QString::fromStdString(e.what())));

@@ -134,7 +134,10 @@ void TFKestrel::Importimagefromfile1Click() {
   // The rewrite shows its own failures and reselects the entry's node without showing it anew.
   if (!import->Unchanged && !ReplaceEntry(index, import->Bytes)) return;
   if (!import->Unchanged) ShowImageEntry(index);
-  if (!import->Notice.isEmpty()) dialogs_.ShowMessage(MessageIcon::Information, caption, import->Notice);
+  if (!import->Notice.isEmpty()) {
+    const UsualCursor reading;
+    dialogs_.ShowMessage(MessageIcon::Information, caption, import->Notice);
+  }
 }
 
 }  // namespace kestrel::studio

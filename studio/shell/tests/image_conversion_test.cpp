@@ -1,5 +1,6 @@
 // "Import image from file" with pictures of other formats, converted into the entry's own, and
 // "Export image to file" as PNG, on a real window with scripted dialogs.
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -121,6 +122,7 @@ TEST_F(ImageConversionTest, APictureOfAnotherSizeGoesInOnlyWhenTheUserAgrees) {
 
   Import(0, "bigger.png", Png(bigger), {true});
   EXPECT_EQ(Shown(), Drawn(bigger));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the cursors for the question and the notice are undone";
   ASSERT_EQ(dialogs_.messages.size(), 1u) << "6 x 4 is not a power of two";
   EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Information);
   EXPECT_TRUE(dialogs_.messages[0].text.startsWith("bigger.png was imported into WALL.BMP:\r\nThe picture is 6 x 4"))
