@@ -58,9 +58,9 @@ std::optional<ImageImport> PrepareImageImport(StudioDialogs& dialogs, const QStr
     const RgbaImage shown = DecodeImage(*entryKind, present->data(), present->size());
     if (shown.Width != picture.Width || shown.Height != picture.Height) {
       const UsualCursor asking;
-      if (!dialogs.AskYesNo(Caption(), QStringLiteral("%1 is %2 pixels, but %3 is %4 pixels.\r\nImport it at its own size?")
-                                           .arg(fileName, Sides(picture), EntryName(entry), Sides(shown))))
-        return std::nullopt;
+      const QString question = QStringLiteral("%1 is %2 pixels, but %3 is %4 pixels.\r\nImport it at its own size?")
+                                   .arg(fileName, Sides(picture), EntryName(entry), Sides(shown));
+      if (!dialogs.AskYesNo(Caption(), question)) return std::nullopt;
     }
   } catch (const ImageDecodeError& e) {
     Refuse(dialogs, QStringLiteral("%1 cannot take a converted picture, as its present picture cannot be read: %2.")
@@ -97,7 +97,8 @@ bool ExportImageEntryAsPng(StudioDialogs& dialogs, const TMAS_FileEntry& entry,
   try {
     image = DecodeImage(*kind, entryBytes.data(), entryBytes.size());
   } catch (const ImageDecodeError& e) {
-    Refuse(dialogs, QStringLiteral("%1 cannot be exported as PNG: %2.").arg(EntryName(entry), QString::fromStdString(e.what())));
+    Refuse(dialogs,
+           QStringLiteral("%1 cannot be exported as PNG: %2.").arg(EntryName(entry), QString::fromStdString(e.what())));
     return false;
   }
   WritePngFile(NativePath(filePath), image);
