@@ -15,7 +15,7 @@
 
 #include "application_error_dialog.h"
 #include "archive/testing/mas_builder.h"
-#include "archive/testing/unprivileged_scope.h"
+#include "archive/testing/unprivileged.h"
 #include "scripted_dialogs.h"
 #include "studio/soundbank/testing/bank_builder.h"
 #include "studio_fixture.h"
