@@ -6,10 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <cstdlib>
 #include <stdexcept>
+#include <chrono>
 #include <thread>
 
 namespace kestrel::testing {
@@ -56,6 +60,22 @@ struct OutputPipes {
     }
   }
 };
+
+// What the process has read and written so far through read and write calls, all threads
+// together; 0 when it cannot be told. Readable while the process is a zombie, so also its total.
+uint64_t IoBytesOf(pid_t pid) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/%d/io", static_cast<int>(pid));
+  FILE* io = std::fopen(path, "r");
+  if (!io) return 0;
+  char key[32];
+  unsigned long long value = 0;
+  uint64_t total = 0;
+  while (std::fscanf(io, "%31s %llu", key, &value) == 2)
+    if (std::strcmp(key, "rchar:") == 0 || std::strcmp(key, "wchar:") == 0) total += value;
+  std::fclose(io);
+  return total;
+}
 
 std::string ReadAll(int fd) {
   std::string text;
@@ -112,27 +132,28 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   close(in);
   ProgramRun run;
   if (pipes) pipes->Drain(run.out, run.err);
-  int status = 0;
-  rusage usage{};
-  if (options.killAfter) {
-    std::optional<std::chrono::steady_clock::time_point> deadline;
-    if (!options.killClockStarts) deadline = std::chrono::steady_clock::now() + *options.killAfter;
+  // The program is left a zombie until its write count is read, then reaped.
+  siginfo_t info{};
+  if (options.killAfterIo || options.ioSeen) {
     // Polled rather than slept through, so that a program that ends early is not waited for.
-    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
-      if (!deadline) {
-        if (options.killClockStarts()) deadline = std::chrono::steady_clock::now() + *options.killAfter;
-        continue;  // watched without pause: the moment it waits for may be short
-      }
-      if (std::chrono::steady_clock::now() >= *deadline) {
+    while (true) {
+      info.si_pid = 0;
+      if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) break;
+      const uint64_t io = IoBytesOf(pid);
+      if (options.ioSeen && (options.ioSeen->empty() || options.ioSeen->back() < io)) options.ioSeen->push_back(io);
+      if (options.killAfterIo && io >= *options.killAfterIo) {
         kill(pid, SIGKILL);
-        wait4(pid, &status, 0, &usage);
         break;
       }
       std::this_thread::sleep_for(std::chrono::microseconds(20));
     }
-  } else {
-    wait4(pid, &status, 0, &usage);
   }
+  while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+  }
+  run.ioBytes = IoBytesOf(pid);
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   run.peakMemoryKiB = usage.ru_maxrss;

@@ -3,7 +3,7 @@
 
 #include <sys/resource.h>
 
-#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -17,6 +17,7 @@ struct ProgramRun {
   int status = -1;  // exit status, or -1 when the program did not exit normally
   int signal = 0;   // the signal that ended it, if one did
   long peakMemoryKiB = 0;  // the most memory the program held at once (its peak resident set)
+  uint64_t ioBytes = 0;    // all it read and wrote through read and write calls, when it ended
 };
 
 struct ProgramOptions {
@@ -27,11 +28,11 @@ struct ProgramOptions {
   // The program's file size limit (RLIMIT_FSIZE); SIGXFSZ keeps its usual action, so a program
   // that does not handle it dies of it.
   std::optional<rlim_t> fileSizeLimit = std::nullopt;
-  // Sends SIGKILL this long after the start unless the program has ended by then.
-  std::optional<std::chrono::microseconds> killAfter = std::nullopt;
-  // With killAfter: the kill clock starts only once this returns true (it is asked over and over
-  // while the program runs), so that a kill can land a set time after, say, the first write.
-  std::function<bool()> killClockStarts = nullptr;
+  // Sends SIGKILL once the program has read and written at least this many bytes in all (its I/O
+  // count, which a slow or busy machine does not change), unless it has ended by then.
+  std::optional<uint64_t> killAfterIo = std::nullopt;
+  // When set, receives each I/O count seen while watching the program run, rising.
+  std::vector<uint64_t>* ioSeen = nullptr;
 };
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
