@@ -212,7 +212,9 @@ TEST(PackDirectory, SameArchiveWhateverTheNumberOfJobs) {
 TEST(PackDirectory, FailuresStopAtTheSameEntryWhateverTheNumberOfJobs) {
   struct Case {
     const char* what;
-    std::string failing;  // a link or file put in as F3.BMP, the fourth entry; empty: none
+    // F3.BMP, the fourth entry: "sparse" 2 GiB long, "unreadable" to all, a path it links to, or
+    // empty for none
+    std::string failing;
     std::string message;  // reported after the third entry; empty: a file error ends the run
     rlim_t sizeLimit;     // a full disk at the fourth entry's data when not 0
   };
