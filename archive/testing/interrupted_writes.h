@@ -59,23 +59,23 @@ struct WriterFolder {
   }
 };
 
-// One uninterrupted run: the new file, and the program's I/O counts (bytes read and written) as
-// they rose, from the points where it was seen at work to its total at the end.
+// One uninterrupted run: the new file, and how far the program was seen to get as it ran, to the
+// end.
 struct ReferenceRun {
   std::vector<uint8_t> bytes;
-  std::vector<uint64_t> ioSeen;
-  uint64_t io = 0;
+  std::vector<ProgramProgress> seen;
+  ProgramProgress total;
 };
 
 inline ReferenceRun RunUninterrupted(const InterruptedWriter& w) {
   WriterFolder folder(w);
   ReferenceRun ref;
   ProgramOptions options{"", folder.dir.Path(), w.environment};
-  options.ioSeen = &ref.ioSeen;
+  options.progressSeen = &ref.seen;
   const ProgramRun run = RunProgram(w.program, w.args, options);
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   ref.bytes = ReadFileBytes(folder.dir / w.target);
-  ref.io = run.ioBytes;
+  ref.total = run.progress;
   EXPECT_NE(ref.bytes, folder.old);
   return ref;
 }
@@ -84,32 +84,44 @@ inline bool IsCompleteNew(const InterruptedWriter& w, const ReferenceRun& ref, c
   return w.complete ? w.complete(bytes) : bytes == ref.bytes;
 }
 
-// Kills the program at up to `moments` points of its work, told by how much it has read and
-// written rather than by the clock, so that a slow or busy machine moves no kill out of the work:
-// points an uninterrupted run was seen to pass, spread from its first reads, through a writer
-// that may have cut the user's file, to its last write before the new file takes the old one's
-// place. Each time the file is the old one or the whole new one; a temporary file may remain
-// (nothing can remove it after SIGKILL), but never in the user's file.
+// Where to kill: at a count of bytes read and written, or of processor time, that the program
+// reaches at the same point of its work however slow or busy the machine is.
+struct KillPoint {
+  uint64_t io = 0;
+  uint64_t cpuNs = 0;
+  bool Reached(const ProgramProgress& p) const { return io ? p.io >= io : p.cpuNs >= cpuNs; }
+};
+
+// Kills the program at about `moments` points of its work, told by its progress rather than by
+// the clock, so that a slow or busy machine moves no kill out of the work: I/O counts an
+// uninterrupted run was seen to pass (reading, then writing), processor times spread over its run
+// (where it computes between reading and writing, a writer that cut the user's file first would
+// show it), and its last read or write, before the new file takes the old one's place. Each time
+// the file is the old one or the whole new one; a temporary file may remain (nothing can remove it
+// after SIGKILL), but never in the user's file.
 inline void ExpectKillsKeepOldOrNew(const InterruptedWriter& w, size_t moments = 16) {
   const ReferenceRun ref = RunUninterrupted(w);
-  std::vector<uint64_t> points;
-  for (const uint64_t io : ref.ioSeen)
-    if (io > 0 && io < ref.io) points.push_back(io);
-  std::vector<uint64_t> kills;
-  for (size_t i = 0; i < std::min(moments, points.size()); ++i)
-    kills.push_back(points[i * points.size() / std::min(moments, points.size())]);
-  kills.push_back(ref.io);  // after its last read and write: flushing and renaming
+  std::vector<uint64_t> ioPoints;
+  for (const ProgramProgress& p : ref.seen)
+    if (p.io > 0 && p.io < ref.total.io && (ioPoints.empty() || ioPoints.back() < p.io)) ioPoints.push_back(p.io);
+  std::vector<KillPoint> kills;
+  const size_t byIo = std::min(moments / 2, ioPoints.size());
+  for (size_t i = 0; i < byIo; ++i) kills.push_back({ioPoints[i * ioPoints.size() / byIo], 0});
+  const size_t byTime = moments - byIo;
+  for (size_t i = 1; i <= byTime; ++i) kills.push_back({0, std::max<uint64_t>(1, ref.total.cpuNs * i / (byTime + 1))});
+  kills.push_back({ref.total.io, 0});
   size_t killedAtWork = 0;
-  for (const uint64_t at : kills) {
+  for (const KillPoint& at : kills) {
     WriterFolder folder(w);
     ProgramOptions options{"", folder.dir.Path(), w.environment};
-    options.killAfterIo = at;
+    options.killWhen = [&](const ProgramProgress& p) { return at.Reached(p); };
     const ProgramRun run = RunProgram(w.program, w.args, options);
     if (run.signal == SIGKILL) ++killedAtWork;
     const std::vector<uint8_t> bytes = ReadFileBytes(folder.dir / w.target);
     EXPECT_TRUE(bytes == folder.old || IsCompleteNew(w, ref, bytes))
-        << "killed after " << run.ioBytes << " of " << ref.io << " bytes of I/O: " << bytes.size()
-        << " bytes at the path, neither the old file nor the new";
+        << "killed after " << run.progress.io << " of " << ref.total.io << " bytes of I/O and "
+        << run.progress.cpuNs / 1000 << " of " << ref.total.cpuNs / 1000 << " us of processor time: "
+        << bytes.size() << " bytes at the path, neither the old file nor the new";
   }
   EXPECT_GE(killedAtWork * 2, kills.size()) << "most kills came after the program had ended";
 }

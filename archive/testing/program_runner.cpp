@@ -61,20 +61,32 @@ struct OutputPipes {
   }
 };
 
-// What the process has read and written so far through read and write calls, all threads
-// together; 0 when it cannot be told. Readable while the process is a zombie, so also its total.
-uint64_t IoBytesOf(pid_t pid) {
-  char path[64];
-  std::snprintf(path, sizeof path, "/proc/%d/io", static_cast<int>(pid));
-  FILE* io = std::fopen(path, "r");
-  if (!io) return 0;
-  char key[32];
+// The first number in `path` after `key` (the whole file's first number when `key` is empty).
+uint64_t NumberIn(const char* path, const char* key) {
+  FILE* file = std::fopen(path, "r");
+  if (!file) return 0;
+  char word[32];
   unsigned long long value = 0;
-  uint64_t total = 0;
-  while (std::fscanf(io, "%31s %llu", key, &value) == 2)
-    if (std::strcmp(key, "rchar:") == 0 || std::strcmp(key, "wchar:") == 0) total += value;
-  std::fclose(io);
-  return total;
+  uint64_t found = 0;
+  if (!*key) {
+    if (std::fscanf(file, "%llu", &value) == 1) found = value;
+  } else {
+    while (std::fscanf(file, "%31s %llu", word, &value) == 2)
+      if (std::strcmp(word, key) == 0) found += value;
+  }
+  std::fclose(file);
+  return found;
+}
+
+// Readable while the process is a zombie, so also how far it got in all.
+ProgramProgress ProgressOf(pid_t pid) {
+  char path[64];
+  ProgramProgress p;
+  std::snprintf(path, sizeof path, "/proc/%d/io", static_cast<int>(pid));
+  p.io = NumberIn(path, "rchar:") + NumberIn(path, "wchar:");
+  std::snprintf(path, sizeof path, "/proc/%d/schedstat", static_cast<int>(pid));
+  p.cpuNs = NumberIn(path, "");
+  return p;
 }
 
 std::string ReadAll(int fd) {
@@ -134,14 +146,15 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   if (pipes) pipes->Drain(run.out, run.err);
   // The program is left a zombie until its write count is read, then reaped.
   siginfo_t info{};
-  if (options.killAfterIo || options.ioSeen) {
+  if (options.killWhen || options.progressSeen) {
     // Polled rather than slept through, so that a program that ends early is not waited for.
     while (true) {
       info.si_pid = 0;
       if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) break;
-      const uint64_t io = IoBytesOf(pid);
-      if (options.ioSeen && (options.ioSeen->empty() || options.ioSeen->back() < io)) options.ioSeen->push_back(io);
-      if (options.killAfterIo && io >= *options.killAfterIo) {
+      const ProgramProgress now = ProgressOf(pid);
+      std::vector<ProgramProgress>* seen = options.progressSeen;
+      if (seen && (seen->empty() || seen->back().io < now.io || seen->back().cpuNs < now.cpuNs)) seen->push_back(now);
+      if (options.killWhen && options.killWhen(now)) {
         kill(pid, SIGKILL);
         break;
       }
@@ -150,7 +163,7 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   }
   while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
   }
-  run.ioBytes = IoBytesOf(pid);
+  run.progress = ProgressOf(pid);
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
