@@ -5,10 +5,12 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QStandardPaths>
+#include <QStringList>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "studio/shell/main_window.h"
 #include "studio/qt_common/qt_studio_dialogs.h"
@@ -74,16 +76,26 @@ int main(int argc, char** argv) {
 
   kestrel::studio::StudioEnvironment environment;
   if (argc > 1) environment.startupArchive = QString::fromLocal8Bit(argv[1]);
+  // Listening starts before the window, whose start-up archive may wait on a message: archives
+  // handed over meanwhile are kept until the window is there.
+  kestrel::studio::TFKestrel* target = nullptr;
+  QStringList handedOver;
+  kestrel::studio::StudioInstanceServer server(instanceName, [&target, &handedOver](const QString& path) {
+    if (target) target->OpenHandedOver(path);
+    else handedOver << path;
+  });
   int status = 0;
   {
     kestrel::studio::TFKestrel window(dialogs, environment);
     dialogs.SetParent(&window);
-    kestrel::studio::StudioInstanceServer server(
-        instanceName, [&window](const QString& path) { window.OpenHandedOver(path); });
     // A session that ends may not let the window close in order.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window] { window.SaveSettings(); });
     window.show();
-    status = app.exec();
+    target = &window;
+    for (const QString& path : std::exchange(handedOver, {})) window.OpenHandedOver(path);
+    // A signal that ended a start-up message already asked to quit; the loop would miss it.
+    if (!quitOnSignals.Received()) status = app.exec();
+    target = nullptr;
   }
   app.SetErrorDialogs(nullptr);
   return status;

@@ -1,5 +1,6 @@
 #include "studio/shell/main_window.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeView>
 
 #include "studio/qt_common/application_error_dialog.h"
@@ -174,6 +176,13 @@ void TFKestrel::SaveSettings() {
 }
 
 void TFKestrel::OpenHandedOver(const QString& path) {
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    // A dialog waits for the user: it comes to the front, and the archive opens once it is answered.
+    modal->raise();
+    modal->activateWindow();
+    QTimer::singleShot(250, this, [this, path] { OpenHandedOver(path); });
+    return;
+  }
   setWindowState(windowState() & ~Qt::WindowMinimized);
   show();
   raise();

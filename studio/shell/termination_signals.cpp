@@ -51,6 +51,7 @@ void QuitOnTerminationSignals::Drain() {
   char bytes[16];
   while (::read(g_pair[1], bytes, sizeof bytes) > 0) {
   }
+  received_ = true;
   // Ends every running loop, a modal dialog's too, so control unwinds to main().
   QCoreApplication::exit(0);
 }

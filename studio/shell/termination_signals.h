@@ -13,10 +13,13 @@ class QuitOnTerminationSignals : public QObject {
   // Installs the handlers; one object per process.
   explicit QuitOnTerminationSignals(QObject* parent = nullptr);
   ~QuitOnTerminationSignals() override;
+  // Whether a signal came and asked the event loop to end.
+  bool Received() const { return received_; }
 
  private:
   void Drain();
   QSocketNotifier* notifier_ = nullptr;
+  bool received_ = false;
 };
 
 }  // namespace kestrel::studio

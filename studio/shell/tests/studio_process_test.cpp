@@ -122,6 +122,18 @@ TEST_F(StudioProcessTest, ASecondStartHandsItsArchiveToTheRunningStudio) {
   EXPECT_EQ(Ini(QStringLiteral("MRU Items/F1")), first);
 }
 
+TEST_F(StudioProcessTest, AStudioWaitingOnADialogStillTakesTheArchiveAndEndsOnASignal) {
+  // The missing start-up archive leaves a message box open in the running studio.
+  QProcess* running = Launch({Q("MISSING.MAS")});
+  ASSERT_TRUE(Ready(running));
+  QProcess* handing = Launch({Archive("LATER.MAS")});
+  ASSERT_TRUE(handing->waitForFinished(10000));
+  EXPECT_EQ(handing->exitCode(), 0);
+  ::kill(static_cast<pid_t>(running->processId()), SIGTERM);
+  ASSERT_TRUE(running->waitForFinished(10000));
+  EXPECT_EQ(running->exitStatus(), QProcess::NormalExit);
+}
+
 TEST_F(StudioProcessTest, ASocketLeftByAKilledStudioDoesNotStopTheNextOne) {
   // A bound socket file that nobody listens at any more.
   const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
