@@ -14,7 +14,7 @@ packages=(
   nettle-dev
   clang libfuzzer-14-dev libclang-rt-14-dev
   xvfb xauth locales
-  at-spi2-core python3-pyatspi dbus-daemon
+  at-spi2-core python3-pyatspi dbus-daemon xdotool
   python3-pil view3dscene mpg123 assimp-utils nodejs
   desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin man-db
 )
