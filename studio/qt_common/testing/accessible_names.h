@@ -3,8 +3,9 @@
 
 #include <QAccessible>
 #include <QAccessibleInterface>
-#include <QStringList>
 #include <QWidget>
+#include <string>
+#include <vector>
 
 namespace kestrel::studio::testing {
 
@@ -12,8 +13,8 @@ namespace kestrel::studio::testing {
 // "ObjectName (Class)". Controls are the widgets that take the keyboard focus or that show a value
 // or a picture: buttons, fields, lists, progress bars, labels. Hidden widgets count too, since they
 // may be shown later; pure containers (layout helpers, frames, group panes) are passed over.
-inline QStringList ControlsWithoutAccessibleName(QWidget* window) {
-  QStringList unnamed;
+inline std::vector<std::string> ControlsWithoutAccessibleName(QWidget* window) {
+  std::vector<std::string> unnamed;
   for (QWidget* widget : window->findChildren<QWidget*>()) {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
     if (!accessible) continue;
@@ -27,8 +28,7 @@ inline QStringList ControlsWithoutAccessibleName(QWidget* window) {
     // The header and viewport of a list are parts of the list, which is checked itself.
     if (role == QAccessible::ColumnHeader || role == QAccessible::Row || role == QAccessible::Cell) continue;
     if (accessible->text(QAccessible::Name).trimmed().isEmpty())
-      unnamed << widget->objectName() + QStringLiteral(" (") + QString::fromLatin1(widget->metaObject()->className()) +
-                     QLatin1Char(')');
+      unnamed.push_back(widget->objectName().toStdString() + " (" + widget->metaObject()->className() + ")");
   }
   return unnamed;
 }

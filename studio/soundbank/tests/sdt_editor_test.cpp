@@ -327,7 +327,7 @@ TEST_F(SdtEditorTest, EveryControlHasANameAScreenReaderCanSay) {
   ThreeSamples().WriteTo(Path("BANK.SDT"));
   Load("BANK.SDT");
   E().BPlay->click();
-  EXPECT_EQ(ControlsWithoutAccessibleName(&E()), QStringList());
+  EXPECT_EQ(ControlsWithoutAccessibleName(&E()), std::vector<std::string>{});
 }
 
 TEST_F(SdtEditorTest, ImportProposesANameAndRewritesTheBank) {
