@@ -239,7 +239,10 @@ void TFKestrelSDT::BLoadClick() {
   }
   FillSampleList();
   // The first sample is ready for Play or Export at once, by keyboard as by mouse.
-  if (LVSDT->topLevelItemCount() > 0) LVSDT->setCurrentItem(LVSDT->topLevelItem(0));
+  if (LVSDT->topLevelItemCount() > 0) {
+    LVSDT->setCurrentItem(LVSDT->topLevelItem(0));
+    LVSDT->setFocus();
+  }
   settings_.MASInitialDir = FolderWithSeparator(*chosen);
 }
 
