@@ -21,6 +21,7 @@
 #include "studio/desktop/kestrel_icon.h"
 #include "studio/desktop/mas_association.h"
 #include "studio/dialogs/options_dialog.h"
+#include "studio/qt_common/testing/accessible_names.h"
 #include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
@@ -85,6 +86,14 @@ TEST_F(StudioTest, AboutShowsVersionAndDateAndClosesWithOK) {
   QTimer::singleShot(0, [&] { about.BOK->click(); });
   w.About1->trigger();
   EXPECT_FALSE(about.isVisible());
+}
+
+TEST_F(StudioTest, OptionsAndAboutHaveANameForEveryControl) {
+  TFKestrel& w = Start();
+  for (QDialog* dialog : std::initializer_list<QDialog*>{w.FKestrelOptions, w.FKestrelAbout}) {
+    SCOPED_TRACE(dialog->objectName().toStdString());
+    EXPECT_EQ(ControlsWithoutAccessibleName(dialog), std::vector<std::string>{});
+  }
 }
 
 struct ExecCase {
