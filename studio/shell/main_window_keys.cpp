@@ -6,6 +6,8 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSizeGrip>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -90,9 +92,21 @@ void TFKestrel::NameControlsForAssistiveTools() {
     const QString name = action == ToolButton6 ? tr("Dump MTS file as text") : action->toolTip();
     button->setAccessibleName(name);
   }
-  // Qt's button that shows the tools a narrow window has no room for.
-  if (auto* more = ToolBar1->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
-    more->setAccessibleName(tr("More tools"));
+  // Qt's buttons that show the tools and menus a narrow window has no room for, and their menus.
+  const std::pair<QWidget*, QString> overflows[] = {{ToolBar1, tr("More tools")}, {menuBar(), tr("More menus")}};
+  for (const auto& [bar, name] : overflows) {
+    auto* more = bar->findChild<QToolButton*>(QString::fromLatin1(bar == ToolBar1 ? "qt_toolbar_ext_button"
+                                                                                    : "qt_menubar_ext_button"));
+    if (!more) continue;
+    more->setAccessibleName(name);
+    for (QMenu* menu : more->findChildren<QMenu*>()) menu->setAccessibleName(name);
+  }
+  menuBar()->setAccessibleName(tr("Menu bar"));
+  for (QMenu* menu : findChildren<QMenu*>())
+    if (!menu->title().isEmpty()) menu->setAccessibleName(QString(menu->title()).remove(QLatin1Char('&')));
+  for (int i = 0; i < Splitter1->count(); ++i)
+    Splitter1->handle(i)->setAccessibleName(tr("Divider between contents and preview"));
+  for (QWidget* grip : StatusBar->findChildren<QSizeGrip*>()) grip->setAccessibleName(tr("Resize the window"));
 }
 
 }  // namespace kestrel::studio
