@@ -29,6 +29,7 @@ class SilentDialogs : public kestrel::studio::StudioDialogs {
   void ShowApplicationError(const QString&, const QString& message, const QString&) override {
     std::fprintf(stderr, "application error: %s\n", message.toLocal8Bit().constData());
   }
+  int RunDialog(QDialog&) override { return 0; }  // rejected
 };
 
 kestrel::testing::TestArchive BigArchive() {
