@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <filesystem>
-#include <tuple>
 
 #include "archive/archive_reader.h"
 #include "archive/mod_apply.h"
@@ -17,19 +16,10 @@
 namespace kestrel::studio::testing {
 namespace {
 
+using kestrel::testing::DecodedEntriesOf;
 using kestrel::testing::Entry;
 using kestrel::testing::NoiseBytes;
 using kestrel::testing::ReadFileBytes;
-
-// Name, type and decoded bytes of every entry, in table order.
-std::vector<std::tuple<std::string, int32_t, std::vector<uint8_t>>> Contents(const std::string& path) {
-  const LoadedArchive archive = ReadArchiveTable(path);
-  std::vector<std::tuple<std::string, int32_t, std::vector<uint8_t>>> out;
-  for (size_t i = 0; i < archive.Table.size(); ++i)
-    out.emplace_back(archive.Table[i].Name(), archive.Table[i].FileType,
-                     DecodeEntryBytes(archive.Table[i], ReadStoredBytes(archive, i)));
-  return out;
-}
 
 // What a scripted answer saw of the dialog it answered.
 struct SeenList {
@@ -170,7 +160,7 @@ TEST_F(ModCommandsTest, ApplyShowsTitleAndActionsAsksAndReopensWithTheModifiedEn
   EXPECT_EQ(seen.lines, (QStringList{"changed KERB.TGA", "added NEW.BMP", "removed OLD.ANM"}));
   EXPECT_TRUE(dialogs_.messages.empty());
 
-  EXPECT_EQ(Contents(Path("TRACK.MAS")), Contents(WriteArchive("MODIFIED.MAS", Modified())));
+  EXPECT_EQ(DecodedEntriesOf(Path("TRACK.MAS")), DecodedEntriesOf(WriteArchive("MODIFIED.MAS", Modified())));
   EXPECT_EQ(TableNames(), (std::vector<std::string>{"NEW.BMP", "KERB.TGA", "TRACK.MTS", "SIGN.BMP"}));
   EXPECT_EQ(W().State().FileLength, static_cast<int64_t>(ArchiveBytes().size()));
   EXPECT_EQ(W().State().SelectedEntry, -1);
