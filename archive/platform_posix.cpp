@@ -208,10 +208,11 @@ int RenameReplacing(const char* from, const char* to) { return std::rename(from,
 void CopyPermissions(const std::string& from, const std::string& to) {
   struct stat st;
   if (::stat(from.c_str(), &st) != 0) return;
-  ::chmod(to.c_str(), st.st_mode & 07777);
   // Keeps the owner where we may (root editing another user's archive); fails harmlessly otherwise.
+  // Before the mode: a change of owner clears the set-id bits.
   const int ignored = ::chown(to.c_str(), st.st_uid, st.st_gid);
   (void)ignored;
+  ::chmod(to.c_str(), st.st_mode & 07777);
 }
 
 void SyncDirectory(const std::string& directory) {
