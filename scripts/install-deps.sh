@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev
   libmpg123-dev libsdl2-dev libtwolame-dev
   libgtest-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 zip
   nettle-dev
   clang libfuzzer-14-dev libclang-rt-14-dev
   xvfb xauth locales

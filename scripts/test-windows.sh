@@ -147,14 +147,21 @@ fi
 # A packwell killed while it writes leaves the old archive whole; the next write removes its
 # temporary file.
 mkdir BIG
-head -c 48000000 /dev/urandom >BIG/NOISE.bmp
+head -c 100000000 /dev/urandom >BIG/NOISE.bmp
 cp LINUX.MAS KILLED.MAS
-KESTREL_JOBS=1 wine "$win/packwell.exe" BIG KILLED.MAS >/dev/null 2>&1 &
+KESTREL_JOBS=1 wine "$win/packwell.exe" BIG KILLED.MAS >killed.out 2>&1 &
 writer=$!
 for _ in $(seq 200); do ls -a | grep -q '^\.KILLED\.MAS\.kestrel-' && break; sleep 0.05; done
 wine taskkill /f /im packwell.exe >/dev/null 2>&1 || true
 wait "$writer" 2>/dev/null || true
-if cmp -s KILLED.MAS LINUX.MAS; then pass "killed packwell: old archive whole"; else fail "killed packwell: archive changed"; fi
+# Wine's taskkill ends the process with status 0, so its last words tell whether it was killed.
+if grep -q "Done." killed.out; then
+  fail "killed packwell: it finished before the kill"
+elif cmp -s KILLED.MAS LINUX.MAS; then
+  pass "killed packwell: old archive whole"
+else
+  fail "killed packwell: archive changed"
+fi
 wine "$win/packwell.exe" DEMO KILLED.MAS >/dev/null 2>&1
 if ls -a | grep -q '^\.KILLED\.MAS\.kestrel-'; then fail "killed packwell: temporary left after the next write"; else
   pass "killed packwell: temporary removed by the next write"
