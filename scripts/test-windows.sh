@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")/.."
 
-linux=${1:-build/test}/bin
+linux=$(readlink -f "${1:-build/test}")/bin
 win=$PWD/build/windows/bin
 export WINEPREFIX=$PWD/build/windows/wine WINEDEBUG=-all
 work=$(mktemp -d /tmp/kestrel-windows-test.XXXXXX)
@@ -57,7 +57,7 @@ same() {
 }
 
 cd "$work"
-"$OLDPWD/$linux/kestrel-demo" DEMO >/dev/null
+"$linux/kestrel-demo" DEMO >/dev/null
 mkdir "Pistes-Été-Ωmega"
 cp DEMO/* "Pistes-Été-Ωmega/"
 cp "$(ls DEMO/*.TGA | head -1)" "Pistes-Été-Ωmega/CAFÉ.tga"
@@ -65,13 +65,12 @@ entry=$(basename "$(ls DEMO/*.BMP | head -1)" | tr a-z A-Z)
 
 # Packing: the same archive byte for byte.
 export SOURCE_DATE_EPOCH=1700000000
-"$OLDPWD/$linux/packwell" DEMO LINUX.MAS >packwell.linux.out
+"$linux/packwell" DEMO LINUX.MAS >packwell.linux.out
 wine "$win/packwell.exe" DEMO WINDOWS.MAS >packwell.windows.out
 cmp -s packwell.linux.out packwell.windows.out && pass "packwell: same output" || fail "packwell: the output differs"
 cmp -s LINUX.MAS WINDOWS.MAS && pass "packwell: byte-equal archives" || fail "packwell: the archives differ"
 unset SOURCE_DATE_EPOCH
 
-linux=$OLDPWD/$linux
 run list spillway LINUX.MAS /L && same list
 run extract spillway LINUX.MAS OUT /F
 same extract
