@@ -18,8 +18,3 @@ set(CMAKE_CXX_FLAGS_INIT "-D_POSIX_THREAD_SAFE_FUNCTIONS -Wno-restrict")
 # One self-contained .exe each: the C and C++ runtimes, winpthreads and zlib linked in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(ZLIB_USE_STATIC_LIBS ON)
-# Test programs run under Wine where CTest starts them.
-find_program(KESTREL_WINE NAMES wine64 wine)
-if(KESTREL_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${KESTREL_WINE})
-endif()

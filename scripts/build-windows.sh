@@ -1,41 +1,19 @@
 #!/usr/bin/env bash
 # Builds spillway.exe, packwell.exe and kestrel-cli.exe for 64-bit Windows with Debian's MinGW-w64
 # into build/windows/bin/ and packs them with a README into build/windows/kestrel-kit-windows-x64.zip.
-#   scripts/build-windows.sh           the programs and the zip
-#   scripts/build-windows.sh --tests   also the test programs, for scripts/test-windows.sh
+# scripts/test-windows.sh then tries them under Wine.
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")/.."
 
-tests=OFF
-[ "${1:-}" = "--tests" ] && tests=ON
-
 packages=(cmake ninja-build zip g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev)
-[ "$tests" = ON ] && packages+=(googletest wine wine64)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "Missing packages: ${missing[*]}" >&2
-    echo "Run this script as root (or install them with apt-get) and try again." >&2
-    exit 1
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install-deps.sh "${packages[@]}"
 
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
 cmake -S . -B build/windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-  -DKESTREL_BUILD_STUDIO=OFF -DKESTREL_BUILD_TESTS="$tests" "${launcher[@]}" >/dev/null
-if [ "$tests" = ON ]; then
-  ninja -C build/windows -j "$(nproc 2>/dev/null || echo 2)"
-else
-  ninja -C build/windows -j "$(nproc 2>/dev/null || echo 2)" spillway packwell kestrel-cli
-fi
+  -DKESTREL_BUILD_STUDIO=OFF -DKESTREL_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
+ninja -C build/windows -j "$(nproc 2>/dev/null || echo 2)" spillway packwell kestrel-cli
 
 bin=build/windows/bin
 x86_64-w64-mingw32-strip "$bin/spillway.exe" "$bin/packwell.exe" "$bin/kestrel-cli.exe"
