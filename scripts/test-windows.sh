@@ -126,6 +126,16 @@ else
   fail "file held open (status $status)"
   cat held.packwell
 fi
+# mod-apply matters most on Windows: the game running refuses it before any revert data is kept.
+status=0
+wine "$win/kestrel-cli.exe" mod-apply HELD.MAS MOD.kmod >held.mod 2>&1 || status=$?
+if [ "$status" = 1 ] && grep -q "File in use by another program" held.mod && cmp -s HELD.MAS LINUX.MAS &&
+  [ ! -e HELD.MAS.mods ]; then
+  pass "mod-apply on an archive held open: refused before anything is written"
+else
+  fail "mod-apply on an archive held open (status $status)"
+  cat held.mod
+fi
 kill "$holder" 2>/dev/null || true
 wait "$holder" 2>/dev/null || true
 
