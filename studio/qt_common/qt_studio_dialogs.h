@@ -18,6 +18,7 @@ class QtStudioDialogs : public StudioDialogs {
   bool AskYesNo(const QString& caption, const QString& text) override;
   void ShowMessage(MessageIcon icon, const QString& caption, const QString& text) override;
   void ShowApplicationError(const QString& caption, const QString& message, const QString& details) override;
+  int RunDialog(QDialog& dialog) override;
 
  private:
   std::optional<QString> RunFileDialog(const FileDialogRequest& request, bool save);
