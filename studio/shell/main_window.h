@@ -126,6 +126,12 @@ class TFKestrel : public QMainWindow {
   void ProgramEnd();
   void ConnectMeshPreview();
   void RedrawMeshNow();
+  // Empties both views, as when no archive is open: no model, no picture, the mesh view on top.
+  void ClearViews();
+  // Lets go of the model on show, so that the mesh view draws its background only.
+  void ReleaseMeshModel();
+  // Records `index` as the mesh entry on show in the open archive.
+  void NoteMeshEntryOnShow(int index);
   // The entry "Export Single VRML File" works on: the mesh on show, if it is of this archive.
   std::optional<int> MeshEntryOnShow() const;
   // True, after telling the user, when an export's target is the open archive itself.

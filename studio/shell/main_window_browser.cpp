@@ -50,18 +50,29 @@ void TFKestrel::ShowEntry(int index) {
   } else {
     ResetCommands();
     Exportnonimagefile1->setEnabled(true);
-    ExportSingleVRMLFile1->setEnabled(true);
-    RollallMTSObjectsinoneVRMLFile1->setEnabled(true);
     if (!state_.ReadOnlyMedium) Importnonimagefile1->setEnabled(true);
     if (type == kMasTypeMTS) {
-      ShowMTS(index);
+      NoteMeshEntryOnShow(index);
+      ExportSingleVRMLFile1->setEnabled(true);
+      // The view is shown before the model is drawn: a hidden view draws nothing, and it takes its
+      // size and projection only as it is shown.
       MASImgView->hide();
       glWindow->show();
       glWindow->SetMouseHandlersAttached(true);
+      ShowMTS(index);
     }
   }
   ExportglTFFile1->setEnabled(type == kMasTypeMTS);
   if (state_.FileCount() >= 2) RemoveselecteditemfromthisMASfile1->setEnabled(true);
+}
+
+void TFKestrel::ClearViews() {
+  ReleaseMeshModel();
+  MASImgView->Blank();
+  MASImgView->hide();
+  glWindow->show();
+  glWindow->SetMouseHandlersAttached(false);
+  RedrawMeshNow();
 }
 
 void TFKestrel::DumpTableOfContents(const QString& path) {

@@ -42,7 +42,10 @@ void TFKestrel::OpenArchive(const QString& path) {
     const QString fullPath = FromNative(native);
     // Another archive starts with nothing selected, so that its first selection always shows;
     // a reload of the same archive after an edit keeps the selection.
-    if (native != state_.ArchivePath) state_.SelectedEntry = 0;
+    if (native != state_.ArchivePath) {
+      state_.SelectedEntry = 0;
+      ClearViews();  // nothing of the archive before stays on screen
+    }
     ResetCommands();
     if (ReadArchiveHeader(fullPath)) {
       state_.ArchivePath = native;
@@ -57,6 +60,7 @@ void TFKestrel::OpenArchive(const QString& path) {
     } else {
       state_.ClearArchive();
       tree_model_->Clear();
+      ClearViews();
       UpdateTitle();
       ResetCommands();
     }
@@ -129,7 +133,8 @@ void TFKestrel::ResetCommands() {
   MASImgView->SetScale(1);
   MASImgView->Blank();
   ExportSingleVRMLFile1->setEnabled(false);
-  RollallMTSObjectsinoneVRMLFile1->setEnabled(false);
+  // Works on the whole archive, whatever is selected.
+  RollallMTSObjectsinoneVRMLFile1->setEnabled(state_.IsOpen());
 }
 
 }  // namespace kestrel::studio

@@ -116,11 +116,31 @@ void TFKestrel::RedrawMeshNow() {
   if (TGLCanvas* canvas = glWindow->Canvas()) canvas->RedrawNow();
 }
 
-void TFKestrel::ShowMTS(int index) {
-  BusyCursor busy;
+void TFKestrel::NoteMeshEntryOnShow(int index) {
   mesh_view_.CurrentMeshEntry = index;
   mesh_entry_archive_ = state_.ArchivePath;
   mesh_entry_name_ = index >= 0 && index < state_.FileCount() ? state_.Table[static_cast<size_t>(index)].Name() : "";
+}
+
+void TFKestrel::ReleaseMeshModel() {
+  mesh_view_.CurrentMeshEntry.reset();
+  mesh_build_pending_ = false;
+  mesh_entry_archive_.clear();
+  mesh_entry_name_.clear();
+  if (glWindow->HasContext()) {
+    CanvasLists lists(*glWindow->Canvas());
+    ReleaseMeshLists(mesh_view_.MeshLists, mesh_view_.MeshTextures, lists);
+    glWindow->Canvas()->doneCurrent();
+  } else {
+    NoDisplayLists lists;
+    ReleaseMeshLists(mesh_view_.MeshLists, mesh_view_.MeshTextures, lists);
+  }
+  RedrawMeshNow();
+}
+
+void TFKestrel::ShowMTS(int index) {
+  BusyCursor busy;
+  NoteMeshEntryOnShow(index);
 
   TGLCanvas* canvas = glWindow->Canvas();
   const bool drawable = glWindow->HasContext();
@@ -171,7 +191,10 @@ void TFKestrel::ShowMTS(int index) {
         StatusBar->showMessage(QString::fromLatin1(text));
       StatusBar->repaint();
     };
-    BuildMeshPreview(index, mesh_view_, source, hooks, lists, uploader);
+    const MeshPreviewResult result = BuildMeshPreview(index, mesh_view_, source, hooks, lists, uploader);
+    // An entry that cannot be shown leaves the view empty, not showing the model before it.
+    if (result == MeshPreviewResult::NotRead || result == MeshPreviewResult::NotDecoded)
+      ReleaseMeshLists(mesh_view_.MeshLists, mesh_view_.MeshTextures, lists);
   }
   if (drawable) canvas->doneCurrent();
   RedrawMeshNow();

@@ -135,9 +135,9 @@ TEST_F(BrowserTest, ShowEntrySwitchesCommandsAndViewsByType) {
   const ShownState cases[] = {
       {"TGA image", 1, true, false, false, false, true, true, 0},
       {"MTS mesh", 2, false, true, true, true, true, false, 1},
-      {"type 5", 5, false, true, true, true, true, false, -1},
+      {"type 5", 5, false, true, true, false, true, false, -1},
       {"JPG image", 7, true, false, false, false, true, true, 0},
-      {"old mesh type 1", 9, false, true, true, true, true, false, -1},
+      {"old mesh type 1", 9, false, true, true, false, true, false, -1},
   };
   for (const ShownState& c : cases) {
     SCOPED_TRACE(c.name);
