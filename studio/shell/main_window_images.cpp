@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <new>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "studio/preview/image_view.h"
 #include "studio/shell/main_window.h"
@@ -26,7 +27,7 @@ std::optional<FileDialogRequest> ImageDialogRequest(const char* objectName, cons
   FileDialogRequest request;
   request.objectName = QString::fromLatin1(objectName);
   request.startDirectory = startDirectory;
-  request.proposedName = QString::fromLatin1(entry.Name());
+  request.proposedName = QString::fromStdString(EntryFileName(entry.Name()));
   switch (entry.FileType) {
     case kMasTypeBMP:
       request.filter = QStringLiteral("Bitmap Files (*.BMP)|*.BMP");
@@ -112,8 +113,8 @@ void TFKestrel::Importimagefromfile1Click() {
     dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForImage));
     return;
   }
-  // The rewrite shows its own failures and reselects the entry's node without showing it anew.
-  if (ReplaceEntry(index, file)) ShowImageEntry(index);
+  // The rewrite shows its own failures, reselects the entry's node and shows the new picture.
+  ReplaceEntry(index, file);
   settings_.BMPInitialDir = FolderOf(*chosen);
 }
 

@@ -35,7 +35,7 @@ void TFKestrel::RecentFileClick(const QString& path) {
   OpenArchive(path);
 }
 
-void TFKestrel::OpenArchive(const QString& path) {
+void TFKestrel::OpenArchive(const QString& path, bool warnReadOnly) {
   if (isVisible()) repaint();  // a dialog that just closed must not linger on screen during the work
   const std::string native = path.isEmpty() ? std::string() : AbsolutePath(NativePath(path));
   if (!native.empty() && FileExists(native)) {
@@ -47,7 +47,7 @@ void TFKestrel::OpenArchive(const QString& path) {
       ClearViews();  // nothing of the archive before stays on screen
     }
     ResetCommands();
-    if (ReadArchiveHeader(fullPath)) {
+    if (ReadArchiveHeader(fullPath, warnReadOnly)) {
       state_.ArchivePath = native;
       if (settings_.DumpTOC) DumpTableOfContents(FromNative(ReplaceExtension(native, ".log")));
       settings_.MASInitialDir = QFileInfo(fullPath).absolutePath();
@@ -71,14 +71,14 @@ void TFKestrel::OpenArchive(const QString& path) {
   }
 }
 
-bool TFKestrel::ReadArchiveHeader(const QString& path) {
+bool TFKestrel::ReadArchiveHeader(const QString& path, bool warnReadOnly) {
   state_.ReadOnlyMedium = false;
   const std::string native = NativePath(path);
   if (!FileExists(native)) return false;
 
   if (!environment_.canWrite(native)) {
     state_.ReadOnlyMedium = true;
-    if (settings_.ShowReadOnlyNotification)
+    if (settings_.ShowReadOnlyNotification && warnReadOnly)
       dialogs_.ShowMessage(MessageIcon::Warning, QString::fromLatin1(kStudioName), QString::fromLatin1(kReadOnlyWarning));
   }
 

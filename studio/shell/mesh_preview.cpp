@@ -170,19 +170,20 @@ void TFKestrel::ShowMTS(int index) {
     source.ArchivePath = state_.ArchivePath;
     source.ScratchDirectory = NativePath(scratch_directory_);
     source.ReadEntry = [this](int entry) { return ReadEntryData(entry); };
-    source.FindEntry = [this](const std::string& name) { return FindEntryByName(QString::fromLatin1(name)); };
+    // Texture names are stored names: compared as they are, letter case ignored.
+    source.FindEntry = [this](const std::string& name) { return kestrel::studio::FindEntryByName(state_, name); };
     source.ExtractEntry = [this](int entry, const std::string& path) {
       return ExtractEntryToFile(entry, FromNative(path));
     };
     MeshPreviewHooks hooks;
     hooks.DecoderError = [this, caption](const std::string& message) {
-      dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLocal8Bit(message));
+      ShowProblem(MessageIcon::Error, caption, QString::fromLocal8Bit(message));
     };
     hooks.PlainError = [this, caption](const std::string& message) {
-      dialogs_.ShowMessage(MessageIcon::None, caption, QString::fromLocal8Bit(message));
+      ShowProblem(MessageIcon::None, caption, QString::fromLocal8Bit(message));
     };
     hooks.TextureError = [this](const std::string& textureCaption, const std::string& message) {
-      dialogs_.ShowMessage(MessageIcon::None, QString::fromLatin1(textureCaption), QString::fromLocal8Bit(message));
+      ShowProblem(MessageIcon::None, QString::fromLatin1(textureCaption), QString::fromLocal8Bit(message));
     };
     hooks.Status = [this](const std::string& text) {
       if (text.empty())
