@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/name_collation.h"
 
 namespace kestrel::studio {
@@ -159,7 +160,7 @@ QString ArchiveTreeModel::Text(const QModelIndex& index) const {
     case Kind::NumFiles: return QStringLiteral("Num files: %1").arg(static_cast<int32_t>(table_.size()));
     case Kind::FileSize: return QStringLiteral("Filesize : %1").arg(file_length_);
     case Kind::Group: return QString::fromLatin1(GroupCaptions()[value]);
-    case Kind::Entry: return QString::fromLatin1(table_[value].Name());
+    case Kind::Entry: return QString::fromStdString(EntryNameToUtf8(table_[value].Name()));
     case Kind::Detail: {
       const TMAS_FileEntry& e = table_[value];
       switch (DetailOf(index)) {
