@@ -5,13 +5,16 @@
 #include <memory>
 #include <variant>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "studio/mesh/number_format.h"
 
 namespace kestrel {
 
-std::optional<std::string> FindFileInDirectory(const std::string& directory, const std::string& name) {
-  if (!IsSafeEntryFileName(name)) return std::nullopt;
+std::optional<std::string> FindFileInDirectory(const std::string& directory, const std::string& storedName) {
+  if (!IsSafeEntryFileName(storedName)) return std::nullopt;
+  // Meshes name their textures in the games' code page; the files beside them have UTF-8 names.
+  const std::string name = EntryNameToUtf8(storedName);
   const std::string exact = JoinPath(directory, name);
   if (FileExists(exact)) return exact;
   std::vector<std::string> matches;

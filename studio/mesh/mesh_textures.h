@@ -22,10 +22,11 @@ std::string MaterialTextureName(const TMTS_MatObject& material);
 // One per material object, in order; nothing for a material without a bitmap.
 std::vector<std::optional<std::string>> MaterialTextureNames(const AnyMesh& mesh);
 
-// The file named `name` in `directory`: that exact name, else the alphabetically first name there
-// that differs from it only in the letter case of a to z (files copied from a game's CD are often
-// lower-cased). Nothing when neither exists or the name could leave the directory.
-std::optional<std::string> FindFileInDirectory(const std::string& directory, const std::string& name);
+// The file named `storedName` (Windows-1252, as meshes and archives store names) in `directory`,
+// under its UTF-8 file name: that exact name, else the alphabetically first name there that differs
+// from it only in the letter case of a to z (files copied from a game's CD are often lower-cased).
+// Nothing when neither exists or the name could leave the directory.
+std::optional<std::string> FindFileInDirectory(const std::string& directory, const std::string& storedName);
 
 // The texture file bytes for a name; nothing when no file or entry has that name. A file or
 // entry that exists but cannot be read throws (EInOutError or another std::exception).

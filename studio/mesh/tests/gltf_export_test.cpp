@@ -218,6 +218,15 @@ TEST(GltfExport, TextureThatCannotBeFoundOrDecodedLeavesItsMaterialsWhiteWithOne
   EXPECT_EQ(read.Doc["images"].Size(), 1u);
 }
 
+// A texture's name is stored in the games' code page; the file beside the mesh has the UTF-8 name
+// extraction gives it, in any letter case of a to z.
+TEST(FindFileInDirectory, StoredNamesMeetTheirUtf8Files) {
+  TempDir dir;
+  testing::WriteFileBytes(dir / "caf\u00C9.bmp", testing::BmpBytes(BodyPicture(), {}));
+  EXPECT_EQ(FindFileInDirectory(dir.Path(), "CAF\xC9.BMP"), std::optional<std::string>(dir / "caf\u00C9.bmp"));
+  EXPECT_EQ(FindFileInDirectory(dir.Path(), "CAF\xE9.BMP"), std::nullopt);  // only a to z ignore case
+}
+
 TEST(GltfExport, TextFormKeepsTheSameDataInFilesBesideIt) {
   TempDir dir;
   WriteTextures(dir);
