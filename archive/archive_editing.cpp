@@ -199,23 +199,43 @@ void AppendEntry(const LoadedArchive& archive, const std::string& name, int32_t 
                {{archive.DataStart, oldDataLength, nullptr}, {0, record.CompressedSize, &content.Stored}});
 }
 
-void RemoveEntry(const LoadedArchive& archive, size_t index) {
-  if (index >= archive.Table.size()) throw std::out_of_range("no entry at position " + std::to_string(index));
-  CheckMovableFrom(archive, index);
-  const TMAS_FileEntry& entry = archive.Table[index];
-  const int32_t size = entry.CompressedSize;
+void RemoveEntry(const LoadedArchive& archive, size_t index) { RemoveEntries(archive, {index}); }
+
+void RemoveEntries(const LoadedArchive& archive, std::vector<size_t> indexes) {
+  if (indexes.empty()) return;
+  std::sort(indexes.begin(), indexes.end());
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    if (indexes[i] >= archive.Table.size()) throw std::out_of_range("no entry at position " + std::to_string(indexes[i]));
+    if (i > 0 && indexes[i] == indexes[i - 1])
+      throw std::invalid_argument("entry #" + std::to_string(indexes[i]) + " is removed twice");
+  }
+  CheckMovableFrom(archive, indexes.front());
 
   TMAS_Header header = archive.Header;
-  header.FileCount -= 1;
-  header.DataAreaSize = static_cast<uint32_t>(header.DataAreaSize - static_cast<uint32_t>(size));
-  std::vector<TMAS_FileEntry> table = archive.Table;
-  table.erase(table.begin() + static_cast<std::ptrdiff_t>(index));
-  for (size_t j = index; j < table.size(); ++j) table[j].Offset -= size;
-
-  // The bytes after the removed entry, up to the end of the file, close the gap.
-  const int64_t afterStart = archive.DataStart + entry.Offset + size;
-  WriteArchive(archive, header, table,
-               {{archive.DataStart, entry.Offset, nullptr}, {afterStart, archive.FileLength - afterStart, nullptr}});
+  std::vector<TMAS_FileEntry> table;
+  table.reserve(archive.Table.size() - indexes.size());
+  // The bytes before the first removed entry stay; after each removed entry, the entries up to the
+  // next removed one (or the end of the file) move up by everything removed so far.
+  std::vector<Piece> pieces{{archive.DataStart, archive.Table[indexes.front()].Offset, nullptr}};
+  int64_t removed = 0;
+  size_t next = 0;
+  for (size_t j = 0; j < archive.Table.size(); ++j) {
+    const TMAS_FileEntry& entry = archive.Table[j];
+    if (next < indexes.size() && indexes[next] == j) {
+      removed += entry.CompressedSize;
+      ++next;
+      const int64_t after = archive.DataStart + entry.Offset + entry.CompressedSize;
+      const int64_t until = next < indexes.size() ? archive.DataStart + archive.Table[indexes[next]].Offset
+                                                  : archive.FileLength;
+      pieces.push_back({after, until - after, nullptr});
+      continue;
+    }
+    table.push_back(entry);
+    table.back().Offset = static_cast<int32_t>(entry.Offset - removed);
+  }
+  header.FileCount -= static_cast<uint32_t>(indexes.size());
+  header.DataAreaSize = static_cast<uint32_t>(header.DataAreaSize - static_cast<uint32_t>(removed));
+  WriteArchive(archive, header, table, pieces);
 }
 
 }  // namespace kestrel

@@ -54,5 +54,8 @@ void AppendEntry(const LoadedArchive& archive, const std::string& name, int32_t 
                  const EncodedEntry& content);
 // Later entries move up and close the gap.
 void RemoveEntry(const LoadedArchive& archive, size_t index);
+// Several entries removed in one rewrite: all of them or, on failure, none. Each position may
+// appear once; the order does not matter.
+void RemoveEntries(const LoadedArchive& archive, std::vector<size_t> indexes);
 
 }  // namespace kestrel

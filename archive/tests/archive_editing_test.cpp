@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 
@@ -135,6 +136,25 @@ TEST_F(ArchiveEditing, RemoveClosesTheGapAndKeepsOtherRecords) {
     expected.Entries.erase(expected.Entries.begin() + static_cast<std::ptrdiff_t>(index));
     ExpectArchive(expected);
   }
+}
+
+TEST_F(ArchiveEditing, RemoveSeveralInOneRewriteInAnyOrder) {
+  // Each set of positions, given out of order, against the archive without those entries.
+  const std::vector<std::vector<size_t>> cases = {{2, 0}, {1, 2}, {0, 1}, {0, 1, 2}, {}};
+  for (const std::vector<size_t>& positions : cases) {
+    SCOPED_TRACE(::testing::PrintToString(positions));
+    Write(ThreeEntries());
+    RemoveEntries(Load(), positions);
+    TestArchive expected = ThreeEntries();
+    std::vector<size_t> descending = positions;
+    std::sort(descending.rbegin(), descending.rend());
+    for (size_t index : descending) expected.Entries.erase(expected.Entries.begin() + static_cast<std::ptrdiff_t>(index));
+    ExpectArchive(expected);
+  }
+  Write(ThreeEntries());
+  EXPECT_THROW(RemoveEntries(Load(), {1, 1}), std::invalid_argument);
+  EXPECT_THROW(RemoveEntries(Load(), {0, 3}), std::out_of_range);
+  ExpectArchive(ThreeEntries());
 }
 
 TEST_F(ArchiveEditing, EntriesOfOneNameAreEditedByPositionAndAnArchiveShrinksToOneEntry) {
