@@ -80,6 +80,7 @@ TFKestrel::TFKestrel(StudioDialogs& dialogs, StudioEnvironment environment, QWid
   CreateLayout();
   CreateMenus();
   CreateToolBar();
+  CreateArchiveManager();
   settings_ = settings_store_.Read();
   CreateDialogs();
   ApplyDeveloperMode();

@@ -22,6 +22,7 @@
 #include "studio/qt_common/studio_settings.h"
 
 class QAction;
+class QLineEdit;
 class QMenu;
 class QSplitter;
 class QStatusBar;
@@ -95,6 +96,18 @@ class TFKestrel : public QMainWindow {
   bool AppendEntry(const QString& name, int32_t fileType, const std::vector<uint8_t>& fileBytes);
   bool RemoveEntry(int index);
 
+  // The archive manager's commands (main_window_manager.cpp): the filter, several entries at once,
+  // extraction into a folder, closing and reloading.
+  // Table positions of the selected entries (a selected detail line counts for its entry), in
+  // table order; the current entry alone when nothing is selected.
+  std::vector<int> SelectedEntries() const;
+  void SelectVisibleEntries();
+  // Writes the entries into a folder the user picks; false when nothing was written.
+  bool ExtractEntriesToFolder(const std::vector<int>& entries);
+  // Removes the entries in one rewrite and reopens the archive, as RemoveEntry does.
+  bool RemoveEntries(const std::vector<int>& entries);
+  void CloseArchive();
+
   // Runs a command; an error it does not handle goes to the application error dialog.
   void RunCommand(const QString& name, const std::function<void()>& command);
 
@@ -125,6 +138,10 @@ class TFKestrel : public QMainWindow {
   void RebuildRecentFilesMenu();
   void ProgramEnd();
   void ConnectMeshPreview();
+  void CreateArchiveManager();
+  void CreateEntryContextMenu();
+  void UpdateManagerCommands();
+  void ShowEntryContextMenu(const QPoint& position);
   void RedrawMeshNow();
   // The entry "Export Single VRML File" works on: the mesh on show, if it is of this archive.
   std::optional<int> MeshEntryOnShow() const;
@@ -205,6 +222,14 @@ class TFKestrel : public QMainWindow {
   QAction* TBZoomReset = nullptr;
   QAction* ToolButton7 = nullptr;
   QAction* ToolButton6 = nullptr;
+  QAction* FilterEntries1 = nullptr;
+  QAction* SelectAllEntries1 = nullptr;
+  QAction* ExtractSelected1 = nullptr;
+  QAction* ExtractAll1 = nullptr;
+  QAction* Reload1 = nullptr;
+  QAction* Close1 = nullptr;
+  QAction* CopyName1 = nullptr;
+  QLineEdit* EntryFilter = nullptr;
 
   QToolBar* ToolBar1 = nullptr;
   QWidget* PTree = nullptr;
@@ -229,6 +254,8 @@ class TFKestrel : public QMainWindow {
   std::string mesh_entry_archive_;   // archive and name of the entry CurrentMeshEntry counts in
   std::string mesh_entry_name_;
   QString other_file_last_;          // where SDOtherFile was last pointed
+  std::string filtered_archive_;     // the archive the filter was typed for
+  QString extract_folder_last_;      // where the last extraction went
 };
 
 }  // namespace kestrel::studio

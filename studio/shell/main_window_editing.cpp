@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QStatusBar>
 #include <QTreeView>
 #include <cerrno>
 #include <functional>
@@ -164,6 +165,19 @@ bool TFKestrel::RemoveEntry(int index) {
   return ok;
 }
 
+bool TFKestrel::RemoveEntries(const std::vector<int>& entries) {
+  std::vector<size_t> positions;
+  for (int index : entries)
+    if (index >= 0 && index < state_.FileCount()) positions.push_back(static_cast<size_t>(index));
+  if (!state_.IsOpen() || positions.empty()) return false;
+  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive) {
+    kestrel::RemoveEntries(archive, positions);
+  });
+  state_.SelectedEntry = -1;
+  ResetCommands();
+  return ok;
+}
+
 void TFKestrel::Exportnonimagefile1Click() {
   const int index = state_.SelectedEntry - 1;
   if (index < 0 || index >= state_.FileCount()) return;
@@ -224,6 +238,16 @@ void TFKestrel::AddafiletothisMASfile1Click() {
 }
 
 void TFKestrel::RemoveselecteditemfromthisMASfile1Click() {
+  const std::vector<int> selected = SelectedEntries();
+  if (selected.size() > 1) {
+    // Asked once for the lot; an archive keeps at least one entry.
+    if (selected.size() >= static_cast<size_t>(state_.FileCount())) return;
+    const QString question = QStringLiteral("Are you sure you want to remove %1 entries?").arg(selected.size());
+    if (!dialogs_.AskYesNo(QString::fromLatin1(kStudioName), question)) return;
+    const QString archiveName = QFileInfo(FromNative(state_.ArchivePath)).fileName();
+    if (RemoveEntries(selected)) statusBar()->showMessage(tr("Removed %1 entries from %2").arg(selected.size()).arg(archiveName));
+    return;
+  }
   const int index = state_.SelectedEntry - 1;
   if (index < 0 || index >= state_.FileCount()) return;
   const std::string name = state_.Table[static_cast<size_t>(index)].Name();

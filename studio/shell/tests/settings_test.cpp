@@ -99,7 +99,7 @@ TEST_F(RecentFilesTest, FiveArchivesLeaveTheLastFourInMenuAndFile) {
   TFKestrel& w = Start();
   for (const char* name : {"ONE.MAS", "TWO.MAS", "THREE.MAS", "FOUR.MAS", "FIVE.MAS"})
     w.OpenArchive(QString::fromStdString(Make(name)));
-  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Export glTF File", "-", "FIVE.MAS", "FOUR.MAS", "THREE.MAS", "TWO.MAS", "-", "Exit"}));
+  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Reload", "Close", "Export glTF File", "-", "FIVE.MAS", "FOUR.MAS", "THREE.MAS", "TWO.MAS", "-", "Exit"}));
   End();
   EXPECT_EQ(Stored(), QStringList({"F0=" + QPath("FIVE.MAS"), "F1=" + QPath("FOUR.MAS"), "F2=" + QPath("THREE.MAS"),
                                    "F3=" + QPath("TWO.MAS")}));
@@ -127,13 +127,13 @@ TEST_F(RecentFilesTest, ChoosingAnEntryOpensItAndADeletedOneJustLeaves) {
   ASSERT_EQ(w.RecentItems.size(), 2);
   w.RecentItems[1]->trigger();  // A.MAS
   EXPECT_EQ(w.State().ArchivePath, a);
-  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Export glTF File", "-", "A.MAS", "B.MAS", "-", "Exit"}));
+  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Reload", "Close", "Export glTF File", "-", "A.MAS", "B.MAS", "-", "Exit"}));
 
   std::filesystem::remove(b);
   w.RecentItems[1]->trigger();  // B.MAS, gone
   EXPECT_EQ(w.State().ArchivePath, a);
   EXPECT_TRUE(dialogs_.messages.empty());
-  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Export glTF File", "-", "A.MAS", "-", "Exit"}));
+  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Reload", "Close", "Export glTF File", "-", "A.MAS", "-", "Exit"}));
   EXPECT_TRUE(dialogs_.applicationErrors.empty());
 }
 
@@ -142,7 +142,7 @@ TEST_F(RecentFilesTest, EntriesWhoseArchiveIsGoneAreDroppedAtStart) {
   WriteIni("[MRU%20Items]\nF0=" + dir_ / "GONE.MAS" + "\nF1=" + kept + "\n");
   TFKestrel& w = Start();
   EXPECT_EQ(w.Recent().Items(), QStringList({QString::fromStdString(kept)}));
-  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Export glTF File", "-", "KEPT.MAS", "-", "Exit"}));
+  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Reload", "Close", "Export glTF File", "-", "KEPT.MAS", "-", "Exit"}));
   End();
   EXPECT_EQ(Stored(), QStringList({"F0=" + QString::fromStdString(kept)}));
 }
