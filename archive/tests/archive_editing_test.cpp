@@ -157,6 +157,45 @@ TEST_F(ArchiveEditing, RemoveSeveralInOneRewriteInAnyOrder) {
   ExpectArchive(ThreeEntries());
 }
 
+TEST_F(ArchiveEditing, CancelInTheMiddleOfARewriteKeepsTheOldArchiveByteForByte) {
+  // Entries large enough that every rewrite takes several steps; Cancel comes at the second look,
+  // after part of the new archive was written.
+  TestArchive big;
+  big.Entries = {Entry("A.BMP", NoiseBytes(9 << 20, 1), 18, 1), Entry("B.MTS", NoiseBytes(5 << 20, 2), 17, 2)};
+  for (TestEntry& entry : big.Entries) entry.Stored = true;
+  using Edit = std::function<void(const LoadedArchive&, const RewriteControl&)>;
+  const std::vector<std::pair<const char*, Edit>> edits = {
+      {"replace", [](const LoadedArchive& a, const RewriteControl& c) { ReplaceEntry(a, 0, EncodeEntryContent(Text(10, 'x')), c); }},
+      {"append", [](const LoadedArchive& a, const RewriteControl& c) { AppendEntry(a, "C.TXT", 31, EncodeEntryContent(NoiseBytes(9 << 20, 3)), c); }},
+      {"remove", [](const LoadedArchive& a, const RewriteControl& c) { RemoveEntries(a, {0}, c); }}};
+  Write(big);
+  const std::vector<uint8_t> before = ReadFileBytes(path_);
+  for (const auto& [name, edit] : edits) {
+    SCOPED_TRACE(name);
+    int looks = 0;
+    int64_t lastWritten = 0;
+    int64_t lastTotal = 0;
+    RewriteControl control;
+    control.Progress = [&](int64_t written, int64_t total) {
+      EXPECT_GT(written, lastWritten);
+      lastWritten = written;
+      lastTotal = total;
+    };
+    control.CancelRequested = [&] { return ++looks == 2; };
+    EXPECT_THROW(edit(Load(), control), ERewriteCancelled);
+    EXPECT_EQ(looks, 2);
+    EXPECT_LT(lastWritten, lastTotal);
+    EXPECT_EQ(ReadFileBytes(path_), before);
+    EXPECT_EQ(NamesIn(dir_.Path()), (std::set<std::string>{"TRACK.MAS"}));
+  }
+  // Uncancelled, progress ends at the new archive's length.
+  int64_t lastWritten = 0;
+  RewriteControl control;
+  control.Progress = [&](int64_t written, int64_t) { lastWritten = written; };
+  RemoveEntries(Load(), {1}, control);
+  EXPECT_EQ(lastWritten, Load().FileLength);
+}
+
 TEST_F(ArchiveEditing, EntriesOfOneNameAreEditedByPositionAndAnArchiveShrinksToOneEntry) {
   TestArchive archive;
   archive.Entries = {Entry("SAME.BMP", Text(100, 'a'), 18, 1), Entry("X.ANM", Text(50, 'x'), 31, 2)};
