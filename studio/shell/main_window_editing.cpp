@@ -14,6 +14,7 @@
 #include "archive/file_io.h"
 #include "archive/zbuffer.h"
 #include "studio/shell/archive_tree_model.h"
+#include "studio/shell/background_work.h"
 #include "studio/shell/main_window.h"
 #include "studio/qt_common/busy_cursor.h"
 #include "studio/qt_common/native_path.h"
@@ -86,15 +87,30 @@ OtherFileDialog SaveDialogFor(int32_t fileType) {
 
 // One rewrite with its before and after: the read-only refusal, the reopen, and on failure the
 // message. `rewrite` gets the archive as the studio loaded it.
+// The rewrite runs on a worker, with a progress dialog and Cancel once it runs past half a second;
+// a cancelled one leaves the archive as it was and says so in the status line.
 bool RunRewrite(TFKestrel& window, StudioDialogs& dialogs,
                 const std::function<bool(const std::string&)>& canWrite,
-                const std::function<void(const LoadedArchive&)>& rewrite) {
+                const std::function<void(const LoadedArchive&, const RewriteControl&)>& rewrite) {
   OpenArchiveState& state = window.State();
   QString error;
+  bool cancelled = false;
   try {
     // The studio's own read-only test refuses too, so that what it found at the open holds.
     if (!canWrite(state.ArchivePath)) throw EInOutError(FileErrorKind::AccessDenied, state.ArchivePath, EACCES);
-    rewrite(LoadedFrom(state));
+    const LoadedArchive archive = LoadedFrom(state);
+    constexpr int kSteps = 1000;
+    RunInBackground(&window, QObject::tr("Writing %1").arg(QFileInfo(FromNative(state.ArchivePath)).fileName()), kSteps,
+                    [&](WorkProgress& progress) {
+                      RewriteControl control;
+                      control.Progress = [&](int64_t written, int64_t total) {
+                        progress.Done = total > 0 ? static_cast<int>(written * kSteps / total) : kSteps;
+                      };
+                      control.CancelRequested = [&] { return progress.CancelRequested.load(); };
+                      rewrite(archive, control);
+                    });
+  } catch (const ERewriteCancelled&) {
+    cancelled = true;
   } catch (const EInOutError& e) {
     error = QString::fromLocal8Bit(e.what());
   } catch (const EArchiveEditError& e) {
@@ -106,7 +122,8 @@ bool RunRewrite(TFKestrel& window, StudioDialogs& dialogs,
   if (!error.isEmpty()) dialogs.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), error);
   // Also after a failure: the state comes from the file again.
   window.OpenArchive(FromNative(state.ArchivePath));
-  return error.isEmpty();
+  if (cancelled) window.statusBar()->showMessage(QObject::tr("Cancelled; the archive was not changed"));
+  return error.isEmpty() && !cancelled;
 }
 
 // The compression step before a rewrite; its failure is shown and ends the edit with nothing written.
@@ -126,8 +143,8 @@ bool TFKestrel::ReplaceEntry(int index, const std::vector<uint8_t>& fileBytes) {
   const std::optional<EncodedEntry> content = Encode(dialogs_, fileBytes);
   if (!content) return false;
   const int selectedNode = AbsolutePosition(*tree_model_, MASTreeNT->currentIndex());
-  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive) {
-    kestrel::ReplaceEntry(archive, static_cast<size_t>(index), *content);
+  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
+    kestrel::ReplaceEntry(archive, static_cast<size_t>(index), *content, control);
   });
   if (!state_.IsOpen()) return ok;
   // The tree has the same shape as before, so the same position is the same entry or detail line.
@@ -147,8 +164,8 @@ bool TFKestrel::AppendEntry(const QString& name, int32_t fileType, const std::ve
   if (!state_.IsOpen()) return false;
   const std::optional<EncodedEntry> content = Encode(dialogs_, fileBytes);
   if (!content) return false;
-  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive) {
-    kestrel::AppendEntry(archive, NativePath(name), fileType, *content);
+  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
+    kestrel::AppendEntry(archive, NativePath(name), fileType, *content, control);
   });
   state_.SelectedEntry = -1;
   ResetCommands();
@@ -157,8 +174,8 @@ bool TFKestrel::AppendEntry(const QString& name, int32_t fileType, const std::ve
 
 bool TFKestrel::RemoveEntry(int index) {
   if (!state_.IsOpen() || index < 0 || index >= state_.FileCount()) return false;
-  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive) {
-    kestrel::RemoveEntry(archive, static_cast<size_t>(index));
+  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
+    kestrel::RemoveEntry(archive, static_cast<size_t>(index), control);
   });
   state_.SelectedEntry = -1;
   ResetCommands();
@@ -170,8 +187,8 @@ bool TFKestrel::RemoveEntries(const std::vector<int>& entries) {
   for (int index : entries)
     if (index >= 0 && index < state_.FileCount()) positions.push_back(static_cast<size_t>(index));
   if (!state_.IsOpen() || positions.empty()) return false;
-  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive) {
-    kestrel::RemoveEntries(archive, positions);
+  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
+    kestrel::RemoveEntries(archive, positions, control);
   });
   state_.SelectedEntry = -1;
   ResetCommands();

@@ -4,6 +4,9 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 #include <filesystem>
 
@@ -247,6 +250,35 @@ TEST_F(ArchiveManagerTest, CloseEmptiesTheWindowAndReloadReadsTheFileAgain) {
   EXPECT_EQ(w.windowTitle(), "Kestrel");
   for (QAction* a : {w.Close1, w.Reload1, w.ExtractAll1, w.ExtractSelected1, w.AddafiletothisMASfile1})
     EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+}
+
+TEST_F(ArchiveManagerTest, CancelDuringARemovalKeepsTheOldArchiveByteForByte) {
+  // 60 MB of stored entries: the rewrite takes many steps, and Cancel is pressed as soon as the
+  // window's events run while the worker writes.
+  TestArchive big = Track();
+  for (int i = 0; i < 3; ++i) {
+    big.Entries.push_back(Entry("BIG" + std::to_string(i) + ".DAT", NoiseBytes(20 << 20, static_cast<uint32_t>(i)), 5, 9));
+    big.Entries.back().Stored = true;
+  }
+  RecordingWindow& w = StartWith(big);
+  const std::vector<uint8_t> before = ReadFileBytes(Path("TRACK.MAS"));
+  SelectEntries({0, 1});
+  dialogs_.yesNoAnswers = {true};
+  QTimer::singleShot(0, &w, [&w] {
+    auto* progress = w.findChild<QProgressDialog*>(QStringLiteral("WorkProgress"));
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->minimumDuration(), 500);
+    auto* cancel = progress->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), "Cancel");
+    cancel->click();
+  });
+  w.RemoveselecteditemfromthisMASfile1->trigger();
+  EXPECT_EQ(ReadFileBytes(Path("TRACK.MAS")), before);
+  EXPECT_EQ(NamesIn(Path("")), (std::set<std::string>{"TRACK.MAS"}));
+  EXPECT_EQ(w.State().FileCount(), 8);
+  EXPECT_EQ(w.StatusBar->currentMessage(), "Cancelled; the archive was not changed");
+  EXPECT_TRUE(dialogs_.messages.empty());
 }
 
 }  // namespace
