@@ -274,10 +274,11 @@ void FileReplacement::Rename() {
     struct stat st;
     // A link being replaced lends nothing: the new file gets the mode of a new file.
     if (!replacesLink_ && ::stat(target_.c_str(), &st) == 0) {
-      ::chmod(temporary_.c_str(), st.st_mode & 07777);
       // Keeps the owner where we may (root editing another user's archive); fails harmlessly otherwise.
+      // Before the mode: a change of owner clears the set-id bits.
       const int ignored = ::chown(temporary_.c_str(), st.st_uid, st.st_gid);
       (void)ignored;
+      ::chmod(temporary_.c_str(), st.st_mode & 07777);
     }
     if (g_rename(temporary_.c_str(), target_.c_str()) != 0) {
       const int err = errno;

@@ -103,14 +103,6 @@ std::vector<uint8_t> MeshLike(size_t vertices, std::mt19937& random) {
   return bytes;
 }
 
-// The archive's bytes with the Unknown fields, which packwell takes from the clock, set to zero.
-std::vector<uint8_t> WithoutUnknowns(const std::string& path) {
-  std::vector<uint8_t> bytes = ReadWholeFile(path);
-  const LoadedArchive archive = ReadArchiveTable(path);
-  for (size_t i = 0; i < archive.Table.size(); ++i) std::fill_n(bytes.begin() + 24 + 256 * i + 16, 4, 0);
-  return bytes;
-}
-
 }  // namespace
 
 int main() {
@@ -159,7 +151,7 @@ int main() {
       std::printf("packwell on every core failed:\n%s", parallel.out.c_str());
       return 1;
     }
-    if (WithoutUnknowns(parallelPath) != WithoutUnknowns(archivePath)) {
+    if (testing::WithoutUnknowns(ReadWholeFile(parallelPath)) != testing::WithoutUnknowns(ReadWholeFile(archivePath))) {
       std::printf("packwell on every core wrote another archive than on one\n");
       return 1;
     }

@@ -13,28 +13,15 @@
 #include <string>
 
 #include "archive/testing/mas_builder.h"
+#include "bench/studio_bench.h"
 #include "studio/shell/archive_tree_model.h"
 #include "studio/shell/main_window.h"
-#include "studio/qt_common/studio_dialogs.h"
 
 namespace {
 
 constexpr int kEntries = 20000;
 constexpr double kTargetSeconds = 0.5;
 constexpr double kKeystrokeTargetSeconds = 0.05;
-
-class SilentDialogs : public kestrel::studio::StudioDialogs {
- public:
-  std::optional<QString> OpenFile(const kestrel::studio::FileDialogRequest&) override { return std::nullopt; }
-  std::optional<QString> SaveFile(const kestrel::studio::FileDialogRequest&) override { return std::nullopt; }
-  bool AskYesNo(const QString&, const QString&) override { return false; }
-  void ShowMessage(kestrel::studio::MessageIcon, const QString&, const QString& text) override {
-    std::fprintf(stderr, "message: %s\n", text.toLocal8Bit().constData());
-  }
-  void ShowApplicationError(const QString&, const QString& message, const QString&) override {
-    std::fprintf(stderr, "application error: %s\n", message.toLocal8Bit().constData());
-  }
-};
 
 kestrel::testing::TestArchive BigArchive() {
   static const int32_t types[] = {17, 18, 20, 31, 22, 5};
@@ -55,20 +42,13 @@ kestrel::testing::TestArchive BigArchive() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  kestrel::testing::TempDir scratch;
-  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(scratch / "config"));
-  QApplication app(argc, argv);
+  kestrel::bench::StudioBench bench(argc, argv);
+  const kestrel::testing::TempDir& scratch = bench.Scratch();
+  kestrel::studio::TFKestrel& window = bench.Window();
 
   const std::string path = scratch / "BIG.MAS";
   BigArchive().WriteTo(path);
 
-  SilentDialogs dialogs;
-  kestrel::studio::StudioEnvironment environment;
-  environment.settingsPath = QString::fromStdString(scratch / "config/Kestrel/Kestrel.ini");
-  environment.scratchDirectory = QString::fromStdString(scratch / "KSTRL");
-  kestrel::studio::TFKestrel window(dialogs, environment);
-  window.show();
   QApplication::processEvents();
 
   QElapsedTimer timer;

@@ -9,14 +9,19 @@
 
 namespace kestrel::fuzz {
 
-inline void DecodePicture(ImageKind kind, const uint8_t* data, size_t size) {
+template <typename Decode>
+void DecodeWith(Decode decode, const uint8_t* data, size_t size) {
   try {
-    const RgbaImage image = DecodeImage(kind, data, size);
+    const RgbaImage image = decode(data, size);
     if (image.Width == 0 || image.Height == 0 || image.Width > kMaxImageSide || image.Height > kMaxImageSide ||
         image.Pixels.size() != size_t{image.Width} * image.Height * 4)
       __builtin_trap();
   } catch (const ImageDecodeError&) {
   }
+}
+
+inline void DecodePicture(ImageKind kind, const uint8_t* data, size_t size) {
+  DecodeWith([kind](const uint8_t* d, size_t n) { return DecodeImage(kind, d, n); }, data, size);
 }
 
 }  // namespace kestrel::fuzz

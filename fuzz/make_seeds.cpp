@@ -13,6 +13,7 @@
 #include "studio/mesh/testing/mts_builder.h"
 #include "studio/soundbank/testing/bank_builder.h"
 #ifdef KESTREL_FUZZ_IMAGES
+#include "studio/image/png_writer.h"
 #include "studio/image/testing/image_variants.h"
 #endif
 #ifdef KESTREL_FUZZ_AUDIO
@@ -150,7 +151,13 @@ void ImageSeeds() {
   int n = 0;
   for (const ImageVariant& v : ImageVariants()) {
     const char* target = v.Kind == ImageKind::Bmp ? "bmp" : v.Kind == ImageKind::Targa ? "targa" : "jpeg";
-    Seed(target, "variant-" + std::to_string(n++), v.Bytes);
+    Seed(target, "variant-" + std::to_string(n), v.Bytes);
+    // The same pixels as PNG: seeds with and without alpha, of every size the variants have.
+    try {
+      Seed("png", "variant-" + std::to_string(n), EncodePng(DecodeImage(v.Kind, v.Bytes.data(), v.Bytes.size())));
+    } catch (const ImageDecodeError&) {
+    }
+    ++n;
   }
 #endif
 }

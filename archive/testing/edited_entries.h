@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "archive/archive_editing.h"
 #include "archive/testing/mas_builder.h"
 
 namespace kestrel::testing {
@@ -20,9 +19,10 @@ inline TestEntry Entry(std::string name, std::vector<uint8_t> data, int32_t type
   return e;
 }
 
-// The entry as the edits store `data`: compressed, or stored as is where compressing does not pay.
+// The entry as the edits store `data`: a level-9 stream, or the data as is where that stream would
+// be exactly as long as the data (it would read back as a stored entry).
 inline TestEntry Encoded(std::string name, const std::vector<uint8_t>& data, int32_t type, int32_t unknown) {
-  return Entry(std::move(name), data, type, unknown, EncodeEntryContent(data).Stored == data);
+  return Entry(std::move(name), data, type, unknown, Deflate(data).size() == data.size());
 }
 
 }  // namespace kestrel::testing

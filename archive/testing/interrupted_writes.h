@@ -1,14 +1,14 @@
 // Checks that a program replacing a user's file leaves either the old file or the whole new one,
-// however it is stopped: killed with SIGKILL at many moments, or held to a file size limit.
+// however it is stopped: killed with SIGKILL at many points of its work, or held to a file size limit.
 //
 // Header-only because it reports through GoogleTest's assertions; only tests include it.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <chrono>
+#include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -59,20 +59,23 @@ struct WriterFolder {
   }
 };
 
-// One uninterrupted run: the new file and how long the program took.
+// One uninterrupted run: the new file, and how far the program was seen to get as it ran, to the
+// end.
 struct ReferenceRun {
   std::vector<uint8_t> bytes;
-  std::chrono::microseconds duration{};
+  std::vector<ProgramProgress> seen;
+  ProgramProgress total;
 };
 
 inline ReferenceRun RunUninterrupted(const InterruptedWriter& w) {
   WriterFolder folder(w);
-  const auto start = std::chrono::steady_clock::now();
-  const ProgramRun run = RunProgram(w.program, w.args, {"", folder.dir.Path(), w.environment});
   ReferenceRun ref;
-  ref.duration = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+  ProgramOptions options{"", folder.dir.Path(), w.environment};
+  options.progressSeen = &ref.seen;
+  const ProgramRun run = RunProgram(w.program, w.args, options);
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   ref.bytes = ReadFileBytes(folder.dir / w.target);
+  ref.total = run.progress;
   EXPECT_NE(ref.bytes, folder.old);
   return ref;
 }
@@ -81,45 +84,46 @@ inline bool IsCompleteNew(const InterruptedWriter& w, const ReferenceRun& ref, c
   return w.complete ? w.complete(bytes) : bytes == ref.bytes;
 }
 
-// What a folder holds and when its files last changed: any write shows here.
-inline std::vector<std::pair<std::string, int64_t>> FolderState(const std::string& root) {
-  std::vector<std::pair<std::string, int64_t>> state;
-  std::error_code ec;
-  for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    struct stat st {};
-    if (::lstat(it->path().c_str(), &st) != 0) continue;
-    state.emplace_back(it->path().string(), static_cast<int64_t>(st.st_size) ^
-                                                (static_cast<int64_t>(st.st_mtim.tv_nsec) << 20) ^ st.st_mtim.tv_sec);
-  }
-  std::sort(state.begin(), state.end());
-  return state;
-}
+// Where to kill: at a count of bytes read and written, or of processor time, that the program
+// reaches at the same point of its work however slow or busy the machine is.
+struct KillPoint {
+  uint64_t io = 0;
+  uint64_t cpuNs = 0;
+  bool Reached(const ProgramProgress& p) const { return io ? p.io >= io : p.cpuNs >= cpuNs; }
+};
 
-// Kills the program at many moments: spread over an uninterrupted run's duration, and at short
-// delays after its first write into the folder, where a writer that truncates the user's file
-// first would be caught with a cut file. Each time the file is the old one or the whole new one; a
-// temporary file may remain (nothing can remove it after SIGKILL), but never in the user's file.
-inline void ExpectKillsKeepOldOrNew(const InterruptedWriter& w, int moments = 20) {
+// Kills the program at about `moments` points of its work, told by its progress rather than by
+// the clock, so that a slow or busy machine moves no kill out of the work: I/O counts an
+// uninterrupted run was seen to pass (reading, then writing), processor times spread over its run
+// (where it computes between reading and writing, a writer that cut the user's file first would
+// show it), and its last read or write, before the new file takes the old one's place. Each time
+// the file is the old one or the whole new one; a temporary file may remain (nothing can remove it
+// after SIGKILL), but never in the user's file.
+inline void ExpectKillsKeepOldOrNew(const InterruptedWriter& w, size_t moments = 16) {
   const ReferenceRun ref = RunUninterrupted(w);
-  std::vector<std::pair<bool, std::chrono::microseconds>> kills;  // (after the first write, delay)
-  for (int i = 0; i <= moments; ++i) kills.emplace_back(false, ref.duration * i / moments);
-  for (int us : {0, 10, 30, 100, 300, 1000, 3000, 10000, 30000}) kills.emplace_back(true, std::chrono::microseconds(us));
-  int killed = 0;
-  for (const auto& [afterWrite, delay] : kills) {
+  std::vector<uint64_t> ioPoints;
+  for (const ProgramProgress& p : ref.seen)
+    if (p.io > 0 && p.io < ref.total.io && (ioPoints.empty() || ioPoints.back() < p.io)) ioPoints.push_back(p.io);
+  std::vector<KillPoint> kills;
+  const size_t byIo = std::min(moments / 2, ioPoints.size());
+  for (size_t i = 0; i < byIo; ++i) kills.push_back({ioPoints[i * ioPoints.size() / byIo], 0});
+  const size_t byTime = moments - byIo;
+  for (size_t i = 1; i <= byTime; ++i) kills.push_back({0, std::max<uint64_t>(1, ref.total.cpuNs * i / (byTime + 1))});
+  kills.push_back({ref.total.io, 0});
+  size_t killedAtWork = 0;
+  for (const KillPoint& at : kills) {
     WriterFolder folder(w);
     ProgramOptions options{"", folder.dir.Path(), w.environment};
-    options.killAfter = delay;
-    const auto before = FolderState(folder.dir.Path());
-    if (afterWrite) options.killClockStarts = [&] { return FolderState(folder.dir.Path()) != before; };
+    options.killWhen = [&](const ProgramProgress& p) { return at.Reached(p); };
     const ProgramRun run = RunProgram(w.program, w.args, options);
-    if (run.signal == SIGKILL) ++killed;
+    if (run.signal == SIGKILL) ++killedAtWork;
     const std::vector<uint8_t> bytes = ReadFileBytes(folder.dir / w.target);
     EXPECT_TRUE(bytes == folder.old || IsCompleteNew(w, ref, bytes))
-        << "killed " << delay.count() << " us after " << (afterWrite ? "its first write" : "its start") << ": "
-        << bytes.size() << " bytes, neither the old file nor the new";
+        << "killed after " << run.progress.io << " of " << ref.total.io << " bytes of I/O and "
+        << run.progress.cpuNs / 1000 << " of " << ref.total.cpuNs / 1000 << " us of processor time: "
+        << bytes.size() << " bytes at the path, neither the old file nor the new";
   }
-  EXPECT_GT(killed, static_cast<int>(kills.size()) / 3) << "the program ended before most kills";
+  EXPECT_GE(killedAtWork * 2, kills.size()) << "most kills came after the program had ended";
 }
 
 // Runs the program under file size limits from 0 to past the new file's size. Under a limit it

@@ -72,6 +72,26 @@ std::vector<uint8_t> NoiseBytes(size_t size, uint32_t seed) {
   return out;
 }
 
+std::vector<uint8_t> AsLongAsItsStream() {
+  for (uint32_t seed = 1; seed < 20; ++seed) {
+    const std::vector<uint8_t> noise = NoiseBytes(2000, seed);
+    for (size_t run = 0; run < 1000; ++run) {
+      std::vector<uint8_t> data(run, 'r');
+      data.insert(data.end(), noise.begin(), noise.end());
+      if (Deflate(data).size() == data.size()) return data;
+    }
+  }
+  throw std::runtime_error("no bytes as long as their stream");
+}
+
+std::vector<uint8_t> WithoutUnknowns(std::vector<uint8_t> archive) {
+  if (archive.size() < kMasHeaderSize) return archive;
+  const uint32_t count = ByteReader(archive.data() + 16, 4).U32();
+  for (uint64_t i = 0; i < count && kMasHeaderSize + (i + 1) * kMasEntrySize <= archive.size(); ++i)
+    std::fill_n(archive.begin() + static_cast<std::ptrdiff_t>(kMasHeaderSize + i * kMasEntrySize + 16), 4, 0);
+  return archive;
+}
+
 std::vector<uint8_t> BytesOf(const std::string& text) { return {text.begin(), text.end()}; }
 
 std::vector<uint8_t> TestArchive::Build() const {

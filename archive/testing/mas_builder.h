@@ -54,12 +54,20 @@ TestEntry OldImage(const std::string& name, int32_t width, int32_t height, const
 
 // A zlib stream at level 9 (what the packers write).
 std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data);
+// Bytes whose level-9 zlib stream is exactly as long as they are: a run of one letter, which the
+// stream shortens, before noise, which it lengthens. Such an entry would read back as stored.
+std::vector<uint8_t> AsLongAsItsStream();
 // A zlib stream that inflates to `mebibytes` MiB of zero bytes, about 1 KiB of stream per MiB,
 // built without ever holding the inflated bytes: the hostile archives' decompression bomb.
 std::vector<uint8_t> ZeroBomb(size_t mebibytes);
 // Deterministic pseudo-random bytes, `size` long, from `seed`.
 std::vector<uint8_t> NoiseBytes(size_t size, uint32_t seed);
 std::vector<uint8_t> BytesOf(const std::string& text);
+
+// An archive's bytes with each record's Unknown field set to zero: what stays the same between two
+// packings of one folder, whose Unknown values come from the clock. A cut archive is zeroed as far
+// as its records reach.
+std::vector<uint8_t> WithoutUnknowns(std::vector<uint8_t> archive);
 
 // A fresh empty directory under the system's temporary directory, removed with its contents when
 // the object goes away.

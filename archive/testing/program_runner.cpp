@@ -6,10 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <cstdlib>
 #include <stdexcept>
+#include <chrono>
 #include <thread>
 
 namespace kestrel::testing {
@@ -56,6 +60,34 @@ struct OutputPipes {
     }
   }
 };
+
+// The first number in `path` after `key` (the whole file's first number when `key` is empty).
+uint64_t NumberIn(const char* path, const char* key) {
+  FILE* file = std::fopen(path, "r");
+  if (!file) return 0;
+  char word[32];
+  unsigned long long value = 0;
+  uint64_t found = 0;
+  if (!*key) {
+    if (std::fscanf(file, "%llu", &value) == 1) found = value;
+  } else {
+    while (std::fscanf(file, "%31s %llu", word, &value) == 2)
+      if (std::strcmp(word, key) == 0) found += value;
+  }
+  std::fclose(file);
+  return found;
+}
+
+// Readable while the process is a zombie, so also how far it got in all.
+ProgramProgress ProgressOf(pid_t pid) {
+  char path[64];
+  ProgramProgress p;
+  std::snprintf(path, sizeof path, "/proc/%d/io", static_cast<int>(pid));
+  p.io = NumberIn(path, "rchar:") + NumberIn(path, "wchar:");
+  std::snprintf(path, sizeof path, "/proc/%d/schedstat", static_cast<int>(pid));
+  p.cpuNs = NumberIn(path, "");
+  return p;
+}
 
 std::string ReadAll(int fd) {
   std::string text;
@@ -112,27 +144,29 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
   close(in);
   ProgramRun run;
   if (pipes) pipes->Drain(run.out, run.err);
-  int status = 0;
-  rusage usage{};
-  if (options.killAfter) {
-    std::optional<std::chrono::steady_clock::time_point> deadline;
-    if (!options.killClockStarts) deadline = std::chrono::steady_clock::now() + *options.killAfter;
+  // The program is left a zombie until its write count is read, then reaped.
+  siginfo_t info{};
+  if (options.killWhen || options.progressSeen) {
     // Polled rather than slept through, so that a program that ends early is not waited for.
-    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
-      if (!deadline) {
-        if (options.killClockStarts()) deadline = std::chrono::steady_clock::now() + *options.killAfter;
-        continue;  // watched without pause: the moment it waits for may be short
-      }
-      if (std::chrono::steady_clock::now() >= *deadline) {
+    while (true) {
+      info.si_pid = 0;
+      if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) break;
+      const ProgramProgress now = ProgressOf(pid);
+      std::vector<ProgramProgress>* seen = options.progressSeen;
+      if (seen && (seen->empty() || seen->back().io < now.io || seen->back().cpuNs < now.cpuNs)) seen->push_back(now);
+      if (options.killWhen && options.killWhen(now)) {
         kill(pid, SIGKILL);
-        wait4(pid, &status, 0, &usage);
         break;
       }
       std::this_thread::sleep_for(std::chrono::microseconds(20));
     }
-  } else {
-    wait4(pid, &status, 0, &usage);
   }
+  while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+  }
+  run.progress = ProgressOf(pid);
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   run.peakMemoryKiB = usage.ru_maxrss;

@@ -3,7 +3,7 @@
 
 #include <sys/resource.h>
 
-#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -11,12 +11,19 @@
 
 namespace kestrel::testing {
 
+// How far a program has got with its work, by measures a slow or busy machine does not change.
+struct ProgramProgress {
+  uint64_t io = 0;     // bytes read and written through read and write calls, all threads
+  uint64_t cpuNs = 0;  // time its main thread has spent running, in nanoseconds
+};
+
 struct ProgramRun {
   std::string out;
   std::string err;
   int status = -1;  // exit status, or -1 when the program did not exit normally
   int signal = 0;   // the signal that ended it, if one did
   long peakMemoryKiB = 0;  // the most memory the program held at once (its peak resident set)
+  ProgramProgress progress;  // how far it got, when it ended or was killed
 };
 
 struct ProgramOptions {
@@ -27,11 +34,10 @@ struct ProgramOptions {
   // The program's file size limit (RLIMIT_FSIZE); SIGXFSZ keeps its usual action, so a program
   // that does not handle it dies of it.
   std::optional<rlim_t> fileSizeLimit = std::nullopt;
-  // Sends SIGKILL this long after the start unless the program has ended by then.
-  std::optional<std::chrono::microseconds> killAfter = std::nullopt;
-  // With killAfter: the kill clock starts only once this returns true (it is asked over and over
-  // while the program runs), so that a kill can land a set time after, say, the first write.
-  std::function<bool()> killClockStarts = nullptr;
+  // Asked over and over while the program runs: it is sent SIGKILL as soon as this says so.
+  std::function<bool(const ProgramProgress&)> killWhen = nullptr;
+  // When set, receives the progress seen each time it rose while the program ran.
+  std::vector<ProgramProgress>* progressSeen = nullptr;
 };
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,

@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 
 #include "archive/archive_packer.h"
 #include "archive/file_error.h"
 #include "archive/file_replacement.h"
 #include "archive/testing/edited_entries.h"
+#include "archive/testing/failing_rename.h"
 #include "archive/testing/file_size_limit.h"
 #include "archive/testing/mas_builder.h"
 #include "archive/testing/unprivileged.h"
@@ -38,10 +40,10 @@ TestArchive ThreeEntries() {
   return a;
 }
 
-// A TestEntry whose stored form is exactly what the engine's encoding gives.
+// A TestEntry as the edits store its data: a level-9 stream, or the data as is where that stream
+// would be exactly as long as the data (it would read back as a stored entry).
 TestEntry AsEncoded(TestEntry entry) {
-  const EncodedEntry encoded = EncodeEntryContent(entry.Data);
-  entry.Stored = encoded.Stored == entry.Data;
+  entry.Stored = testing::Deflate(entry.Data).size() == entry.Data.size();
   entry.Offset.reset();
   entry.UncompressedSize.reset();
   entry.CompressedSize.reset();
@@ -285,6 +287,23 @@ TEST(EncodeEntryContent, CompressesAtLevelNine) {
   EXPECT_EQ(encoded.UncompressedSize, 10000);
 }
 
+// A stream exactly as long as its file would read back as stored bytes: the file is stored instead.
+TEST_F(ArchiveEditing, ContentAsLongAsItsStreamIsStoredAsIs) {
+  const std::vector<uint8_t> content = testing::AsLongAsItsStream();
+  EXPECT_EQ(EncodeEntryContent(content).Stored, content);
+  Write(ThreeEntries());
+  ReplaceEntry(Load(), 1, EncodeEntryContent(content));
+  AppendEntry(Load(), "SAME.BMP", 18, EncodeEntryContent(content));
+
+  TestArchive expected = ThreeEntries();
+  expected.Entries[1] = Entry("B.MTS", content, 17, 4000456, /*stored=*/true);
+  expected.Entries.push_back(Entry("SAME.BMP", content, 18, 0, /*stored=*/true));
+  ExpectArchive(expected);
+  const LoadedArchive after = Load();
+  for (size_t index : {size_t{1}, size_t{3}})
+    EXPECT_EQ(DecodeEntryBytes(after.Table[index], ReadStoredBytes(after, index)), content) << index;
+}
+
 using Edit = std::function<void(const LoadedArchive&)>;
 struct NamedEdit {
   const char* name;
@@ -320,12 +339,10 @@ TEST_F(ArchiveEditing, WriteFailureOrFailedRenameLeavesTheOldArchiveAndNoTempora
     }
     ExpectArchive(Large());
 
-    const RenameFunction previous = SetRenameFunctionForTesting([](const char*, const char*) {
-      errno = EXDEV;
-      return -1;
-    });
-    EXPECT_THROW(e.edit(Load()), EInOutError);
-    SetRenameFunctionForTesting(previous);
+    {
+      testing::FailingRename failing(EXDEV);
+      EXPECT_THROW(e.edit(Load()), EInOutError);
+    }
     ExpectArchive(Large());
   }
 }
@@ -381,6 +398,46 @@ TEST_F(ArchiveEditing, EntriesNotBackToBackAreRefusedWithTheReason) {
       }
       ExpectArchive(damaged);
     }
+  }
+}
+
+// An archive whose data area reaches `dataLength` bytes: a small entry, then one stored entry that
+// fills the rest, held as a hole in a sparse file so that the test writes next to nothing.
+void WriteSparseArchive(const std::string& path, int64_t dataLength) {
+  TestArchive a;
+  a.Entries = {Entry("SMALL.BMP", Text(3, 's'), 18, 1, /*stored=*/true), Entry("HOLE.BMP", {}, 18, 2, true)};
+  const int32_t holeSize = static_cast<int32_t>(dataLength - 3);
+  a.Entries[1].CompressedSize = holeSize;
+  a.Entries[1].UncompressedSize = holeSize;
+  a.WriteTo(path);
+  std::filesystem::resize_file(path, static_cast<uintmax_t>(DataStartFor(2) + dataLength));
+}
+
+// The table records offsets and sizes as 32-bit signed numbers: an edit that would take the data
+// past 2 GiB is refused before anything is written, rather than wrapping into negative offsets.
+TEST_F(ArchiveEditing, EditsThatWouldPassTwoGiBOfDataAreRefused) {
+  const std::vector<uint8_t> content = NoiseBytes(1000, 21);
+  const int64_t streamSize = static_cast<int64_t>(testing::Deflate(content).size());
+  struct Case {
+    const char* what;
+    int64_t dataLength;  // before the edit; the edit brings it to 2 GiB exactly
+    Edit edit;
+  } cases[] = {
+      {"append", (int64_t{1} << 31) - streamSize,
+       [&](const LoadedArchive& a) { AppendEntry(a, "NEW.BMP", 18, EncodeEntryContent(content)); }},
+      {"replace", (int64_t{1} << 31) - streamSize + 3,
+       [&](const LoadedArchive& a) { ReplaceEntry(a, 0, EncodeEntryContent(content)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteSparseArchive(path_, c.dataLength);
+    const LoadedArchive before = Load();
+    EXPECT_THROW(c.edit(before), EArchiveEditError);
+    const LoadedArchive after = Load();
+    EXPECT_EQ(after.FileLength, before.FileLength);
+    EXPECT_EQ(after.Table[1].CompressedSize, before.Table[1].CompressedSize);
+    EXPECT_EQ(after.Table.size(), 2u);
+    EXPECT_EQ(NamesIn(dir_.Path()), (std::set<std::string>{"TRACK.MAS"}));
   }
 }
 

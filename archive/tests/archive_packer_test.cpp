@@ -15,9 +15,11 @@
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
 #include "archive/pack_pipeline.h"
+#include "archive/testing/failing_rename.h"
 #include "archive/testing/file_size_limit.h"
 #include "archive/testing/hook_record.h"
 #include "archive/testing/mas_builder.h"
+#include "archive/testing/unprivileged.h"
 #include "archive/zbuffer.h"
 
 namespace kestrel {
@@ -89,7 +91,7 @@ TEST(PackDirectory, TableOrderTypesOffsetsAndSizes) {
     EXPECT_EQ(ReadFileBytes(out + "/" + UpperCaseAscii(name)), ReadFileBytes(src + "/" + name)) << name;
   const std::vector<uint8_t> first = ReadFileBytes(src + "/A.BMP");
   const std::vector<uint8_t> stored = ReadStoredBytes(a, 0);
-  EXPECT_EQ(stored, CompressBuffer(first.data(), first.size(), 3));
+  EXPECT_EQ(stored, testing::Deflate(first));
 }
 
 TEST(PackDirectory, NamesEqualButForCaseAreBothPacked) {
@@ -103,6 +105,25 @@ TEST(PackDirectory, NamesEqualButForCaseAreBothPacked) {
   ASSERT_EQ(a.Table.size(), 2u);
   EXPECT_EQ(DecodeEntryBytes(a.Table[0], ReadStoredBytes(a, 0)), BytesOf("upper"));
   EXPECT_EQ(DecodeEntryBytes(a.Table[1], ReadStoredBytes(a, 1)), BytesOf("lower"));
+}
+
+// A stream exactly as long as its file would read back as stored bytes: the file is stored instead.
+TEST(PackDirectory, FileAsLongAsItsStreamIsStoredAsIs) {
+  TempDir dir;
+  CreateDirectoryOneLevel(dir / "src");
+  const std::vector<uint8_t> content = testing::AsLongAsItsStream();
+  WriteFileBytes(dir / "src/EVEN.BMP", content);
+  for (unsigned jobs : {1u, 2u}) {
+    SCOPED_TRACE(jobs);
+    testing::HookRecord hooks;
+    UnknownSequence unknowns(1);
+    PackDirectory(dir / "src", dir / "E.MAS", unknowns, hooks.Hooks(), PackOptions{.Jobs = jobs});
+    const LoadedArchive a = ReadArchiveTable(dir / "E.MAS");
+    ASSERT_EQ(a.Table.size(), 1u);
+    EXPECT_EQ(a.Table[0].CompressedSize, static_cast<int32_t>(content.size()));
+    EXPECT_EQ(a.Table[0].UncompressedSize, static_cast<int32_t>(content.size()));
+    EXPECT_EQ(ReadStoredBytes(a, 0), content);
+  }
 }
 
 TEST(PackDirectory, NothingToPackLeavesAnExistingArchiveAlone) {
@@ -191,7 +212,9 @@ TEST(PackDirectory, SameArchiveWhateverTheNumberOfJobs) {
 TEST(PackDirectory, FailuresStopAtTheSameEntryWhateverTheNumberOfJobs) {
   struct Case {
     const char* what;
-    std::string failing;  // a link or file put in as F3.BMP, the fourth entry; empty: none
+    // F3.BMP, the fourth entry: "sparse" 2 GiB long, "unreadable" to all, a path it links to, or
+    // empty for none
+    std::string failing;
     std::string message;  // reported after the third entry; empty: a file error ends the run
     rlim_t sizeLimit;     // a full disk at the fourth entry's data when not 0
   };
@@ -199,8 +222,8 @@ TEST(PackDirectory, FailuresStopAtTheSameEntryWhateverTheNumberOfJobs) {
       {"file of 2 GiB", "sparse", EntryTooLargeMessage("F3.BMP"), 0},
       // Claims a page, holds a few bytes: the read comes up short.
       {"read fails", "/sys/kernel/uevent_seqnum", "Read beyond end of file", 0},
-      // Cannot be opened for reading, not even by root.
-      {"cannot be opened", "/sys/bus/pci/rescan", "", 0},
+      // Cannot be opened for reading: a file nobody may read, packed as an ordinary user.
+      {"cannot be opened", "unreadable", "", 0},
       {"full disk", "", "Disk full", static_cast<rlim_t>(DataStartFor(8) + 3 * 10'011 + 4'000)},
   };
   for (const Case& c : cases) {
@@ -216,13 +239,20 @@ TEST(PackDirectory, FailuresStopAtTheSameEntryWhateverTheNumberOfJobs) {
       // Noise does not compress: each stream is its file's 10,000 bytes and 11 more.
       for (int i = 0; i < 8; ++i)
         WriteFileBytes(dir / ("src/F" + std::to_string(i) + ".BMP"), NoiseBytes(10'000, static_cast<uint32_t>(i)));
+      const bool unprivileged = c.failing == "unreadable";
       if (c.failing == "sparse") {
         std::filesystem::resize_file(dir / "src/F3.BMP", uintmax_t{1} << 31);
+      } else if (unprivileged) {
+        ::chmod((dir / "src/F3.BMP").c_str(), 0);
       } else if (!c.failing.empty()) {
         std::filesystem::remove(dir / "src/F3.BMP");
         std::filesystem::create_symlink(c.failing, dir / "src/F3.BMP");
       }
       WriteFileBytes(dir / "OLD.MAS", BytesOf("old archive"));
+      if (unprivileged) {  // everything but F3.BMP open to the user who packs
+        testing::OpenToEveryone(dir.Path());
+        ::chmod((dir / "OLD.MAS").c_str(), 0666);
+      }
 
       testing::HookRecord hooks;
       UnknownSequence unknowns(5);
@@ -231,6 +261,8 @@ TEST(PackDirectory, FailuresStopAtTheSameEntryWhateverTheNumberOfJobs) {
       {
         std::optional<testing::FileSizeLimit> limit;
         if (c.sizeLimit) limit.emplace(c.sizeLimit);
+        std::optional<testing::UnprivilegedScope> user;
+        if (unprivileged) user.emplace();
         try {
           result = PackDirectory(dir / "src", dir / "OLD.MAS", unknowns, hooks.Hooks(), PackOptions{.Jobs = jobs});
         } catch (const EInOutError& e) {
@@ -259,19 +291,15 @@ TEST(PackDirectory, ArchiveThatCannotTakeItsPlaceIsAFileErrorNamingIt) {
   CreateDirectoryOneLevel(dir / "src");
   WriteFileBytes(dir / "src/ONE.BMP", BytesOf("one"));
   WriteFileBytes(dir / "OLD.MAS", BytesOf("old archive"));
-  const RenameFunction previous = SetRenameFunctionForTesting([](const char*, const char*) {
-    errno = EACCES;
-    return -1;
-  });
   PackRun run;
   try {
+    testing::FailingRename failing(EACCES);
     run.Pack(dir / "src", dir / "OLD.MAS");
     ADD_FAILURE() << "a failed rename went unnoticed";
   } catch (const EInOutError& e) {
     EXPECT_EQ(e.Kind(), FileErrorKind::AccessDenied);
     EXPECT_EQ(e.Path(), dir / "OLD.MAS");
   }
-  SetRenameFunctionForTesting(previous);
   EXPECT_EQ(ReadFileBytes(dir / "OLD.MAS"), BytesOf("old archive"));
   EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"OLD.MAS", "src"}));
 }
@@ -286,24 +314,22 @@ long long BytesReadByThisProcess() {
   return -1;
 }
 
-// Waits until the workers have read all they will read ahead, then says how much that was.
-long long BytesReadAheadOnceSettled(long long before) {
-  long long last = -1;
-  for (int i = 0; i < 50; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const long long now = BytesReadByThisProcess();
-    const bool settled = last >= 0 && now - last < 4096;  // reading /proc/self/io counts too
-    last = now;
-    if (settled) break;
-  }
-  return last - before;
+// How much the workers have read ahead once they have read at least `expected` bytes (however
+// slowly the machine lets them) and then had a while longer to read more than they may.
+long long BytesReadAheadOnceFull(long long before, long long expected) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (BytesReadByThisProcess() - before < expected && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  return BytesReadByThisProcess() - before;
 }
 
 // However large the directory, the workers hold only a few files beyond the one being written.
 TEST(PreparedFileSource, ReadsAtMostTwoFilesPerWorkerAhead) {
   if (BytesReadByThisProcess() < 0) GTEST_SKIP() << "no /proc/self/io";
   TempDir dir;
-  constexpr size_t kFileSize = 200'000;
+  constexpr long long kFileSize = 200'000;
+  constexpr long long kSlack = 65'536;  // reading /proc/self/io counts too
   std::vector<std::string> paths, names;
   for (int i = 0; i < 30; ++i) {
     names.push_back("F" + std::to_string(i) + ".BMP");
@@ -313,9 +339,13 @@ TEST(PreparedFileSource, ReadsAtMostTwoFilesPerWorkerAhead) {
   const long long before = BytesReadByThisProcess();
   PreparedFileSource source(paths, names, 3);
   ASSERT_EQ(source.Workers(), 3u);
-  EXPECT_LE(BytesReadAheadOnceSettled(before), static_cast<long long>(6 * kFileSize + 65'536));
-  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(source.Take(i).Size, static_cast<int64_t>(kFileSize));
-  EXPECT_LE(BytesReadAheadOnceSettled(before), static_cast<long long>(10 * kFileSize + 65'536));
+  const long long first = BytesReadAheadOnceFull(before, 6 * kFileSize);
+  EXPECT_GE(first, 6 * kFileSize) << "the workers did not fill their window";
+  EXPECT_LE(first, 6 * kFileSize + kSlack);
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(source.Take(i).Size, kFileSize);
+  const long long second = BytesReadAheadOnceFull(before, 10 * kFileSize);
+  EXPECT_GE(second, 10 * kFileSize);
+  EXPECT_LE(second, 10 * kFileSize + kSlack);
 }
 
 TEST(UnknownSequence, StartsInRangeAndRises) {

@@ -11,8 +11,10 @@
 #include <thread>
 
 #include "archive/file_error.h"
+#include "archive/testing/failing_rename.h"
 #include "archive/testing/file_size_limit.h"
 #include "archive/testing/mas_builder.h"
+#include "archive/testing/unprivileged.h"
 
 namespace kestrel {
 namespace {
@@ -40,6 +42,25 @@ TEST(FileReplacement, CommitReplacesWholeKeepsModeAndLeavesNothingBeside) {
   EXPECT_EQ(ReadFileBytes(path), BytesOf("new"));
   EXPECT_EQ(ModeOf(path), 0640u);
   EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"TRACK.MAS"}));
+}
+
+// Root editing a user's archive must leave it the user's, set-id bits included.
+TEST(FileReplacement, ReplacedFileKeepsItsOwnerAndGroup) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  TempDir dir;
+  const std::string path = dir / "TRACK.MAS";
+  WriteFileBytes(path, BytesOf("old"));
+  ASSERT_EQ(::chown(path.c_str(), testing::kUnprivilegedId, testing::kUnprivilegedId), 0);
+  ::chmod(path.c_str(), 06750);
+
+  ReplaceFileContents(path, "new", 3);
+
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, testing::kUnprivilegedId);
+  EXPECT_EQ(st.st_gid, testing::kUnprivilegedId);
+  EXPECT_EQ(st.st_mode & 07777, 06750u);
+  EXPECT_EQ(ReadFileBytes(path), BytesOf("new"));
 }
 
 TEST(FileReplacement, NewFileGetsUsualModeAndTemporaryIsHiddenBesideTarget) {
@@ -117,6 +138,19 @@ TEST(FileReplacement, LinkStaysAndItsTargetIsRewritten) {
   EXPECT_EQ(NamesIn(dir / "real"), (std::set<std::string>{"A.MAS"}));
 }
 
+TEST(FileReplacement, LinkWhoseTargetDoesNotExistYetGetsItsTargetCreated) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "real");
+  std::filesystem::create_symlink("real/NEW.MAS", dir / "link.mas");
+
+  ReplaceFileContents(dir / "link.mas", "new", 3);
+
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.mas"));
+  EXPECT_EQ(ReadFileBytes(dir / "real/NEW.MAS"), BytesOf("new"));
+  EXPECT_EQ(NamesIn(dir / "real"), (std::set<std::string>{"NEW.MAS"}));
+  EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"link.mas", "real"}));
+}
+
 TEST(FileReplacement, DiscardedOrFailedWriteLeavesOldFileAndNoTemporary) {
   TempDir dir;
   const std::string path = dir / "A.MAS";
@@ -147,19 +181,15 @@ TEST(FileReplacement, FailedRenameLeavesOldFileAndNoTemporary) {
   TempDir dir;
   const std::string path = dir / "A.MAS";
   WriteFileBytes(path, BytesOf("old"));
-  const RenameFunction previous = SetRenameFunctionForTesting([](const char*, const char*) {
-    errno = EXDEV;
-    return -1;
-  });
   // Reached through a link: the error names the path the user gave, not the link's target.
   std::filesystem::create_symlink("A.MAS", dir / "link.mas");
   try {
+    testing::FailingRename failing(EXDEV);
     ReplaceFileContents(dir / "link.mas", "new", 3);
     ADD_FAILURE() << "a failed rename was reported as success";
   } catch (const EInOutError& e) {
     EXPECT_EQ(e.Path(), dir / "link.mas");
   }
-  SetRenameFunctionForTesting(previous);
   EXPECT_EQ(ReadFileBytes(path), BytesOf("old"));
   EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"A.MAS", "link.mas"}));
 }

@@ -13,4 +13,13 @@ class BusyCursor {
   BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// The usual cursor while the user is asked or told something in the middle of busy work.
+class UsualCursor {
+ public:
+  UsualCursor() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+  ~UsualCursor() { QApplication::restoreOverrideCursor(); }
+  UsualCursor(const UsualCursor&) = delete;
+  UsualCursor& operator=(const UsualCursor&) = delete;
+};
+
 }  // namespace kestrel::studio

@@ -1,6 +1,8 @@
 // The image preview of the selected entry: BMP, TGA and JPG entries decoded into the image view.
 #include <QImage>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "archive/file_io.h"
 #include "studio/open_archive/entry_access.h"
@@ -20,10 +22,29 @@ ImageKind ImageKindOfType(int32_t fileType) {
 }
 
 // The view shows colour only: alpha is not drawn, so that a picture whose alpha is 0 stays visible.
-QImage ToQImage(const RgbaImage& image) {
-  const QImage view(image.Pixels.data(), static_cast<int>(image.Width), static_cast<int>(image.Height),
-                    static_cast<qsizetype>(image.Width) * 4, QImage::Format_RGBX8888);
-  return view.convertToFormat(QImage::Format_RGB32);
+// The decoded pixels become the QImage's own memory, turned into its 32-bit RGB layout where they
+// lie: a big picture is never held twice.
+QImage ToQImage(RgbaImage&& image) {
+  auto* pixels = new std::vector<uint8_t>(std::move(image.Pixels));
+  uint8_t* p = pixels->data();
+  const size_t count = pixels->size() / 4;
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+  // Format_RGB32 is 0xFFRRGGBB in a 32-bit word: B, G, R, 255 in memory.
+  for (size_t i = 0; i < count; ++i, p += 4) {
+    std::swap(p[0], p[2]);
+    p[3] = 0xFF;
+  }
+  const QImage::Format format = QImage::Format_RGB32;
+#else
+  for (size_t i = 0; i < count; ++i, p += 4) p[3] = 0xFF;
+  const QImage::Format format = QImage::Format_RGBX8888;
+#endif
+  QImage q(
+      pixels->data(), static_cast<int>(image.Width), static_cast<int>(image.Height),
+      static_cast<qsizetype>(image.Width) * 4, format,
+      [](void* owned) { delete static_cast<std::vector<uint8_t>*>(owned); }, pixels);
+  if (q.isNull()) delete pixels;
+  return q;
 }
 
 }  // namespace
@@ -31,7 +52,7 @@ QImage ToQImage(const RgbaImage& image) {
 bool TFKestrel::ReadImageEntry(int index, QImage& bitmap) {
   if (!FileExists(state_.ArchivePath) || index < 0 || index >= state_.FileCount()) return false;
   const QString caption = QString::fromLatin1(kStudioName);
-  const EntryBytes bytes = ReadEntryBytes(state_, index);
+  EntryBytes bytes = ReadEntryBytes(state_, index);
   switch (bytes.Problem) {
     case EntryProblem::None:
       break;
@@ -48,9 +69,11 @@ bool TFKestrel::ReadImageEntry(int index, QImage& bitmap) {
   // The decoders ignore the bitmap header's image-size field, which writers often get wrong. A
   // picture they refuse throws ImageDecodeError, which reaches the application error dialog.
   try {
-    const RgbaImage image = DecodeImage(ImageKindOfType(state_.Table[static_cast<size_t>(index)].FileType),
-                                        bytes.Data.data(), bytes.Data.size());
-    bitmap = ToQImage(image);
+    RgbaImage image = DecodeImage(ImageKindOfType(state_.Table[static_cast<size_t>(index)].FileType),
+                                  bytes.Data.data(), bytes.Data.size());
+    std::vector<uint8_t>().swap(bytes.Data);  // the file's bytes go before the picture is converted
+    bitmap = QImage();                        // and so does any picture the caller held
+    bitmap = ToQImage(std::move(image));
   } catch (const std::bad_alloc&) {
     dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForPreview));
     return false;

@@ -3,9 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <new>
+#include <utility>
 
 #include "archive/file_io.h"
 #include "studio/preview/image_view.h"
+#include "studio/shell/image_file_conversion.h"
 #include "studio/shell/main_window.h"
 #include "studio/qt_common/busy_cursor.h"
 #include "studio/qt_common/native_path.h"
@@ -20,9 +22,14 @@ inline constexpr char kNoMemoryForImage[] =
     "Failed to allocate the needed memory for this operation. \r\nAttempt at loading the image has been cancelled";
 constexpr int kMaxZoom = 5;
 
-// The file dialog for an image entry, the same for saving and opening; nothing for other types.
+// What each image dialog offers after the entry's own type.
+inline constexpr char kExportFilters[] = "|PNG Files (*.png)|*.png";
+inline constexpr char kImportFilters[] = "|Pictures (*.png *.bmp *.tga *.jpg *.jpeg)|*.png;*.bmp;*.tga;*.jpg;*.jpeg";
+
+// The file dialog for an image entry, the same for saving and opening but for the filters that
+// follow the entry's own; nothing for other types.
 std::optional<FileDialogRequest> ImageDialogRequest(const char* objectName, const TMAS_FileEntry& entry,
-                                                    const QString& startDirectory) {
+                                                    const QString& startDirectory, const char* moreFilters) {
   FileDialogRequest request;
   request.objectName = QString::fromLatin1(objectName);
   request.startDirectory = startDirectory;
@@ -46,6 +53,7 @@ std::optional<FileDialogRequest> ImageDialogRequest(const char* objectName, cons
     default:
       return std::nullopt;
   }
+  request.filter += QString::fromLatin1(moreFilters);
   return request;
 }
 
@@ -78,7 +86,7 @@ void TFKestrel::Exportimagetofile1Click() {
   const int index = state_.SelectedEntry - 1;
   if (!FileExists(state_.ArchivePath) || index < 0 || index >= state_.FileCount()) return;
   const std::optional<FileDialogRequest> request =
-      ImageDialogRequest("SDImage", state_.Table[static_cast<size_t>(index)], settings_.BMPInitialDir);
+      ImageDialogRequest("SDImage", state_.Table[static_cast<size_t>(index)], settings_.BMPInitialDir, kExportFilters);
   if (!request) return;
   const std::optional<QString> chosen = dialogs_.SaveFile(*request);
   if (!chosen) return;
@@ -89,14 +97,20 @@ void TFKestrel::Exportimagetofile1Click() {
                          tr("The image cannot be saved over the open archive."));
     return;
   }
-  ExtractEntryToFile(index, *chosen);
+  if (!IsPngFileName(*chosen)) {
+    ExtractEntryToFile(index, *chosen);
+    return;
+  }
+  BusyCursor busy;
+  if (const std::optional<std::vector<uint8_t>> bytes = ReadEntryData(index))
+    ExportImageEntryAsPng(dialogs_, state_.Table[static_cast<size_t>(index)], *bytes, *chosen);
 }
 
 void TFKestrel::Importimagefromfile1Click() {
   const int index = state_.SelectedEntry - 1;
   if (!FileExists(state_.ArchivePath) || index < 0 || index >= state_.FileCount()) return;
   const std::optional<FileDialogRequest> request =
-      ImageDialogRequest("ODImage", state_.Table[static_cast<size_t>(index)], settings_.BMPInitialDir);
+      ImageDialogRequest("ODImage", state_.Table[static_cast<size_t>(index)], settings_.BMPInitialDir, kImportFilters);
   if (!request) return;
   const std::optional<QString> chosen = dialogs_.OpenFile(*request);
   if (!chosen) return;
@@ -112,9 +126,18 @@ void TFKestrel::Importimagefromfile1Click() {
     dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForImage));
     return;
   }
-  // The rewrite shows its own failures and reselects the entry's node without showing it anew.
-  if (ReplaceEntry(index, file)) ShowImageEntry(index);
   settings_.BMPInitialDir = FolderOf(*chosen);
+  const std::optional<ImageImport> import =
+      PrepareImageImport(dialogs_, *chosen, std::move(file), state_.Table[static_cast<size_t>(index)],
+                         [&] { return ReadEntryData(index); });
+  if (!import) return;
+  // The rewrite shows its own failures and reselects the entry's node without showing it anew.
+  if (!import->Unchanged && !ReplaceEntry(index, import->Bytes)) return;
+  if (!import->Unchanged) ShowImageEntry(index);
+  if (!import->Notice.isEmpty()) {
+    const UsualCursor reading;
+    dialogs_.ShowMessage(MessageIcon::Information, caption, import->Notice);
+  }
 }
 
 }  // namespace kestrel::studio

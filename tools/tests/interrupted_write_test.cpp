@@ -2,8 +2,6 @@
 // or held to many file size limits. The user's file is always the old one or the whole new one.
 #include <gtest/gtest.h>
 
-#include "archive/byte_reader.h"
-#include "archive/mas_format.h"
 #include "archive/testing/interrupted_writes.h"
 #include "archive/testing/mas_builder.h"
 #include "studio/soundbank/testing/bank_builder.h"
@@ -91,17 +89,10 @@ TEST(InterruptedWrites, SoundBankRewriteKeepsTheOldBankOrTheNew) {
 // Archives whose `Unknown` values come from the clock differ from run to run in those four bytes of
 // each record alone; a complete new archive is the reference with its own values there.
 std::function<bool(const std::vector<uint8_t>&)> SameArchiveButUnknowns(const InterruptedWriter& w) {
-  const auto withoutUnknowns = [](std::vector<uint8_t> bytes) {
-    if (bytes.size() < kMasHeaderSize) return bytes;
-    const uint32_t count = ByteReader(bytes.data() + 16, 4).U32();
-    for (uint64_t i = 0; i < count && kMasHeaderSize + (i + 1) * kMasEntrySize <= bytes.size(); ++i)
-      std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(kMasHeaderSize + i * kMasEntrySize + 16), 4, 0);
-    return bytes;
-  };
   InterruptedWriter plain = w;
   plain.complete = nullptr;
-  const std::vector<uint8_t> reference = withoutUnknowns(RunUninterrupted(plain).bytes);
-  return [=](const std::vector<uint8_t>& bytes) { return withoutUnknowns(bytes) == reference; };
+  const std::vector<uint8_t> reference = WithoutUnknowns(RunUninterrupted(plain).bytes);
+  return [=](const std::vector<uint8_t>& bytes) { return WithoutUnknowns(bytes) == reference; };
 }
 
 // A folder of a few MiB to pack.

@@ -7,6 +7,7 @@
 
 #include "archive/testing/mas_builder.h"
 #include "archive/testing/program_runner.h"
+#include "archive/testing/unprivileged.h"
 
 namespace kestrel::testing {
 namespace {
@@ -98,7 +99,10 @@ TEST(Spillway, ExtractsWithMarksAndGivesBackEveryByte) {
   a.WriteTo(dir / "A.MAS");
   ::chmod((dir / "A.MAS").c_str(), 0444);
 
-  const ProgramRun run = Spillway({dir / "A.MAS", dir / "out"});
+  // As an ordinary user, whom the protection stops if spillway asks to write the archive.
+  OpenToEveryone(dir.Path());
+  const std::vector<std::string> command = UnprivilegedCommand(SPILLWAY, {dir / "A.MAS", dir / "out"});
+  const ProgramRun run = RunProgram(command[0], {command.begin() + 1, command.end()});
   EXPECT_EQ(run.out, kBanner + "Busy...\n\n*********#*********#*\n\nDone.\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(NamesIn(dir / "out").size(), 20u);

@@ -24,6 +24,19 @@ inline PcmAudio Tone(int sampleRate, int channels, double hz, double seconds) {
   return pcm;
 }
 
+// A stereo sound whose left and right channels carry sines of different pitch, so that a lost,
+// doubled or swapped channel shows.
+inline PcmAudio TwoTones(int sampleRate, double leftHz, double rightHz, double seconds) {
+  PcmAudio pcm;
+  pcm.SampleRate = sampleRate;
+  pcm.Channels = 2;
+  const size_t frames = static_cast<size_t>(seconds * sampleRate);
+  for (size_t i = 0; i < frames; ++i)
+    for (double hz : {leftHz, rightHz})
+      pcm.Samples.push_back(static_cast<int16_t>(16000 * std::sin(2 * M_PI * hz * static_cast<double>(i) / sampleRate)));
+  return pcm;
+}
+
 // The frames of channel 0 from the first to the last one louder than `threshold`, as [first, end).
 struct AudibleSpan {
   size_t first = 0;
@@ -44,13 +57,13 @@ inline AudibleSpan FindAudible(const std::vector<int16_t>& interleaved, int chan
   return span;
 }
 
-// The frequency of channel 0 within [first, end), from its rising zero crossings.
+// The frequency of `channel` within [first, end), from its rising zero crossings.
 inline double MeasuredFrequency(const std::vector<int16_t>& interleaved, int channels, int sampleRate, size_t first,
-                                size_t end) {
+                                size_t end, int channel = 0) {
   size_t crossings = 0, firstCrossing = 0, lastCrossing = 0;
   for (size_t i = first + 1; i < end; ++i) {
-    const int16_t before = interleaved[(i - 1) * static_cast<size_t>(channels)];
-    const int16_t now = interleaved[i * static_cast<size_t>(channels)];
+    const int16_t before = interleaved[(i - 1) * static_cast<size_t>(channels) + static_cast<size_t>(channel)];
+    const int16_t now = interleaved[i * static_cast<size_t>(channels) + static_cast<size_t>(channel)];
     if (before < 0 && now >= 0) {
       if (crossings == 0) firstCrossing = i;
       lastCrossing = i;
@@ -61,9 +74,9 @@ inline double MeasuredFrequency(const std::vector<int16_t>& interleaved, int cha
   return static_cast<double>(crossings - 1) * sampleRate / static_cast<double>(lastCrossing - firstCrossing);
 }
 
-inline double MeasuredFrequency(const PcmAudio& pcm) {
+inline double MeasuredFrequency(const PcmAudio& pcm, int channel = 0) {
   const AudibleSpan span = FindAudible(pcm.Samples, pcm.Channels);
-  return MeasuredFrequency(pcm.Samples, pcm.Channels, pcm.SampleRate, span.first, span.end);
+  return MeasuredFrequency(pcm.Samples, pcm.Channels, pcm.SampleRate, span.first, span.end, channel);
 }
 
 }  // namespace kestrel::audio::testing

@@ -27,7 +27,8 @@ TEST(MpegAudio, LayerTwoRoundTripKeepsFormatLengthAndPitch) {
   for (const Case& c : cases) {
     SCOPED_TRACE(DescribeFormat(c.rate, 0) + ModeName(c.mode));
     const int channels = c.mode == ChannelMode::Mono ? 1 : 2;
-    const PcmAudio tone = Tone(c.rate, channels, 440, 0.5);
+    // Two channels carry different pitches: a lost, doubled or swapped channel shows.
+    const PcmAudio tone = channels == 2 ? testing::TwoTones(c.rate, 440, 660, 0.5) : Tone(c.rate, 1, 440, 0.5);
     const std::vector<uint8_t> mp2 = EncodeMp2(tone, {c.mode, c.bitRate});
     MpegStreamInfo info;
     const PcmAudio back = DecodeMpegAudio(mp2.data(), mp2.size(), &info);
@@ -44,6 +45,7 @@ TEST(MpegAudio, LayerTwoRoundTripKeepsFormatLengthAndPitch) {
     EXPECT_EQ(back.Frames() % 1152, 0u);
     EXPECT_LE(back.Frames(), tone.Frames() + 2 * 1152);
     EXPECT_NEAR(MeasuredFrequency(back), 440, 3);
+    if (channels == 2) EXPECT_NEAR(MeasuredFrequency(back, 1), 660, 4);
   }
 }
 
@@ -71,6 +73,38 @@ TEST(MpegAudio, JunkAroundTheStreamIsSkipped) {
   const PcmAudio plain = DecodeMpegAudio(mp2.data(), mp2.size());
   const PcmAudio back = DecodeMpegAudio(wrapped.data(), wrapped.size());
   EXPECT_EQ(back.Samples, plain.Samples);
+}
+
+// A stream that changes its rate or channels part-way, or is damaged part-way, gives the sound
+// before that point whole; what follows a change is not played at the wrong rate.
+TEST(MpegAudio, DecodingEndsWhereTheFormatChangesAndKeepsWhatCameBeforeDamage) {
+  const std::vector<uint8_t> first = EncodeMp2(Tone(22050, 1, 440, 0.5), {ChannelMode::Mono, 64});
+  const PcmAudio plain = DecodeMpegAudio(first.data(), first.size());
+  for (const PcmAudio& other : {Tone(44100, 1, 440, 0.5), Tone(22050, 2, 440, 0.5)}) {
+    SCOPED_TRACE(DescribeFormat(other.SampleRate, other.Channels));
+    std::vector<uint8_t> joined = first;
+    const std::vector<uint8_t> second =
+        EncodeMp2(other, {other.Channels == 2 ? ChannelMode::Stereo : ChannelMode::Mono, 64});
+    joined.insert(joined.end(), second.begin(), second.end());
+    const PcmAudio back = DecodeMpegAudio(joined.data(), joined.size());
+    EXPECT_EQ(back.SampleRate, 22050);
+    EXPECT_EQ(back.Channels, 1);
+    EXPECT_EQ(back.Samples, plain.Samples);
+  }
+
+  // Noise over the middle of the stream: everything before it decodes as it did whole.
+  std::vector<uint8_t> damaged = first;
+  const size_t middle = damaged.size() / 2;
+  const std::vector<uint8_t> noise = kestrel::testing::NoiseBytes(400, 9);
+  std::copy(noise.begin(), noise.end(), damaged.begin() + static_cast<std::ptrdiff_t>(middle));
+  const PcmAudio back = DecodeMpegAudio(damaged.data(), damaged.size());
+  EXPECT_EQ(back.SampleRate, 22050);
+  EXPECT_EQ(back.Channels, 1);
+  const size_t framesBefore = middle / (first.size() / (plain.Frames() / 1152)) * 1152;  // whole frames before the noise
+  ASSERT_GE(back.Samples.size(), framesBefore - 1152);
+  EXPECT_TRUE(std::equal(back.Samples.begin(), back.Samples.begin() + static_cast<std::ptrdiff_t>(framesBefore - 1152),
+                         plain.Samples.begin()));
+  EXPECT_LE(back.Frames(), plain.Frames());
 }
 
 }  // namespace

@@ -96,6 +96,10 @@ std::vector<ImageVariant> ImageVariants() {
   tga("colour-mapped", SixteenColours(), {.ImageType = 1, .Bits = 8});
   tga("colour-mapped, 32-bit map with alpha", AllColours(), {.ImageType = 1, .Bits = 8, .MapEntryBits = 32}, true);
   tga("colour-mapped run-length", SixteenColours(), {.ImageType = 9, .Bits = 8});
+  tga("colour-mapped, map from entry 40", SixteenColours(), {.ImageType = 1, .Bits = 8, .MapFirst = 40});
+  tga("colour-mapped, 16-bit indices, map from entry 300", SixteenColours(),
+      {.ImageType = 1, .Bits = 16, .MapFirst = 300});
+  tga("colour-mapped run-length, 16-bit indices", SixteenColours(), {.ImageType = 9, .Bits = 16, .MapFirst = 2});
   tga("15-bit", Primaries(), {.Bits = 15});
   tga("16-bit with alpha bit", Primaries(), {.Bits = 16, .AttributeBits = 1}, true);
   tga("16-bit, every level", AllColours(), {.Bits = 16}, false, kFiveBitTolerance);
@@ -129,6 +133,8 @@ std::vector<ImageVariant> ImageVariants() {
   jpeg("grey", greyBlocks, {.Grey = true});
   jpeg("colour at half resolution", greyBlocks, {.HalfColour = true});
   jpeg("CMYK", blocks, {.Cmyk = true});
+  jpeg("CMYK with black", blocks, {.Cmyk = true, .Black = true});
+  jpeg("CMYK with black, plain inks without Adobe marker", blocks, {.Cmyk = true, .Black = true, .NoAdobeMarker = true});
   return v;
 }
 

@@ -135,6 +135,21 @@ void WriteBmpPixels(ByteWriter& w, const TestPicture& picture, const BmpLayout& 
   }
 }
 
+// Inverted inks (Adobe's way) hold 255 for no ink: the colour is ink x black / 255 per channel.
+// With black, the black ink takes the brightest channel and the colour inks scale up to meet it.
+std::array<uint8_t, 4> CmykInks(uint32_t c, const JpegLayout& layout) {
+  std::array<uint8_t, 4> inks = {Red(c), Green(c), Blue(c), 255};
+  if (layout.Black) {
+    const unsigned brightest = std::max({Red(c), Green(c), Blue(c)});
+    inks[3] = static_cast<uint8_t>(brightest);
+    for (int i = 0; i < 3; ++i)
+      inks[i] = brightest == 0 ? 255 : static_cast<uint8_t>((inks[i] * 255u + brightest / 2) / brightest);
+  }
+  if (layout.NoAdobeMarker)
+    for (uint8_t& ink : inks) ink = static_cast<uint8_t>(255 - ink);
+  return inks;
+}
+
 }  // namespace
 
 TestPicture DrawPicture(int width, int height, const PixelColour& colour) {
@@ -229,7 +244,7 @@ std::vector<uint8_t> TgaBytes(const TestPicture& picture, const TgaLayout& layou
   w.U8(static_cast<uint8_t>(layout.Id.size()));
   w.U8(base == 1 ? 1 : 0);
   w.U8(layout.ImageType);
-  w.U16(0);  // first map entry
+  w.U16(base == 1 ? layout.MapFirst : 0);
   w.U16(static_cast<uint16_t>(palette.Colours.size()));
   w.U8(base == 1 ? layout.MapEntryBits : 0);
   w.U16(0);
@@ -264,8 +279,13 @@ std::vector<uint8_t> TgaBytes(const TestPicture& picture, const TgaLayout& layou
     for (int column = 0; column < picture.Width; ++column) {
       const int x = layout.RightToLeft ? picture.Width - 1 - column : column;
       const size_t i = static_cast<size_t>(y) * picture.Width + x;
-      if (base == 1)
-        stream.push_back({static_cast<uint8_t>(palette.Indices[i])});
+      if (base == 1) {
+        const uint32_t index = palette.Indices[i] + layout.MapFirst;
+        if (layout.Bits == 16)
+          stream.push_back({static_cast<uint8_t>(index), static_cast<uint8_t>(index >> 8)});
+        else
+          stream.push_back({static_cast<uint8_t>(index)});
+      }
       else if (base == 3)
         stream.push_back({Red(picture.Argb[i])});
       else
@@ -319,18 +339,21 @@ std::vector<uint8_t> JpegBytes(const TestPicture& picture, const JpegLayout& lay
   if (!layout.HalfColour)
     for (int i = 0; i < info.num_components; ++i) info.comp_info[i].h_samp_factor = info.comp_info[i].v_samp_factor = 1;
   if (layout.Progressive) jpeg_simple_progression(&info);
+  if (layout.Cmyk && layout.NoAdobeMarker) info.write_Adobe_marker = FALSE;
   jpeg_start_compress(&info, TRUE);
   std::vector<uint8_t> row;
   for (int y = 0; y < picture.Height; ++y) {
     row.clear();
     for (int x = 0; x < picture.Width; ++x) {
       const uint32_t c = picture.At(x, y);
-      if (layout.Grey)
+      if (layout.Grey) {
         row.push_back(Red(c));
-      else if (layout.Cmyk)
-        row.insert(row.end(), {Red(c), Green(c), Blue(c), 255});  // inverted inks: no cyan is 255
-      else
+      } else if (layout.Cmyk) {
+        const std::array<uint8_t, 4> inks = CmykInks(c, layout);
+        row.insert(row.end(), inks.begin(), inks.end());
+      } else {
         row.insert(row.end(), {Red(c), Green(c), Blue(c)});
+      }
     }
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&info, rows, 1);

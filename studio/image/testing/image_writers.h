@@ -48,9 +48,10 @@ inline std::vector<uint8_t> SolidBmp(uint32_t argb, int width = 4, int height = 
 
 struct TgaLayout {
   uint8_t ImageType = 2;         // 1, 2, 3 or their run-length forms 9, 10, 11
-  uint8_t Bits = 24;             // true colour 15, 16, 24, 32; mapped 8; grey 8
+  uint8_t Bits = 24;             // true colour 15, 16, 24, 32; mapped 8 or 16; grey 8
   uint8_t MapEntryBits = 24;     // colour-map entries of types 1 and 9: 24 or 32
   uint8_t AttributeBits = 0xFF;  // 0xFF: 8 for 32-bit pixels or map entries, else 0
+  uint16_t MapFirst = 0;         // the index of the map's first entry, which pixels add to theirs
   bool TopOrigin = false;
   bool RightToLeft = false;
   std::string Id = {};
@@ -63,7 +64,9 @@ struct JpegLayout {
   int Quality = 95;
   bool Progressive = false;
   bool Grey = false;        // stores the red channel
-  bool Cmyk = false;        // Adobe-style inverted inks, with black 0
+  bool Cmyk = false;        // Adobe-style inverted inks, with black 0 unless Black
+  bool Black = false;       // with Cmyk: the black ink carries the darkness the colours share
+  bool NoAdobeMarker = false;  // with Cmyk: plain inks (not inverted) and no Adobe marker
   bool HalfColour = false;  // colour at half resolution both ways (4:2:0) instead of full (4:4:4)
   int FlatTable = 0;        // when set, every quantisation step is this value: no standard table
 };

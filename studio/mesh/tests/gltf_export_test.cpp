@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <set>
 
 #include "archive/archive_reader.h"
 #include "archive/file_io.h"
@@ -11,7 +12,9 @@
 #include "studio/mesh/tests/comma_locale.h"
 #include "studio/mesh/tests/sample_meshes.h"
 #include "studio/image/testing/image_writers.h"
+#include "studio/image/png_writer.h"
 #include "studio/mesh/gltf_export.h"
+#include "studio/mesh/gltf_writer.h"
 #include "studio/mesh/json_writer.h"
 #include "studio/mesh/testing/gltf_reader.h"
 
@@ -231,6 +234,53 @@ TEST(GltfExport, TextFormKeepsTheSameDataInFilesBesideIt) {
   EXPECT_TRUE(std::equal(text.read.Buffer.begin(), text.read.Buffer.end(), glb.read.Buffer.begin()));
   EXPECT_EQ(text.read.Doc["accessors"].Size(), glb.read.Doc["accessors"].Size());
   for (size_t i = 0; i < 2; ++i) EXPECT_EQ(text.read.ImageBytes(i), glb.read.ImageBytes(i));
+}
+
+// The text form's pictures are files named after their textures: texture names that differ only by
+// letter case must not share a file where the folder ignores case, and a name that climbs out of
+// its folder must not place a file outside the export's own.
+TEST(GltfExport, TextFormPicturesStayBesideItUnderNamesOfTheirOwn) {
+  TempDir dir;
+  const std::vector<std::string> textures = {"BODY.BMP", "body.bmp", "Body.Tga", "../X.BMP", "..", "SUB/../../X.BMP"};
+  GltfContent content;
+  content.Name = "CAR";
+  for (size_t i = 0; i < textures.size(); ++i) {
+    GltfPrimitive p;
+    p.MaterialObject = i;
+    p.MaterialName = "M" + std::to_string(i);
+    p.TextureName = textures[i];
+    p.Positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    p.Normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+    p.TexCoords = {{0, 0}, {1, 0}, {0, 1}};
+    p.Indices = {0, 1, 2};
+    content.Geometry.Primitives.push_back(p);
+    const uint32_t shade = static_cast<uint32_t>(i) * 40;
+    content.TexturePngs[textures[i]] = EncodePng(
+        {1, 1, false, testing::RgbaBytes(testing::DrawPicture(1, 1, [&](int, int) { return 0xFF000000u | shade; }), false)});
+  }
+  ASSERT_TRUE(CreateDirectoryOneLevel(dir / "out"));
+  const std::vector<GltfFile> files = LayOutGltf(content, dir / "out/CAR.gltf", GltfForm::Text);
+  std::set<std::string> lowerCaseNames;
+  for (const GltfFile& f : files) {
+    EXPECT_EQ(DirectoryOf(f.Path), dir / "out") << f.Path;
+    std::string lower = FileNameOf(f.Path);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    EXPECT_TRUE(lowerCaseNames.insert(lower).second) << f.Path << " shares its name with another file";
+  }
+  EXPECT_EQ(files.size(), textures.size() + 2);  // the pictures, the buffer and the document
+  WriteGltfFiles(files);
+  EXPECT_EQ(testing::NamesIn(dir.Path()), (std::set<std::string>{"out"}));
+
+  // Each primitive's material shows the picture of its own texture.
+  const GltfRead read = testing::ReadGltfAny(dir / "out/CAR.gltf");
+  const testing::Json& primitives = read.Doc["meshes"][0]["primitives"];
+  ASSERT_EQ(primitives.Size(), textures.size());
+  for (size_t i = 0; i < textures.size(); ++i) {
+    const testing::Json& material = read.Doc["materials"][static_cast<size_t>(primitives[i]["material"].Number())];
+    const size_t texture = static_cast<size_t>(material["pbrMetallicRoughness"]["baseColorTexture"]["index"].Number());
+    const size_t image = static_cast<size_t>(read.Doc["textures"][texture]["source"].Number());
+    EXPECT_EQ(read.ImageBytes(image), content.TexturePngs.at(textures[i])) << textures[i];
+  }
 }
 
 TEST(GltfExport, SameMeshGivesSameBytesWhateverTheLocale) {

@@ -11,80 +11,21 @@
 #include "studio/shell/archive_tree_model.h"
 #include "studio/preview/gl_view.h"
 #include "studio/preview/image_view.h"
-#include "studio/image/image_decoder.h"
 #include "studio/image/testing/image_writers.h"
-#include "studio/shell/tests/studio_fixture.h"
+#include "studio/shell/tests/image_preview_fixture.h"
 
 namespace kestrel::studio::testing {
 namespace {
 
 using kestrel::testing::BmpBytes;
 using kestrel::testing::DrawPicture;
-using kestrel::testing::JpegBytes;
-using kestrel::testing::TgaBytes;
-
-uint32_t Colour(int x, int y) {
-  return 0xFF000000u | static_cast<uint32_t>(x * 60) << 16 | static_cast<uint32_t>(y * 100) << 8 | 0x40;
-}
-
-class ImagePreviewTest : public StudioTest {
- protected:
-  void TearDown() override {
-    real_.reset();
-    StudioTest::TearDown();
-  }
-
-  // WALL.BMP 3 x 2, with a wrong image-size field; GLASS.TGA 4 x 4 with alpha; SKY.JPG 16 x 8.
-  TestArchive Images() {
-    const std::vector<uint8_t> broken = Bytes("BM but nothing a bitmap needs");
-    TestEntry damaged("DAMAGED.TGA", wall_, 20);
-    damaged.RawBytes = kestrel::testing::NoiseBytes(30, 9);
-    damaged.UncompressedSize = 500;
-    return ArchiveOf({TestEntry("WALL.BMP", wall_, 18), TestEntry("GLASS.TGA", glass_, 20),
-                      TestEntry("SKY.JPG", sky_, 22), TestEntry("CAR.MTS", Bytes("a mesh"), 17),
-                      TestEntry("BROKEN.BMP", broken, 18), damaged});
-  }
-
-  TFKestrel& Open(const TestArchive& archive) {
-    archive_ = WriteArchive("IMAGES.MAS", archive);
-    real_ = std::make_unique<TFKestrel>(dialogs_, Environment(QString::fromStdString(archive_)));
-    return *real_;
-  }
-  TFKestrel& R() { return *real_; }
-  void Select(int entry) { R().MASTreeNT->setCurrentIndex(R().TreeModel()->EntryNode(entry)); }
-
-  // Zoom in, out, reset enabled, as three letters: "i--", "ior", ...
-  std::string ZoomStates() {
-    return std::string(R().TBZoomIn->isEnabled() ? "i" : "-") + (R().TBZoomOut->isEnabled() ? "o" : "-") +
-           (R().TBZoomReset->isEnabled() ? "r" : "-");
-  }
-  QImage Shown() { return R().MASImgView->Image(); }
-  // The picture as its decoder gives it, as the view should show it.
-  static QImage Decoded(ImageKind kind, const std::vector<uint8_t>& bytes) {
-    const RgbaImage image = DecodeImage(kind, bytes.data(), bytes.size());
-    QImage q(static_cast<int>(image.Width), static_cast<int>(image.Height), QImage::Format_RGB32);
-    for (int y = 0; y < q.height(); ++y)
-      for (int x = 0; x < q.width(); ++x) {
-        const uint8_t* p = &image.Pixels[(static_cast<size_t>(y) * image.Width + x) * 4];
-        q.setPixel(x, y, qRgb(p[0], p[1], p[2]));
-      }
-    return q;
-  }
-
-  std::vector<uint8_t> wall_ = BmpBytes(DrawPicture(3, 2, Colour), {.ImageSizeField = 999999});
-  std::vector<uint8_t> glass_ = TgaBytes(
-      DrawPicture(4, 4, [](int x, int y) { return static_cast<uint32_t>(x * 60) << 24 | Colour(x, y); }), {.Bits = 32});
-  std::vector<uint8_t> sky_ = JpegBytes(DrawPicture(16, 8, Colour), {});
-  std::string archive_;
-  std::unique_ptr<TFKestrel> real_;
-};
 
 TEST_F(ImagePreviewTest, ZoomStepsStopAtOneAndFiveAndCarryOverToTheNextImage) {
   Open(Images());
   EXPECT_EQ(ZoomStates(), "---");
   Select(0);
   EXPECT_EQ(ZoomStates(), "i--");
-  EXPECT_EQ(Shown(), Decoded(ImageKind::Bmp, wall_)) << "a wrong image-size field is ignored";
+  EXPECT_EQ(Shown(), Drawn(wall_picture_)) << "a wrong image-size field is ignored";
 
   const std::vector<std::pair<QAction*, std::pair<int, std::string>>> steps = {
       {R().TBZoomIn, {2, "ior"}},  {R().TBZoomIn, {3, "ior"}},  {R().TBZoomIn, {4, "ior"}},
@@ -113,7 +54,7 @@ TEST_F(ImagePreviewTest, ZoomStepsStopAtOneAndFiveAndCarryOverToTheNextImage) {
   Select(1);
   EXPECT_EQ(ZoomStates(), "i--");
   EXPECT_EQ(R().MASImgView->widget()->size(), QSize(4, 4));
-  EXPECT_EQ(Shown(), Decoded(ImageKind::Targa, glass_)) << "alpha is not drawn";
+  EXPECT_EQ(Shown(), Drawn(glass_picture_)) << "alpha is not drawn";
 }
 
 TEST_F(ImagePreviewTest, PixelsAreScaledWithoutSmoothingAndSmallPicturesCentred) {
@@ -125,7 +66,7 @@ TEST_F(ImagePreviewTest, PixelsAreScaledWithoutSmoothingAndSmallPicturesCentred)
   QWidget* canvas = R().MASImgView->widget();
   const QImage drawn = canvas->grab().toImage();
   ASSERT_EQ(drawn.size(), QSize(9, 6));
-  const QImage wall = Decoded(ImageKind::Bmp, wall_);
+  const QImage wall = Drawn(wall_picture_);
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 9; ++x) EXPECT_EQ(drawn.pixel(x, y), wall.pixel(x / 3, y / 3)) << x << ", " << y;
   const QRect area = R().MASImgView->viewport()->rect();
@@ -158,9 +99,9 @@ TEST_F(ImagePreviewTest, ExportWritesTheEntryByteForByteWithTheDialogOfItsType) 
   Open(Images());
   R().Settings().BMPInitialDir = QPath("start");
   const std::vector<std::tuple<int, const char*, const char*, const char*>> types = {
-      {0, "Bitmap Files (*.BMP)|*.BMP", "Save a Bitmap File", "bmp"},
-      {1, "Targa Files (*.TGA)|*.TGA", "Save a Targa File", "tga"},
-      {2, "JPEG Files (*.JPG)|*.JPG", "Save a JPEG File", "jpg"},
+      {0, "Bitmap Files (*.BMP)|*.BMP|PNG Files (*.png)|*.png", "Save a Bitmap File", "bmp"},
+      {1, "Targa Files (*.TGA)|*.TGA|PNG Files (*.png)|*.png", "Save a Targa File", "tga"},
+      {2, "JPEG Files (*.JPG)|*.JPG|PNG Files (*.png)|*.png", "Save a JPEG File", "jpg"},
   };
   for (const auto& [entry, filter, title, suffix] : types) {
     Select(entry);
@@ -197,8 +138,9 @@ TEST_F(ImagePreviewTest, ImportStoresAnotherSizeAndDepthUnchangedAndShowsIt) {
   Open(Images());
   Select(0);
   R().TBZoomIn->trigger();
-  const std::vector<uint8_t> paletted =
-      BmpBytes(DrawPicture(5, 4, [](int x, int) { return x % 2 ? 0xFFFF0000u : 0xFF0000FFu; }), {.Bits = 8});
+  const kestrel::testing::TestPicture stripes =
+      DrawPicture(5, 4, [](int x, int) { return x % 2 ? 0xFFFF0000u : 0xFF0000FFu; });
+  const std::vector<uint8_t> paletted = BmpBytes(stripes, {.Bits = 8});
   kestrel::testing::WriteFileBytes(Path("NEWWALL.BMP"), paletted);
   dialogs_.fileAnswers = {QPath("NEWWALL.BMP")};
   R().Importimagefromfile1->trigger();
@@ -206,21 +148,24 @@ TEST_F(ImagePreviewTest, ImportStoresAnotherSizeAndDepthUnchangedAndShowsIt) {
   ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
   EXPECT_EQ(dialogs_.fileRequests[0].objectName, "ODImage");
   EXPECT_EQ(dialogs_.fileRequests[0].title, "Save a Bitmap File");
+  EXPECT_EQ(dialogs_.fileRequests[0].filter,
+            "Bitmap Files (*.BMP)|*.BMP|Pictures (*.png *.bmp *.tga *.jpg *.jpeg)|*.png;*.bmp;*.tga;*.jpg;*.jpeg");
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_TRUE(dialogs_.applicationErrors.empty());
   EXPECT_EQ(R().State().Table[0].Name(), "WALL.BMP");
   EXPECT_EQ(R().State().Table[0].FileType, 18);
   EXPECT_EQ(R().ReadEntryData(0), paletted);
   EXPECT_EQ(R().ReadEntryData(2), sky_);
-  EXPECT_EQ(Shown(), Decoded(ImageKind::Bmp, paletted));
+  EXPECT_EQ(Shown(), Drawn(stripes));
   EXPECT_EQ(R().MASTreeNT->currentIndex(), R().TreeModel()->EntryNode(0));
   EXPECT_TRUE(R().Importimagefromfile1->isEnabled());
   EXPECT_EQ(R().State().ZoomFactor, 1) << "the reopen starts the zoom over";
   EXPECT_EQ(R().Settings().BMPInitialDir, QString::fromStdString(dir_.Path()));
 
-  // The new content is never inspected: a JPEG in a bitmap entry is stored, then cannot be shown.
-  dialogs_.fileAnswers = {QPath("sky.jpg")};
-  kestrel::testing::WriteFileBytes(Path("sky.jpg"), sky_);
+  // A file named like the entry's own type is never inspected: a JPEG named .bmp in a bitmap entry
+  // is stored, then cannot be shown.
+  dialogs_.fileAnswers = {QPath("sky.bmp")};
+  kestrel::testing::WriteFileBytes(Path("sky.bmp"), sky_);
   R().Importimagefromfile1->trigger();
   EXPECT_EQ(R().ReadEntryData(0), sky_);
   EXPECT_EQ(dialogs_.applicationErrors.size(), 1u);

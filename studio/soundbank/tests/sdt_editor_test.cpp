@@ -14,7 +14,7 @@
 #include <filesystem>
 
 #include "archive/testing/mas_builder.h"
-#include "archive/testing/unprivileged_scope.h"
+#include "archive/testing/unprivileged.h"
 #include "studio/soundbank/tests/sdt_editor_fixture.h"
 
 namespace kestrel::studio::testing {

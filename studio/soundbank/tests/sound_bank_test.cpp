@@ -9,7 +9,7 @@
 #include "archive/file_error.h"
 #include "archive/testing/file_size_limit.h"
 #include "archive/testing/mas_builder.h"
-#include "archive/testing/unprivileged_scope.h"
+#include "archive/testing/unprivileged.h"
 #include "studio/soundbank/testing/bank_builder.h"
 
 namespace kestrel {

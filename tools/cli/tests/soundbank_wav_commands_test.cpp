@@ -1,12 +1,12 @@
 // kestrel-cli's WAV exchange for sound banks: a tone goes in as a WAV file, is encoded in the
 // sample's own format, and comes out again; Debian's mpg123 checks the encoding independently.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "archive/testing/file_size_limit.h"
 #include "archive/testing/mas_builder.h"
+#include "archive/testing/unprivileged.h"
 #include "cli_runner.h"
 #include "studio/audio/mpeg_audio.h"
 #include "studio/audio/testing/tone.h"
@@ -141,13 +141,10 @@ TEST(SdtWavCommands, BankThatCannotBeWrittenIsRefusedBeforeAnythingIsWritten) {
   namespace fs = std::filesystem;
   fs::permissions(dir.Path(), fs::perms::all);
   fs::permissions(dir / "BANK.SDT", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  std::vector<std::string> args = {"sdt-import-wav", "BANK.SDT", "0", "good.wav"};
-  std::string program = KESTREL_CLI;
-  if (::geteuid() == 0) {  // root writes anything: run as nobody instead
-    args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", KESTREL_CLI});
-    program = "/usr/bin/setpriv";
-  }
-  const auto run = testing::RunProgram(program, args, {"", dir.Path(), {}});
+  // Root writes anything: as an ordinary user, whom the protection stops.
+  const std::vector<std::string> command =
+      testing::UnprivilegedCommand(KESTREL_CLI, {"sdt-import-wav", "BANK.SDT", "0", "good.wav"});
+  const auto run = testing::RunProgram(command[0], {command.begin() + 1, command.end()}, {"", dir.Path(), {}});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("BANK.SDT"), std::string::npos) << run.err;
   EXPECT_EQ(ReadFileBytes(dir / "BANK.SDT"), Bank().Build());
