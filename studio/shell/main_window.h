@@ -141,7 +141,7 @@ class TFKestrel : public QMainWindow {
   void CreateArchiveManager();
   void CreateEntryContextMenu();
   void UpdateManagerCommands();
-  void ShowEntryContextMenu(const QPoint& position);
+  void ShowEntryContextMenu(const QPoint& position, bool byMouse);
   void RedrawMeshNow();
   // The entry "Export Single VRML File" works on: the mesh on show, if it is of this archive.
   std::optional<int> MeshEntryOnShow() const;

@@ -4,12 +4,14 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTreeView>
+#include <functional>
 #include <set>
 
 #include "archive/file_io.h"
@@ -45,6 +47,31 @@ class FilterFieldKeys : public QObject {
  private:
   QLineEdit* field_;
   QTreeView* tree_;
+};
+
+// The Menu key asks for the menu at the middle of the tree; it belongs beside the current entry,
+// and must not change the selection as a right click on another node does.
+class KeyboardContextMenu : public QObject {
+ public:
+  KeyboardContextMenu(QTreeView* tree, std::function<void(const QPoint&, bool)> show)
+      : QObject(tree), tree_(tree), show_(std::move(show)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::ContextMenu) return QObject::eventFilter(watched, event);
+    const auto* menu = static_cast<QContextMenuEvent*>(event);
+    if (menu->reason() == QContextMenuEvent::Keyboard) {
+      const QRect item = tree_->visualRect(tree_->currentIndex());
+      show_(item.isValid() ? item.center() : QPoint(0, 0), false);
+    } else {
+      show_(menu->pos(), true);
+    }
+    return true;
+  }
+
+ private:
+  QTreeView* tree_;
+  std::function<void(const QPoint&, bool)> show_;
 };
 
 LoadedArchive LoadedFrom(const OpenArchiveState& state) {
@@ -244,15 +271,16 @@ void TFKestrel::CloseArchive() {
 }
 
 void TFKestrel::CreateEntryContextMenu() {
-  MASTreeNT->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(MASTreeNT, &QWidget::customContextMenuRequested, this, &TFKestrel::ShowEntryContextMenu);
+  MASTreeNT->viewport()->installEventFilter(new KeyboardContextMenu(MASTreeNT, [this](const QPoint& position, bool byMouse) {
+    RunCommand(QStringLiteral("EntryContextMenu"), [&] { ShowEntryContextMenu(position, byMouse); });
+  }));
 }
 
-void TFKestrel::ShowEntryContextMenu(const QPoint& position) {
+void TFKestrel::ShowEntryContextMenu(const QPoint& position, bool byMouse) {
   if (!state_.IsOpen()) return;
   // A right click on an entry outside the selection makes it the selection, as file managers do.
   const QModelIndex node = MASTreeNT->indexAt(position);
-  if (node.isValid() && !MASTreeNT->selectionModel()->isSelected(node)) MASTreeNT->setCurrentIndex(node);
+  if (byMouse && node.isValid() && !MASTreeNT->selectionModel()->isSelected(node)) MASTreeNT->setCurrentIndex(node);
   QMenu menu(this);
   menu.setObjectName(QStringLiteral("EntryContextMenu"));
   menu.setAccessibleName(tr("Entry commands"));

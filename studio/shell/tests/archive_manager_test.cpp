@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QContextMenuEvent>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
@@ -250,6 +252,26 @@ TEST_F(ArchiveManagerTest, CloseEmptiesTheWindowAndReloadReadsTheFileAgain) {
   EXPECT_EQ(w.windowTitle(), "Kestrel");
   for (QAction* a : {w.Close1, w.Reload1, w.ExtractAll1, w.ExtractSelected1, w.AddafiletothisMASfile1})
     EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+}
+
+TEST_F(ArchiveManagerTest, ContextMenuOffersWhatAppliesAndTheMenuKeyKeepsTheSelection) {
+  RecordingWindow& w = StartWith(Track());
+  w.MASTreeNT->expand(Model()->NumFilesNode());
+  w.MASTreeNT->expand(Model()->GroupNode(1));
+  SelectEntries({2, 3});
+  w.MASTreeNT->selectionModel()->setCurrentIndex(Model()->EntryNode(2), QItemSelectionModel::NoUpdate);
+  QStringList offered;
+  QTimer::singleShot(0, &w, [&offered] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction* action : menu->actions()) offered << action->objectName();
+    menu->close();
+  });
+  QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1), w.MASTreeNT->viewport()->mapToGlobal(QPoint(1, 1)));
+  QApplication::sendEvent(w.MASTreeNT->viewport(), &key);
+  // The image commands come with the image preview, which this window only records.
+  EXPECT_EQ(offered, (QStringList{"ExtractSelected1", "RemoveselecteditemfromthisMASfile1", "CopyName1"}));
+  EXPECT_EQ(w.SelectedEntries(), (std::vector<int>{2, 3}));
 }
 
 TEST_F(ArchiveManagerTest, CancelDuringARemovalKeepsTheOldArchiveByteForByte) {
