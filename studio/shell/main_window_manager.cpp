@@ -104,6 +104,11 @@ void TFKestrel::CreateArchiveManager() {
   connect(EntryFilter, &QLineEdit::textChanged, this, [this](const QString& text) {
     filtered_archive_ = state_.ArchivePath;
     tree_model_->SetFilter(text);
+    // What matches is shown: the groups holding matches open (they stay open when it is cleared).
+    if (text.isEmpty() || tree_model_->IsEmpty()) return;
+    MASTreeNT->expand(tree_model_->NumFilesNode());
+    for (int group = 0; group < ArchiveTreeModel::kGroupCount; ++group)
+      if (tree_model_->rowCount(tree_model_->GroupNode(group)) > 0) MASTreeNT->expand(tree_model_->GroupNode(group));
   });
 
   MASTreeNT->setSelectionMode(QAbstractItemView::ExtendedSelection);

@@ -91,6 +91,8 @@ TEST_F(ArchiveManagerTest, FilterNarrowsTheGroupsCountsMatchesAndKeepsExpansionA
 
   w.EntryFilter->setText("c*l.mts");
   EXPECT_EQ(Shown(), (std::vector<std::string>{"CARWHEEL.MTS"}));
+  EXPECT_TRUE(w.MASTreeNT->isExpanded(Model()->GroupNode(0)));  // a group with matches opens
+  EXPECT_FALSE(w.MASTreeNT->isExpanded(Model()->GroupNode(2)));
   w.EntryFilter->setText("?");
   EXPECT_EQ(Shown().size(), 5u);
   EXPECT_EQ(Model()->GroupNode(0).data().toString(), "MTS Files (2)");
