@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QTreeView>
 #include <functional>
 #include <set>
@@ -97,6 +98,11 @@ void TFKestrel::CreateArchiveManager() {
   EntryFilter->setAccessibleName(tr("Filter entries"));
   EntryFilter->setToolTip(tr("Show only the entries whose name holds this text (Ctrl+F)"));
   EntryFilter->setClearButtonEnabled(true);
+  // Qt's clear button has no text of its own; a screen reader would find it silent.
+  for (QToolButton* button : EntryFilter->findChildren<QToolButton*>()) {
+    button->setAccessibleName(tr("Clear filter"));
+    button->setToolTip(tr("Clear filter"));
+  }
   EntryFilter->installEventFilter(new FilterFieldKeys(EntryFilter, MASTreeNT));
   auto* treeLayout = static_cast<QBoxLayout*>(PTree->layout());
   treeLayout->setDirection(QBoxLayout::TopToBottom);
