@@ -256,7 +256,11 @@ ConversionResult ConvertOldArchive(const ConversionOptions& options, const Conve
   // Removing fails while files remain: those are the entries that did not make it, kept for the user.
   if (::rmdir(scratch.c_str()) != 0) {
     result.ScratchDirectoryLeft = true;
-    report("Entries that did not reach the new archive were left in \"" + scratch + "\".");
+    const std::string notice = "Entries that did not reach the new archive were left in \"" + scratch + "\".";
+    if (hooks.Notice)
+      hooks.Notice(notice);
+    else
+      report(notice);
   }
   return result;
 }

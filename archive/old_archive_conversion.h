@@ -42,6 +42,9 @@ bool ConvertImageEntry(const LoadedArchive& archive, size_t index, const std::st
 struct ConversionHooks {
   // Each message for the user.
   std::function<void(const std::string& message)> Report;
+  // What the user should know that is no failure: where the entries that did not reach the new
+  // archive were left. Without this hook it goes to Report.
+  std::function<void(const std::string& message)> Notice;
   // The shared counter after each step, and its maximum, 2 x the source's entry count.
   std::function<void(size_t position, size_t maximum)> Progress;
 };

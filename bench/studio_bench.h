@@ -24,6 +24,7 @@ class SilentDialogs : public studio::StudioDialogs {
   void ShowApplicationError(const QString&, const QString& message, const QString&) override {
     std::fprintf(stderr, "application error: %s\n", message.toLocal8Bit().constData());
   }
+  int RunDialog(QDialog&) override { return 0; }  // rejected
 };
 
 // The application and a shown main window, all of whose files stay in a scratch folder.

@@ -12,7 +12,7 @@
 #include "archive/old_archive_conversion.h"
 #include "archive/testing/file_size_limit.h"
 #include "archive/testing/mas_builder.h"
-#include "archive/testing/unprivileged_scope.h"
+#include "archive/testing/unprivileged.h"
 
 namespace kestrel {
 namespace {

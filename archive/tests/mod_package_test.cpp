@@ -40,14 +40,9 @@ std::map<std::string, std::vector<uint8_t>> FolderContents(const std::string& ro
   return out;
 }
 
-// Name, type and decoded bytes of every entry, in table order: what a package must reproduce.
+// What a package must reproduce: the entries' names, types and decoded bytes, in table order.
 std::vector<std::tuple<std::string, int32_t, std::vector<uint8_t>>> Contents(const std::string& path) {
-  const LoadedArchive archive = ReadArchiveTable(path);
-  std::vector<std::tuple<std::string, int32_t, std::vector<uint8_t>>> out;
-  for (size_t i = 0; i < archive.Table.size(); ++i)
-    out.emplace_back(archive.Table[i].Name(), archive.Table[i].FileType,
-                     DecodeEntryBytes(archive.Table[i], ReadStoredBytes(archive, i)));
-  return out;
+  return testing::DecodedEntriesOf(path);
 }
 
 // An original as the packers leave it, with odd but valid details a revert must give back:

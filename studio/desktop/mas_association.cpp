@@ -1,6 +1,7 @@
 #include "studio/desktop/mas_association.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -65,6 +66,48 @@ QStringList RefreshDatabases(const AssociationPlaces& places) {
     if (!data.exists(folder)) continue;  // nothing of ours was ever there
     const QString note = Refresh(tool, {data.filePath(folder)});
     if (!note.isEmpty()) notes << note;
+  }
+  return notes;
+}
+
+// What update-mime-database makes from the packages, beside one file per type in a folder per media type.
+const char* const kMimeDatabaseFiles[] = {"XMLnamespaces", "aliases", "generic-icons", "globs",   "globs2",
+                                          "icons",         "magic",   "mime.cache",    "subclasses", "treemagic",
+                                          "types",         "version"};
+
+bool HoldsAny(const QString& folder, const QString& pattern) {
+  return QDirIterator(folder, {pattern}, QDir::Files, QDirIterator::Subdirectories).hasNext();
+}
+
+// After our files are gone, each database is rebuilt for what is left, or, where nothing is left
+// that it could describe, removed with the folders that held only it: Remove leaves nothing that
+// Associate's refresh made, and keeps another package's types and entries.
+QStringList RefreshOrRemoveDatabases(const AssociationPlaces& places) {
+  QStringList notes;
+  QDir data(places.dataHome);
+  if (data.exists(QStringLiteral("mime"))) {
+    if (HoldsAny(data.filePath(QStringLiteral("mime/packages")), QStringLiteral("*.xml"))) {
+      const QString note = Refresh(QStringLiteral("update-mime-database"), {data.filePath(QStringLiteral("mime"))});
+      if (!note.isEmpty()) notes << note;
+    } else {
+      QDir mime(data.filePath(QStringLiteral("mime")));
+      for (const char* file : kMimeDatabaseFiles) mime.remove(QLatin1String(file));
+      const QString ourType = QLatin1String(kMasMimeType);
+      mime.remove(ourType + QStringLiteral(".xml"));
+      for (const QString& folder : {QFileInfo(ourType).path(), QStringLiteral("packages"), QString()})
+        if (!folder.isEmpty()) mime.rmdir(folder);
+      data.rmdir(QStringLiteral("mime"));
+    }
+  }
+  if (data.exists(QStringLiteral("applications"))) {
+    if (HoldsAny(data.filePath(QStringLiteral("applications")), QStringLiteral("*.desktop"))) {
+      const QString note =
+          Refresh(QStringLiteral("update-desktop-database"), {data.filePath(QStringLiteral("applications"))});
+      if (!note.isEmpty()) notes << note;
+    } else {
+      data.remove(QStringLiteral("applications/mimeinfo.cache"));
+      data.rmdir(QStringLiteral("applications"));
+    }
   }
   return notes;
 }
@@ -169,10 +212,11 @@ AssociationResult AssociateMas(const AssociationPlaces& places, const QString& p
 AssociationResult RemoveMasAssociation(const AssociationPlaces& places) {
   AssociationResult result;
   const QDir data(places.dataHome);
+  // The MIME folders are left to the database step below, which knows what else they hold.
   RemoveWithEmptyFolders(data, MimePackageFile(), QStringLiteral("mime/packages"));
   RemoveWithEmptyFolders(data, DesktopEntryFile(), QString());
   for (const QString& file : DataFiles())
-    if (file.startsWith(QLatin1String("icons/"))) RemoveWithEmptyFolders(data, file, QStringLiteral("icons"));
+    if (file.startsWith(QLatin1String("icons/"))) RemoveWithEmptyFolders(data, file, QString());
 
   QFile list(places.MimeAppsList());
   if (list.open(QIODevice::ReadOnly)) {
@@ -188,7 +232,7 @@ AssociationResult RemoveMasAssociation(const AssociationPlaces& places) {
         result.failure = ReplaceFile(list.fileName(), updated.toUtf8());
     }
   }
-  result.refreshNotes = RefreshDatabases(places);
+  result.refreshNotes = RefreshOrRemoveDatabases(places);
   return result;
 }
 

@@ -29,7 +29,9 @@ struct AssociationResult {
 // Writes every file in order; the first failure stops it and what was written before stays.
 AssociationResult AssociateMas(const AssociationPlaces& places, const QString& program);
 // Removes what AssociateMas wrote: its files, the folders that held only them, and only the
-// default-application line naming our entry. Files that are already gone are passed over.
+// default-application line naming our entry. Files that are already gone are passed over. A
+// database the refresh made is rebuilt where other packages or desktop entries remain, and
+// otherwise removed with the folders that held only it.
 AssociationResult RemoveMasAssociation(const AssociationPlaces& places);
 
 // mimeapps.list text with `type` defaulting to `desktopId` in [Default Applications]; the rest of

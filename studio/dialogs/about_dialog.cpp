@@ -22,6 +22,7 @@ TFKestrelAbout::TFKestrelAbout(QWidget* parent) : QDialog(parent) {
   auto* icon = new QLabel(this);
   icon->setObjectName(QStringLiteral("IKestrel"));
   icon->setPixmap(QPixmap::fromImage(DrawKestrelIcon(64)));
+  icon->setAccessibleName(tr("Kestrel icon"));
   icon->setAlignment(Qt::AlignTop);
 
   LAuthor = new QLabel(tr("The Kestrel kit developers"), this);

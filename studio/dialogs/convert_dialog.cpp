@@ -18,6 +18,7 @@
 #include "archive/old_archive_conversion.h"
 #include "studio/qt_common/file_name_field.h"
 #include "studio/qt_common/busy_cursor.h"
+#include "studio/qt_common/button_keys.h"
 #include "studio/qt_common/native_path.h"
 #include "studio/qt_common/studio_application.h"
 #include "studio/qt_common/studio_dialogs.h"
@@ -73,6 +74,12 @@ TFKestrelConvert::TFKestrelConvert(StudioDialogs& dialogs, QWidget* parent) : QD
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
+  ProgressBar1->setAccessibleName(tr("Conversion progress"));
+  // The labels stand beside the fields, not beside the edits inside them, so the names are given.
+  FESource->Edit()->setAccessibleName(tr("Source file"));
+  FEDestination->Edit()->setAccessibleName(tr("Destination file"));
+  FESource->BrowseButton()->setAccessibleName(tr("Browse for the source file"));
+  FEDestination->BrowseButton()->setAccessibleName(tr("Browse for the destination file"));
 
   auto* fields = new QGridLayout;
   fields->addWidget(LSource, 0, 0);
@@ -116,6 +123,7 @@ TFKestrelConvert::TFKestrelConvert(StudioDialogs& dialogs, QWidget* parent) : QD
   FEDestination->changed = [this] { FEDestinationChange(); };
   connect(BStart, &QPushButton::clicked, this, [this] { BStartClick(); });
   connect(BClose, &QPushButton::clicked, this, [this] { reject(); });
+  PressFocusedButtonOnReturn(this);
 }
 
 void TFKestrelConvert::SetBrowseDirectory(const QString& directory) {
@@ -173,9 +181,9 @@ void TFKestrelConvert::FEDestinationChange() {
   ApplyStartRule();
 }
 
-void TFKestrelConvert::Report(const std::string& message) {
+void TFKestrelConvert::Report(MessageIcon icon, const std::string& message) {
   QApplication::setOverrideCursor(Qt::ArrowCursor);
-  dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), QString::fromLocal8Bit(message));
+  dialogs_.ShowMessage(icon, QString::fromLatin1(kStudioName), QString::fromLocal8Bit(message));
   QApplication::restoreOverrideCursor();
 }
 
@@ -208,15 +216,16 @@ void TFKestrelConvert::BStartClick() {
   BusyCursor cursor;
 
   ConversionHooks hooks;
-  hooks.Report = [this](const std::string& message) { Report(message); };
+  hooks.Report = [this](const std::string& message) { Report(MessageIcon::Error, message); };
+  hooks.Notice = [this](const std::string& message) { Report(MessageIcon::Information, message); };
   hooks.Progress = [this](size_t position, size_t maximum) {
     if (ProgressBar1->maximum() != static_cast<int>(maximum)) ProgressBar1->setRange(0, static_cast<int>(maximum));
     ProgressBar1->setValue(static_cast<int>(position));
     // The work holds the event loop, so the bar is drawn here and now.
     ProgressBar1->repaint();
   };
-  destinations_.push_back(destination);
-  ConvertOldArchive({source, destination, ""}, hooks);
+  // Only an archive that was written can have replaced the one open in the studio.
+  if (ConvertOldArchive({source, destination, ""}, hooks).ArchiveWritten) destinations_.push_back(destination);
 }
 
 void TFKestrelConvert::closeEvent(QCloseEvent* event) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "studio/qt_common/studio_dialogs.h"
+
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -15,7 +17,6 @@ class QPushButton;
 namespace kestrel::studio {
 
 class FileNameField;
-class StudioDialogs;
 
 inline constexpr char kConvertCaption[] = "Convert F1-2001 MAS to F1-2002 MAS";
 
@@ -29,7 +30,8 @@ class TFKestrelConvert : public QDialog {
   bool SourceValid() const { return source_valid_; }
   bool DestinationGiven() const { return destination_given_; }
   bool Running() const { return running_; }
-  // The archives the conversions since the dialog was shown wrote to (absolute paths).
+  // The archives the conversions since the dialog was shown wrote (absolute paths); a conversion
+  // that did not write its new archive left its destination as it was and is not among them.
   const std::vector<std::string>& Destinations() const { return destinations_; }
 
   // Event handlers, named after their control and event.
@@ -58,7 +60,7 @@ class TFKestrelConvert : public QDialog {
  private:
   void ApplyStartRule();
   void JudgeSource(bool refuse);
-  void Report(const std::string& message);
+  void Report(MessageIcon icon, const std::string& message);
 
   StudioDialogs& dialogs_;
   bool source_valid_ = false;

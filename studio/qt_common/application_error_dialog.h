@@ -5,6 +5,7 @@
 #include <QString>
 #include <exception>
 
+class QFontMetrics;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -25,6 +26,11 @@ class ApplicationErrorDialog : public QDialog {
   QPushButton* details_button_ = nullptr;
   QPlainTextEdit* report_ = nullptr;
 };
+
+// `message` broken into lines no wider than `width`: at spaces, and inside a word too wide for a
+// line (a path) only after a folder separator; a word with none stays whole. "\r\n" and "\n"
+// keep their breaks.
+QString WrapMessage(const QString& message, const QFontMetrics& metrics, int width);
 
 // "<title> - application error".
 QString ApplicationErrorCaption(const QString& applicationTitle);

@@ -19,6 +19,7 @@ FileNameField::FileNameField(StudioDialogs& dialogs, Browse browse, FileDialogRe
   browse_button_->setObjectName(QStringLiteral("Browse"));
   browse_button_->setText(QStringLiteral("..."));
   browse_button_->setToolTip(tr("Browse (Alt+Down)"));
+  browse_button_->setAccessibleName(tr("Browse"));  // rather than "dot dot dot"
   browse_button_->setFocusPolicy(Qt::TabFocus);
   layout->addWidget(edit_, 1);
   layout->addWidget(browse_button_);

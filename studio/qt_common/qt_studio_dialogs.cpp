@@ -1,6 +1,7 @@
 #include "studio/qt_common/qt_studio_dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -109,5 +110,7 @@ void QtStudioDialogs::ShowApplicationError(const QString& caption, const QString
   ApplicationErrorDialog dialog(caption, DisplayText(message), details, Parent());
   dialog.exec();
 }
+
+int QtStudioDialogs::RunDialog(QDialog& dialog) { return dialog.exec(); }
 
 }  // namespace kestrel::studio

@@ -20,6 +20,7 @@ class QtStudioDialogs : public StudioDialogs {
   void ShowApplicationError(const QString& caption, const QString& message, const QString& details) override;
   std::optional<QString> ChooseFolder(const QString& title, const QString& startDirectory) override;
   int Choose(const QString& caption, const QString& text, const QStringList& buttons) override;
+  int RunDialog(QDialog& dialog) override;
 
  private:
   std::optional<QString> RunFileDialog(const FileDialogRequest& request, bool save);

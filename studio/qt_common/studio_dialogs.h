@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <optional>
 
+class QDialog;
+
 namespace kestrel::studio {
 
 enum class MessageIcon { None, Information, Warning, Error };
@@ -53,6 +55,9 @@ class StudioDialogs {
   }
   // The dialog for errors that no command handled: caption, message, OK, and details on request.
   virtual void ShowApplicationError(const QString& caption, const QString& message, const QString& details) = 0;
+  // Runs one of the studio's own dialogs modally (a list to read, a list to choose from) and gives
+  // its QDialog::DialogCode. A test answers instead, after reading or choosing in its controls.
+  virtual int RunDialog(QDialog& dialog) = 0;
 };
 
 }  // namespace kestrel::studio

@@ -173,6 +173,13 @@ class TFKestrel : public QMainWindow {
   void About1Click();
   void ToolButton6Click();
 
+  // Mod packages (main_window_mods.cpp): compare, apply, take back; enabled with an archive open.
+  void CreateModCommands();
+  void UpdateModCommands();
+  void CompareWithArchive1Click();
+  void ApplyModPackage1Click();
+  void RevertModPackage1Click();
+
   StudioDialogs& dialogs_;
   StudioEnvironment environment_;
   SettingsStore settings_store_;
@@ -204,6 +211,10 @@ class TFKestrel : public QMainWindow {
   QAction* AddafiletothisMASfile1 = nullptr;
   QAction* RemoveselecteditemfromthisMASfile1 = nullptr;
   QAction* ConvertMAS = nullptr;
+  QAction* NMods = nullptr;
+  QAction* CompareWithArchive1 = nullptr;
+  QAction* ApplyModPackage1 = nullptr;
+  QAction* RevertModPackage1 = nullptr;
   QAction* N2 = nullptr;
   QAction* SDTEditor1 = nullptr;
   QAction* N6 = nullptr;

@@ -161,6 +161,7 @@ void TFKestrel::CreateMenus() {
   Display1->menuAction()->setObjectName(QStringLiteral("Display1"));
   Display1->addActions({Blend1, Wireframe1, Textures1});
   Tools1->addActions({N3, Options2});
+  CreateModCommands();
 
   Help1 = bar->addMenu(tr("&Help"));
   Help1->setObjectName(QStringLiteral("Help1"));

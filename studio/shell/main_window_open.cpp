@@ -51,6 +51,7 @@ void TFKestrel::OpenArchive(const QString& path) {
       UpdateTitle();
       AddafiletothisMASfile1->setEnabled(true);
       RollallMTSObjectsinoneVRMLFile1->setEnabled(true);
+      UpdateModCommands();
       BuildArchiveTree();
       recent_.Add(fullPath);
       RebuildRecentFilesMenu();
@@ -130,6 +131,7 @@ void TFKestrel::ResetCommands() {
   MASImgView->Blank();
   ExportSingleVRMLFile1->setEnabled(false);
   RollallMTSObjectsinoneVRMLFile1->setEnabled(false);
+  UpdateModCommands();
 }
 
 }  // namespace kestrel::studio

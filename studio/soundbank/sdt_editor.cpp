@@ -16,9 +16,12 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "archive/entry_name_encoding.h"
+#include "archive/file_error.h"
 #include "archive/file_io.h"
 #include "archive/file_replacement.h"
 #include "studio/qt_common/busy_cursor.h"
+#include "studio/qt_common/button_keys.h"
 #include "studio/qt_common/native_path.h"
 #include "studio/qt_common/studio_application.h"
 #include "studio/qt_common/studio_dialogs.h"
@@ -37,6 +40,26 @@ QString FolderWithSeparator(const QString& path) {
   QString folder = QFileInfo(path).absolutePath();
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return folder;
+}
+
+// A sample's name as the studio shows it: its bytes are text in the games' Windows code page.
+QString SampleName(const TSDT_Entry& entry) { return QString::fromStdString(EntryNameToUtf8(entry.DisplayName())); }
+
+// A sample's name as a file name: a name may hold what no file name can ("SFX/HORN"), which
+// would otherwise send the file dialog into a folder or refuse the name.
+QString SafeFileName(QString name) {
+  for (QChar& c : name)
+    if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control) c = QLatin1Char('_');
+  if (name == QLatin1String(".") || name == QLatin1String("..")) name.fill(QLatin1Char('_'));
+  return name;
+}
+
+// Why an export failed, for the line under "Error exporting MP2 file.".
+QString ExportFailureReason(const std::exception& error) {
+  if (const auto* file = dynamic_cast<const EInOutError*>(&error))
+    return QString::fromLocal8Bit(file->what()) + QStringLiteral(" (\"") + FromNative(file->Path()) + QStringLiteral("\")");
+  if (dynamic_cast<const SoundBankError*>(&error)) return QString::fromLocal8Bit(error.what());
+  return {};
 }
 
 QPushButton* NewButton(QWidget* parent, const char* objectName, const QString& caption, bool enabled) {
@@ -58,6 +81,7 @@ TFKestrelSDT::TFKestrelSDT(StudioDialogs& dialogs, StudioSettings& settings, aud
 
   LVSDT = new QTreeWidget(this);
   LVSDT->setObjectName(QStringLiteral("LVSDT"));
+  LVSDT->setAccessibleName(tr("Samples"));
   LVSDT->setColumnCount(2);
   LVSDT->setHeaderLabels({tr("Name"), tr("Size")});
   LVSDT->header()->resizeSection(0, 130);
@@ -78,17 +102,21 @@ TFKestrelSDT::TFKestrelSDT(StudioDialogs& dialogs, StudioSettings& settings, aud
     palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
   LVSDT->setPalette(palette);
 
-  BLoad = NewButton(this, "BLoad", tr("Load"), true);
-  BImport = NewButton(this, "BImport", tr("Import"), false);
-  BExport = NewButton(this, "BExport", tr("Export"), false);
-  BPlay = NewButton(this, "BPlay", tr("Play"), false);
-  BStop = NewButton(this, "BStop", tr("Stop"), false);
-  BClose = NewButton(this, "BClose", tr("Close"), true);
+  BLoad = NewButton(this, "BLoad", tr("&Load"), true);
+  BImport = NewButton(this, "BImport", tr("&Import"), false);
+  BExport = NewButton(this, "BExport", tr("&Export"), false);
+  BPlay = NewButton(this, "BPlay", tr("&Play"), false);
+  BStop = NewButton(this, "BStop", tr("&Stop"), false);
+  BClose = NewButton(this, "BClose", tr("&Close"), true);
 
   StatusBar = new QStatusBar(this);
   StatusBar->setObjectName(QStringLiteral("StatusBar"));
   StatusBar->setSizeGripEnabled(false);
   status_text_ = new QLabel(StatusBar);
+  status_text_->setAccessibleName(tr("Status"));
+  // A long message (a damaged sample's reason names the bank) must not widen the fixed dialog;
+  // what does not fit is in the tooltip.
+  status_text_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   StatusBar->addWidget(status_text_, 1);
 
   PlayTimer = new QTimer(this);
@@ -120,6 +148,7 @@ TFKestrelSDT::TFKestrelSDT(StudioDialogs& dialogs, StudioSettings& settings, aud
   // A keyboard selection enables the buttons as a click does.
   connect(LVSDT, &QTreeWidget::itemSelectionChanged, this, [this] { Run("LVSDTClick", &TFKestrelSDT::LVSDTClick); });
   connect(PlayTimer, &QTimer::timeout, this, [this] { Run("PlayTimerTimer", &TFKestrelSDT::PlayTimerTimer); });
+  PressFocusedButtonOnReturn(this);
 }
 
 TFKestrelSDT::~TFKestrelSDT() {
@@ -132,7 +161,11 @@ void TFKestrelSDT::Run(const char* name, void (TFKestrelSDT::*handler)()) {
 }
 
 QString TFKestrelSDT::StatusText() const { return status_text_->text(); }
-void TFKestrelSDT::SetStatus(const QString& text) { status_text_->setText(text); }
+void TFKestrelSDT::SetStatus(const QString& text) {
+  status_text_->setText(text);
+  status_text_->setToolTip(text);
+  status_text_->setAccessibleDescription(text);
+}
 
 int TFKestrelSDT::SelectedIndex() const {
   const QList<QTreeWidgetItem*> selected = LVSDT->selectedItems();
@@ -170,7 +203,7 @@ void TFKestrelSDT::FillSampleList() {
   QList<QTreeWidgetItem*> rows;
   for (size_t i = 0; i < bank_.Count(); ++i) {
     const TSDT_Entry& entry = bank_.Entries[i];
-    auto* row = new QTreeWidgetItem({QString::fromLatin1(entry.DisplayName()), QString::number(entry.DataSize)});
+    auto* row = new QTreeWidgetItem({SampleName(entry), QString::number(entry.DataSize)});
     row->setData(0, kIndexRole, static_cast<int>(i));
     row->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     rows << row;
@@ -205,6 +238,11 @@ void TFKestrelSDT::BLoadClick() {
     throw;
   }
   FillSampleList();
+  // The first sample is ready for Play or Export at once, by keyboard as by mouse.
+  if (LVSDT->topLevelItemCount() > 0) {
+    LVSDT->setCurrentItem(LVSDT->topLevelItem(0));
+    LVSDT->setFocus();
+  }
   settings_.MASInitialDir = FolderWithSeparator(*chosen);
 }
 
@@ -216,7 +254,7 @@ void TFKestrelSDT::BExportClick() {
   request.title = tr("Export a MPEG-2 File");
   request.filter = QStringLiteral("MPEG-2 Files (*.MP2)|*.MP2");
   request.startDirectory = settings_.BMPInitialDir;
-  request.proposedName = QString::fromLatin1(bank_.Entries[static_cast<size_t>(index)].DisplayName());
+  request.proposedName = SafeFileName(SampleName(bank_.Entries[static_cast<size_t>(index)]));
   request.defaultSuffix = QStringLiteral("MP2");
   std::optional<QString> chosen = dialogs_.SaveFile(request);
   if (!chosen) return;
@@ -231,15 +269,18 @@ void TFKestrelSDT::BExportClick() {
     const std::vector<uint8_t> data = ReadSampleData(bank_, static_cast<size_t>(index));
     ReplaceFileContents(target, data.data(), data.size());
     settings_.BMPInitialDir = FolderWithSeparator(path);
-  } catch (const std::exception&) {
-    dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), QString::fromLatin1(kErrorExportingMp2));
+  } catch (const std::exception& e) {
+    const QString reason = ExportFailureReason(e);
+    dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName),
+                         QString::fromLatin1(kErrorExportingMp2) +
+                             (reason.isEmpty() ? QString() : QStringLiteral("\r\n\r\n") + reason));
   }
 }
 
 void TFKestrelSDT::BImportClick() {
   const int index = SelectedIndex();
   if (index < 0) return;
-  QString proposed = QString::fromLatin1(bank_.Entries[static_cast<size_t>(index)].DisplayName());
+  QString proposed = SafeFileName(SampleName(bank_.Entries[static_cast<size_t>(index)]));
   if (!proposed.toUpper().contains(QStringLiteral(".MP2"))) proposed += QStringLiteral(".MP2");
   FileDialogRequest request;
   request.objectName = QStringLiteral("ODMP2");

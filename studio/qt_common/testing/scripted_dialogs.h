@@ -1,7 +1,10 @@
 // A dialog seam for tests: answers from a queue and records every text it is shown.
 #pragma once
 
+#include <QDialog>
+#include <QStringList>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -28,6 +31,9 @@ class ScriptedDialogs : public StudioDialogs {
   std::vector<ShownMessage> messages;
   std::vector<ShownMessage> questions;
   std::vector<ShownMessage> applicationErrors;
+  // Answers for RunDialog in turn, each given the dialog to read or choose in; none left rejects.
+  std::deque<std::function<int(QDialog&)>> dialogAnswers;
+  QStringList dialogsRun;  // the object name of each dialog run
 
   std::optional<QString> OpenFile(const FileDialogRequest& request) override { return Answer(request); }
   std::optional<QString> SaveFile(const FileDialogRequest& request) override { return Answer(request); }
@@ -62,12 +68,20 @@ class ScriptedDialogs : public StudioDialogs {
   void ShowApplicationError(const QString& caption, const QString& message, const QString& details) override {
     applicationErrors.push_back({MessageIcon::Error, caption, message, details});
   }
+  int RunDialog(QDialog& dialog) override {
+    dialogsRun.push_back(dialog.objectName());
+    if (dialogAnswers.empty()) return QDialog::Rejected;
+    const std::function<int(QDialog&)> answer = std::move(dialogAnswers.front());
+    dialogAnswers.pop_front();
+    return answer(dialog);
+  }
 
   void Clear() {
     fileRequests.clear();
     messages.clear();
     questions.clear();
     applicationErrors.clear();
+    dialogsRun.clear();
   }
 
  private:

@@ -1,18 +1,23 @@
 // The conversion dialog driven as a user drives it: fields typed or browsed, Start, the bar and the
 // reports, and the idle state after each run.
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
+#include <filesystem>
 #include <functional>
 
 #include "archive/archive_reader.h"
 #include "archive/old_archive_conversion.h"
 #include "studio/dialogs/convert_dialog.h"
 #include "studio/qt_common/file_name_field.h"
+#include "studio/qt_common/testing/accessible_names.h"
 #include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
@@ -238,6 +243,65 @@ TEST_F(ConvertDialogTest, ReportsComeAsErrorDialogsWhileTheWorkGoesOn) {
   EXPECT_EQ(bar_.front(), std::make_pair(1, 4));
   EXPECT_EQ(bar_[bar_.size() - 2].first, 3);
   ExpectIdle();
+}
+
+// A new archive that cannot be written is one error naming it; entries left behind beside an archive
+// that was written are a notice, not an error.
+TEST_F(ConvertDialogTest, OneMessagePerCauseAndLeftoversAsANotice) {
+  OldArchive("TRACK.MAS", {TestEntry("GOOD.MTS", Bytes("mesh"), 1), TestEntry("NOTES.TXT", Bytes("notes"), 3)});
+  QDir().mkpath(QPath("FOLDER.MAS"));
+  struct Case {
+    const char* destination;
+    bool written;
+  };
+  const Case cases[] = {{"NO-SUCH-FOLDER/NEW.MAS", false}, {"FOLDER.MAS", false}, {"NEW.MAS", true}};
+  TFKestrelConvert& d = *dialog_;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.destination);
+    watching_.Clear();
+    d.FormShow();
+    Browse(d.FESource, QPath("TRACK.MAS"));
+    d.FEDestination->setText(QPath(c.destination));
+    d.BStart->click();
+
+    std::vector<QString> errors, notices;
+    for (const ShownMessage& m : watching_.messages)
+      (m.icon == MessageIcon::Error ? errors : notices).push_back(m.text);
+    EXPECT_EQ(errors.size(), c.written ? 0u : 1u);
+    for (const QString& error : errors) EXPECT_TRUE(error.contains(QPath(c.destination))) << error.toStdString();
+    ASSERT_EQ(notices.size(), 1u);  // NOTES.TXT is no file the new archive takes
+    EXPECT_TRUE(notices[0].startsWith("Entries that did not reach the new archive were left in"))
+        << notices[0].toStdString();
+    for (const ShownMessage& m : watching_.messages)
+      EXPECT_TRUE(m.icon == MessageIcon::Error || m.icon == MessageIcon::Information);
+    EXPECT_EQ(d.Destinations(), c.written ? std::vector<std::string>{Path(c.destination)} : std::vector<std::string>{});
+    ExpectIdle();
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
+      if (entry.path().filename().string().starts_with("temp-")) std::filesystem::remove_all(entry.path());
+  }
+}
+
+// Return on a focused button presses it, as Space does; Return in a field starts nothing.
+TEST_F(ConvertDialogTest, ReturnPressesTheFocusedButton) {
+  OldArchive("TRACK.MAS", {TestEntry("CAR.MTS", Bytes("mesh"), 1)});
+  TFKestrelConvert& d = *dialog_;
+  const auto pressReturn = [](QWidget* target) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+  };
+  watching_.fileAnswers.push_back(QPath("TRACK.MAS"));
+  pressReturn(d.FESource->BrowseButton());
+  EXPECT_EQ(d.FESource->text(), QPath("TRACK.MAS"));
+  pressReturn(d.FEDestination->Edit());
+  EXPECT_FALSE(QFile::exists(QPath("TRACK_2002.MAS")));
+  pressReturn(d.BStart);
+  EXPECT_TRUE(QFile::exists(QPath("TRACK_2002.MAS")));
+  pressReturn(d.BClose);
+  EXPECT_FALSE(d.isVisible());
+}
+
+TEST_F(ConvertDialogTest, EveryControlHasANameAScreenReaderCanSay) {
+  EXPECT_EQ(ControlsWithoutAccessibleName(dialog_.get()), std::vector<std::string>{});
 }
 
 TEST_F(ConvertDialogTest, AnOldArchiveWithoutEntriesWritesNothing) {

@@ -1,4 +1,7 @@
 // The application error dialog, errors that escape an event handler, and the scratch directory.
+#include <QApplication>
+#include <QFontMetrics>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -9,6 +12,7 @@
 #include "studio/qt_common/application_error_dialog.h"
 #include "studio/qt_common/scratch_directory.h"
 #include "studio/qt_common/studio_application.h"
+#include "studio/qt_common/testing/accessible_names.h"
 #include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
@@ -28,6 +32,68 @@ TEST(ApplicationErrorDialog, ShowsCaptionAndMessageAndUnfoldsTheReportOnRequest)
   EXPECT_EQ(dialog.findChild<QPlainTextEdit*>(QStringLiteral("MReport"))->toPlainText(), "Error: kestrel::EInOutError");
   details->click();
   EXPECT_FALSE(dialog.DetailsShown());
+}
+
+// The caption shows whole, a path that fits on a line is never broken, and every control can be
+// reached by its Alt letter and named by a screen reader.
+TEST(ApplicationErrorDialog, ShowsItsCaptionWholeAndKeepsPathsOnOneLine) {
+  const QString caption = ApplicationErrorCaption(QStringLiteral("Kestrel - [ TRACK_WITH_A_LONG_NAME_2002.MAS ]"));
+  const QString path = QStringLiteral("\"/home/modder/Games/F1-2002/Season-Mods/Tracks/TRACK_WITH_A_LONG_NAME_2002.MAS\"");
+  ApplicationErrorDialog dialog(caption, "The file " + path + " could not be opened: File access denied", "Error");
+  dialog.adjustSize();
+  QFont titleFont = dialog.font();
+  titleFont.setBold(true);
+  EXPECT_GE(dialog.width(), QFontMetrics(titleFont).horizontalAdvance(caption) + 100);
+  const QString shown = dialog.findChild<QLabel*>(QStringLiteral("LMessage"))->text();
+  EXPECT_TRUE(shown.split('\n').filter(path).size() == 1) << shown.toStdString();
+
+  auto* details = dialog.findChild<QPushButton*>(QStringLiteral("BDetails"));
+  for (int state = 0; state < 2; ++state) {
+    EXPECT_EQ(QKeySequence::mnemonic(details->text()), QKeySequence(Qt::ALT | Qt::Key_D)) << details->text().toStdString();
+    details->click();
+  }
+  EXPECT_EQ(ControlsWithoutAccessibleName(&dialog), std::vector<std::string>{});
+}
+
+TEST(ApplicationErrorDialog, WrapsAtSpacesAndInsidePathsOnlyAfterASeparator) {
+  const QFontMetrics metrics(QApplication::font());
+  const int width = metrics.horizontalAdvance(QStringLiteral("/games/season/tracks/"));
+  struct Case {
+    const char* what;
+    const char* message;
+    const char* wrapped;
+  };
+  const Case cases[] = {
+      {"short", "Disk full", "Disk full"},
+      {"words", "one two three four five six seven eight nine", nullptr},
+      {"a long path", "at /games/season/tracks/monaco/TRACK.MAS now", nullptr},
+      {"a long name without a separator stays whole", "x ABCDEFGHIJKLMNOPQRSTUVWXYZ_ABCDEFGHIJ y",
+       "x\nABCDEFGHIJKLMNOPQRSTUVWXYZ_ABCDEFGHIJ\ny"},
+      {"line breaks kept", "first\r\nsecond", "first\nsecond"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QString message = QString::fromLatin1(c.message);
+    const QString wrapped = WrapMessage(message, metrics, width);
+    if (c.wrapped) {
+      EXPECT_EQ(wrapped, c.wrapped);
+    }
+    const QStringList lines = wrapped.split('\n');
+    QString rejoined;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+      const QString& line = lines[i];
+      if (line.contains(' ') || line.contains('/')) {
+        EXPECT_LE(metrics.horizontalAdvance(line), width) << line.toStdString();
+      }
+      // A break is at a space (gone) or right after a separator (kept).
+      if (i > 0) rejoined += rejoined.endsWith('/') ? QString() : QStringLiteral(" ");
+      rejoined += line;
+    }
+    if (!message.contains('\r')) {
+      EXPECT_EQ(rejoined, message);
+    }
+  }
+  EXPECT_GT(WrapMessage("at /games/season/tracks/monaco/TRACK.MAS now", metrics, width).count('\n'), 1);
 }
 
 class Throwing : public QObject {

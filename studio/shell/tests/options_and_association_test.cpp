@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -10,6 +11,9 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <set>
 
 #include "studio/dialogs/about_dialog.h"
 #include "archive/testing/program_runner.h"
@@ -17,6 +21,7 @@
 #include "studio/desktop/kestrel_icon.h"
 #include "studio/desktop/mas_association.h"
 #include "studio/dialogs/options_dialog.h"
+#include "studio/qt_common/testing/accessible_names.h"
 #include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
@@ -81,6 +86,14 @@ TEST_F(StudioTest, AboutShowsVersionAndDateAndClosesWithOK) {
   QTimer::singleShot(0, [&] { about.BOK->click(); });
   w.About1->trigger();
   EXPECT_FALSE(about.isVisible());
+}
+
+TEST_F(StudioTest, OptionsAndAboutHaveANameForEveryControl) {
+  TFKestrel& w = Start();
+  for (QDialog* dialog : std::initializer_list<QDialog*>{w.FKestrelOptions, w.FKestrelAbout}) {
+    SCOPED_TRACE(dialog->objectName().toStdString());
+    EXPECT_EQ(ControlsWithoutAccessibleName(dialog), std::vector<std::string>{});
+  }
 }
 
 struct ExecCase {
@@ -236,6 +249,56 @@ TEST_F(AssociationTest, AssociateWritesATypeTheDesktopToolsKnowAndRemoveTakesItA
   // Nothing under the private data folder mentions the type any more, the rebuilt databases included.
   const auto grep = Tool("grep", {"-rl", kMasMimeType, Path("data")});
   EXPECT_EQ(grep.out, "");
+}
+
+// Remove leaves the private home as Associate found it: the databases the refresh made go with our
+// files, or, where another package's type and entry remain, are rebuilt without our type.
+TEST_F(AssociationTest, RemoveLeavesNothingThatAssociateMade) {
+  const auto everything = [this] {
+    std::set<std::string> names;
+    for (QDirIterator it(QPath(""), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+         it.hasNext();)
+      names.insert(QDir(QPath("")).relativeFilePath(it.next()).toStdString());
+    return names;
+  };
+  const auto otherPackage = [this] {
+    QDir().mkpath(QPath("data/mime/packages"));
+    QDir().mkpath(QPath("data/applications"));
+    kestrel::testing::WriteFileBytes(
+        Path("data/mime/packages/other.xml"),
+        Bytes("<?xml version=\"1.0\"?>\n<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">"
+              "<mime-type type=\"application/x-other-test\"><comment>other</comment><glob pattern=\"*.oth\"/>"
+              "</mime-type></mime-info>\n"));
+    kestrel::testing::WriteFileBytes(Path("data/applications/other.desktop"),
+                                     Bytes("[Desktop Entry]\nType=Application\nName=Other\nExec=/bin/true %f\n"
+                                           "MimeType=application/x-other-test;\n"));
+    Tool("update-mime-database", {Path("data/mime")});
+    Tool("update-desktop-database", {Path("data/applications")});
+  };
+  const std::pair<const char*, std::function<void()>> homes[] = {
+      {"an empty home", [] {}},
+      {"another package's type and entry", otherPackage},
+  };
+  for (const auto& [what, arrange] : homes) {
+    SCOPED_TRACE(what);
+    std::filesystem::remove_all(Path("data"));
+    std::filesystem::remove_all(Path("config"));
+    QDir().mkpath(QPath("data"));  // as a home has them
+    QDir().mkpath(QPath("config"));
+    arrange();
+    if (!missing_.empty()) GTEST_SKIP() << missing_ << " is not installed";
+    const std::set<std::string> before = everything();
+    options_->BAssociate->click();
+    ASSERT_TRUE(QFile::exists(Data(QStringLiteral("mime/mime.cache"))));
+    ASSERT_TRUE(QFile::exists(Data(QStringLiteral("applications/mimeinfo.cache"))));
+    options_->BUnAssociate->click();
+    EXPECT_EQ(everything(), before);
+    EXPECT_EQ(Tool("grep", {"-rl", kMasMimeType, Path("data")}).out, "");
+    if (QFile::exists(Data(QStringLiteral("mime/packages/other.xml")))) {
+      EXPECT_NE(ReadFileText(Path("data/mime/globs2")).find("application/x-other-test"), std::string::npos);
+      EXPECT_NE(ReadFileText(Path("data/applications/mimeinfo.cache")).find("other.desktop"), std::string::npos);
+    }
+  }
 }
 
 TEST_F(AssociationTest, AFailedWriteIsNamedAndWhatCameBeforeItStays) {

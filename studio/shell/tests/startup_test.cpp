@@ -192,14 +192,16 @@ TEST_P(DeveloperItemsTest, AreShownOnlyWhenTheFlagIsOn) {
   TFKestrel& w = Start();
   const bool on = GetParam().developer;
   if (on) {
-    EXPECT_EQ(VisibleTexts(w.Tools1->actions()), QStringList({"Convert F1-2001 MAS to F1-2002 MAS", "-", "SDT Editor",
-                                                              "-", "VRML", "Display", "-", "Options"}));
+    EXPECT_EQ(VisibleTexts(w.Tools1->actions()),
+              QStringList({"Convert F1-2001 MAS to F1-2002 MAS", "-", "Compare with Archive…", "Apply Mod Package…",
+                           "Revert Mod Package…", "-", "SDT Editor", "-", "VRML", "Display", "-", "Options"}));
     EXPECT_EQ(VisibleTexts(w.VRML1->actions()),
               QStringList({"Export Single VRML File", "Roll all MTS objects in one VRML File"}));
     EXPECT_EQ(VisibleTexts(w.Display1->actions()), QStringList({"Blend", "Wireframe", "Textures"}));
   } else {
     EXPECT_EQ(VisibleTexts(w.Tools1->actions()),
-              QStringList({"Convert F1-2001 MAS to F1-2002 MAS", "-", "SDT Editor", "-", "Options"}));
+              QStringList({"Convert F1-2001 MAS to F1-2002 MAS", "-", "Compare with Archive…", "Apply Mod Package…",
+                           "Revert Mod Package…", "-", "SDT Editor", "-", "Options"}));
   }
   QList<QAction*> visible;
   for (QAction* a : w.ToolBar1->actions())

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -15,6 +16,7 @@
 
 #include "archive/testing/mas_builder.h"
 #include "archive/testing/unprivileged.h"
+#include "studio/qt_common/testing/accessible_names.h"
 #include "studio/soundbank/tests/sdt_editor_fixture.h"
 
 namespace kestrel::studio::testing {
@@ -62,7 +64,10 @@ TEST_F(SdtEditorTest, LoadingListsTheBankAndAFailedLoadLeavesNoRows) {
   EXPECT_EQ(Rows(), QStringList({"ENGINE_IDLE_0001|300", "HORN|120", "crash.mp2|77"}));
   EXPECT_EQ(E().Bank().Path, Path("BANK.SDT"));
   EXPECT_EQ(settings_.MASInitialDir, QString::fromStdString(dir_.Path() + "/"));
-  EXPECT_EQ(Controls(), "100001");
+  // The first row is current and selected: Play and Export work at once, by keyboard too.
+  EXPECT_EQ(E().LVSDT->currentItem(), E().LVSDT->topLevelItem(0));
+  EXPECT_EQ(E().LVSDT->selectedItems(), QList<QTreeWidgetItem*>{E().LVSDT->topLevelItem(0)});
+  EXPECT_EQ(Controls(), "111101");
 
   Select(1);
   Answer(QString());  // cancelled: nothing changes
@@ -164,7 +169,7 @@ TEST_F(SdtEditorTest, PlaybackFailuresShowInTheStatusLine) {
       {"not a sample the library loads", [&] { audio_.loadResult = 0; }, "BASS: Sample loading failed.", false},
       {"playback refused", [&] { audio_.playResult = 0; }, "Loading sample ...", true},
       {"the sample cannot be read", [&] { std::filesystem::resize_file(Path("BANK.SDT"), 100); },
-       "Read beyond end of file", false},
+       "lies outside the file", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -208,10 +213,121 @@ TEST_F(SdtEditorTest, ExportWritesTheSampleAndReportsFailure) {
     E().BExport->click();
     ASSERT_EQ(dialogs_.messages.size(), 1u);
     EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
-    EXPECT_EQ(dialogs_.messages[0].text, "Error exporting MP2 file.");
+    // The message, then the reason naming the file.
+    const QStringList lines = dialogs_.messages[0].text.split(QStringLiteral("\r\n"));
+    EXPECT_EQ(lines.value(0), "Error exporting MP2 file.");
+    EXPECT_TRUE(lines.value(2).contains(target)) << dialogs_.messages[0].text.toStdString();
     EXPECT_EQ(settings_.BMPInitialDir, "/kept/");
     EXPECT_EQ(ReadFileBytes(Path("BANK.SDT")), bank.Build());  // the bank is never written over
   }
+}
+
+// Loading reads no sample data: a damaged sample is listed with the others and fails alone, when it
+// is played (the status line) or exported (the message box, with the reason).
+TEST_F(SdtEditorTest, ADamagedSampleFailsAloneWhenPlayedOrExported) {
+  const TestBank bank = ThreeSamples();
+  const std::vector<uint8_t> good = bank.Build();
+  const size_t sizeField = 4 + 4 * 3 + 40 + 300 + 4;  // sample 1's DataSize, after sample 0
+  const std::pair<const char*, int32_t> damages[] = {{"data past the end", 1000000}, {"negative size", -5}};
+  for (const auto& [what, size] : damages) {
+    SCOPED_TRACE(what);
+    dialogs_.Clear();
+    std::vector<uint8_t> bytes = good;
+    kestrel::testing::PatchI32(bytes, sizeField, size);
+    kestrel::testing::WriteFileBytes(Path("BANK.SDT"), bytes);
+    Load("BANK.SDT");
+    EXPECT_EQ(Rows(), QStringList({"ENGINE_IDLE_0001|300", "HORN|" + QString::number(size), "crash.mp2|77"}));
+
+    Select(1);
+    audio_ = FakeAudio{};
+    E().BPlay->click();
+    EXPECT_TRUE(E().StatusText().contains("is damaged")) << E().StatusText().toStdString();
+    EXPECT_TRUE(audio_.loaded.empty());
+    Answer(QPath("horn.MP2"));
+    E().BExport->click();
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
+    EXPECT_TRUE(dialogs_.messages[0].text.startsWith("Error exporting MP2 file.\r\n\r\n"));
+    EXPECT_TRUE(dialogs_.messages[0].text.contains("sample 1")) << dialogs_.messages[0].text.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(Path("horn.MP2")));
+
+    for (const int row : {0, 2}) {
+      Select(row);
+      E().BPlay->click();
+      EXPECT_EQ(audio_.loaded, bank.Samples[row].Data);
+      E().PlayTimerTimer();
+      audio_.active = false;
+      E().PlayTimerTimer();
+      Answer(QPath("good.MP2"));
+      E().BExport->click();
+      EXPECT_EQ(ReadFileBytes(Path("good.MP2")), bank.Samples[row].Data);
+    }
+    EXPECT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(dialogs_.applicationErrors.empty());
+  }
+}
+
+// A sample's name may hold what a file name cannot; the proposed names are made safe, and the name
+// reads as the games' Windows code page.
+TEST_F(SdtEditorTest, ProposedFileNamesAreSafe) {
+  struct Case {
+    const char* sample;
+    const char* proposed;
+  };
+  const Case cases[] = {
+      {"SFX/HORN", "SFX_HORN"},  {"..", "__"},         {"a\\b", "a_b"},
+      {"TAB\tEND", "TAB_END"},   {"EURO\x80.MP2", "EURO\u20AC.MP2"},
+  };
+  TestBank bank;
+  for (const Case& c : cases) bank.Samples.push_back({c.sample, NoiseBytes(20, 5)});
+  bank.WriteTo(Path("BANK.SDT"));
+  Load("BANK.SDT");
+  for (int row = 0; row < static_cast<int>(std::size(cases)); ++row) {
+    const Case& c = cases[row];
+    SCOPED_TRACE(c.sample);
+    Select(row);
+    const QString proposed = QString::fromUtf8(c.proposed);
+    const std::string accepted = proposed.toStdString() + ".MP2";  // as the file dialog gives it back
+    Answer(QPath(accepted));
+    E().BExport->click();
+    EXPECT_EQ(dialogs_.fileRequests.back().proposedName, proposed);
+    EXPECT_EQ(ReadFileBytes(Path(accepted)), bank.Samples[row].Data);
+    Answer(QString());
+    E().BImport->click();
+    const QString imported = dialogs_.fileRequests.back().proposedName;
+    EXPECT_EQ(imported, proposed.toUpper().contains(".MP2") ? proposed : proposed + ".MP2");
+  }
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+// Each button has its own Alt letter, and Return on a focused button presses it as Space does.
+TEST_F(SdtEditorTest, ButtonsWorkFromTheKeyboard) {
+  const std::pair<const QPushButton*, Qt::Key> letters[] = {{E().BLoad, Qt::Key_L},   {E().BImport, Qt::Key_I},
+                                                           {E().BExport, Qt::Key_E}, {E().BPlay, Qt::Key_P},
+                                                           {E().BStop, Qt::Key_S},   {E().BClose, Qt::Key_C}};
+  for (const auto& [button, key] : letters)
+    EXPECT_EQ(QKeySequence::mnemonic(button->text()), QKeySequence(Qt::ALT | key)) << button->text().toStdString();
+
+  ThreeSamples().WriteTo(Path("BANK.SDT"));
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+    Answer(QPath("BANK.SDT"));
+    QKeyEvent press(QEvent::KeyPress, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    E().BLoad->setFocus();
+    QApplication::sendEvent(E().BLoad, &press);
+    EXPECT_EQ(Rows().size(), 3);
+    EXPECT_TRUE(dialogs_.fileAnswers.empty());
+    E().FormShow();
+  }
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(E().BClose, &press);
+  EXPECT_FALSE(E().isVisible());
+}
+
+TEST_F(SdtEditorTest, EveryControlHasANameAScreenReaderCanSay) {
+  ThreeSamples().WriteTo(Path("BANK.SDT"));
+  Load("BANK.SDT");
+  E().BPlay->click();
+  EXPECT_EQ(ControlsWithoutAccessibleName(&E()), std::vector<std::string>{});
 }
 
 TEST_F(SdtEditorTest, ImportProposesANameAndRewritesTheBank) {
