@@ -13,6 +13,7 @@
 #include "archive/archive_editing.h"
 #include "archive/file_io.h"
 #include "archive/zbuffer.h"
+#include "studio/open_archive/loaded_archive.h"
 #include "studio/shell/archive_tree_model.h"
 #include "studio/shell/background_work.h"
 #include "studio/shell/main_window.h"
@@ -25,16 +26,6 @@ namespace kestrel::studio {
 
 namespace {
 
-
-LoadedArchive LoadedFrom(const OpenArchiveState& state) {
-  LoadedArchive archive;
-  archive.Path = state.ArchivePath;
-  archive.Header = state.Header;
-  archive.Table = state.Table;
-  archive.DataStart = state.DataStart;
-  archive.FileLength = state.FileLength;
-  return archive;
-}
 
 // A node's place among all nodes of the tree, collapsed ones included, counted from the top.
 int AbsolutePosition(const QAbstractItemModel& model, const QModelIndex& node) {

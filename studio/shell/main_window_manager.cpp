@@ -18,6 +18,7 @@
 #include "archive/file_io.h"
 #include "studio/open_archive/entry_access.h"
 #include "studio/preview/image_view.h"
+#include "studio/open_archive/loaded_archive.h"
 #include "studio/shell/archive_tree_model.h"
 #include "studio/shell/background_work.h"
 #include "studio/shell/extraction_job.h"
@@ -74,16 +75,6 @@ class KeyboardContextMenu : public QObject {
   QTreeView* tree_;
   std::function<void(const QPoint&, bool)> show_;
 };
-
-LoadedArchive LoadedFrom(const OpenArchiveState& state) {
-  LoadedArchive archive;
-  archive.Path = state.ArchivePath;
-  archive.Header = state.Header;
-  archive.Table = state.Table;
-  archive.DataStart = state.DataStart;
-  archive.FileLength = state.FileLength;
-  return archive;
-}
 
 QString Entries(int count) {
   return count == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(count);
