@@ -3,7 +3,8 @@
 #   ./kit.sh demo   install what is missing, build, make the demo archive and open it in the studio
 #   ./kit.sh test   check the include lines against the layering (scripts/check-includes.sh),
 #                   install what is missing, build twice (plain, and with ASan+UBSan) and run every test,
-#                   then the packing and extraction tests once more under ThreadSanitizer, then every
+#                   then the packing and extraction tests once more under ThreadSanitizer, then the
+#                   Windows programs (MinGW-w64) under Wine against the Linux ones, then every
 #                   fuzz target for 15 seconds (scripts/fuzz.sh runs them longer)
 #   ./kit.sh package  install what is missing, build, and make the Debian package in build/package
 set -euo pipefail
@@ -70,6 +71,9 @@ case "${1:-}" in
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
       ctest --test-dir build/tsan --output-on-failure -j "$jobs" --timeout 600 \
         -R '^(PackDirectory|PreparedFileSource|Packwell|Spillway|ExtractAll|ConvertOldArchive)\.'
+    echo "== Windows programs under Wine"
+    scripts/build-windows.sh
+    scripts/test-windows.sh build/test
     echo "== Fuzz targets, 15 seconds each"
     scripts/fuzz.sh 15
     ;;

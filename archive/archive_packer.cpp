@@ -1,12 +1,10 @@
 #include "archive/archive_packer.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <exception>
 #include <optional>
 
@@ -38,6 +36,14 @@ UnknownSequence::UnknownSequence(uint32_t seed) : random_(seed) {
 }
 
 UnknownSequence UnknownSequence::FromClock() {
+  // SOURCE_DATE_EPOCH (the reproducible-builds convention the mesh dump's date follows too) stands
+  // for the clock, so that the same files and the same value make the same archive byte for byte,
+  // on Linux and Windows alike.
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch && *epoch) {
+    char* end = nullptr;
+    const unsigned long long seconds = std::strtoull(epoch, &end, 10);
+    if (*end == '\0') return UnknownSequence(static_cast<uint32_t>(seconds ^ (seconds >> 32)));
+  }
   const auto ticks = std::chrono::system_clock::now().time_since_epoch().count();
   return UnknownSequence(static_cast<uint32_t>(ticks ^ (ticks >> 32)));
 }
@@ -57,15 +63,13 @@ bool EndsWithIgnoreCase(const std::string& name, const char* extension) {
 }  // namespace
 
 std::vector<ScannedFile> ScanDirectory(const std::string& directory) {
-  DIR* dir = ::opendir(directory.c_str());
-  if (!dir) throw EInOutError(FileErrorKindFromErrno(errno), directory);
+  int err = 0;
+  const std::vector<std::string> names = platform::ListDirectory(directory, err);
+  if (err) throw EInOutError(FileErrorKindFromErrno(err), directory);
   std::array<std::vector<std::string>, 4> lists;
-  while (dirent* d = ::readdir(dir)) {
-    const std::string name = d->d_name;
-    if (name == "." || name == "..") continue;
-    struct stat st;
+  for (const std::string& name : names) {
     // Links to files count as the files they name; directories never do, whatever their name.
-    if (::stat(JoinPath(directory, name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (!platform::Inspect(JoinPath(directory, name), true).Regular) continue;
     for (size_t p = 0; p < kPackPatterns.size(); ++p) {
       if (EndsWithIgnoreCase(name, kPackPatterns[p].Extension)) {
         lists[p].push_back(name);
@@ -73,7 +77,6 @@ std::vector<ScannedFile> ScanDirectory(const std::string& directory) {
       }
     }
   }
-  ::closedir(dir);
 
   std::vector<ScannedFile> files;
   for (size_t p = 0; p < lists.size(); ++p) {
@@ -161,7 +164,7 @@ size_t PackEntries(const std::string& directory, BinaryFile& archive, const std:
 PackResult PackDirectory(const std::string& directory, const std::string& archivePath, UnknownSequence& unknowns,
                          const EngineHooks& hooks, const PackOptions& options) {
   PackResult result;
-  if (!DirectoryExists(directory) || ::access(directory.c_str(), R_OK | X_OK) != 0) {
+  if (!DirectoryExists(directory) || !platform::CanEnterDirectory(directory)) {
     hooks.Say(kDirectoryMissingMessage);
     result.DirectoryMissing = true;
     return result;

@@ -24,6 +24,7 @@ std::string EntryTooLargeMessage(const std::string& diskName);
 class UnknownSequence {
  public:
   explicit UnknownSequence(uint32_t seed);
+  // Seeded from the clock, or from SOURCE_DATE_EPOCH (whole seconds) when that is set.
   static UnknownSequence FromClock();
   int32_t Next();
 

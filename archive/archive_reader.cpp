@@ -1,6 +1,5 @@
 #include "archive/archive_reader.h"
 
-#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -24,6 +23,10 @@ const char* const kExportAllocationFailedMessage =
     "Failed to allocate the needed memory for this operation. \r\nAttempt at exporting the file has been cancelled";
 
 std::string UnsafeEntryNameMessage(const std::string& name) {
+  const std::string fileName = EntryFileName(name);
+  if (fileName != "." && fileName != ".." && fileName.find_first_of(std::string("/\\\0", 3)) == std::string::npos &&
+      platform::IsForbiddenFileName(fileName))
+    return "Entry \"" + PrintableEntryName(name) + "\" was not extracted: Windows does not allow that file name";
   return "Entry \"" + PrintableEntryName(name) + "\" was not extracted: its name is not a plain file name";
 }
 
@@ -66,9 +69,7 @@ BinaryFile OpenAtEntry(const LoadedArchive& archive, const TMAS_FileEntry& entry
 // lstat for the output: a symbolic link there is replaced, never written through, so only the
 // very file matters.
 bool IsTheArchive(const LoadedArchive& archive, const std::string& output) {
-  struct stat self, st;
-  return ::stat(archive.Path.c_str(), &self) == 0 && ::lstat(output.c_str(), &st) == 0 && st.st_dev == self.st_dev &&
-         st.st_ino == self.st_ino;
+  return platform::SameFile(archive.Path, output, false);
 }
 
 }  // namespace
@@ -302,6 +303,6 @@ void ExtractAll(const LoadedArchive& archive, const std::string& directory, cons
   while (!waiting.empty()) finishOldest();
 }
 
-bool CreateDirectoryOneLevel(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+bool CreateDirectoryOneLevel(const std::string& path) { return platform::MakeDirectory(path) == 0; }
 
 }  // namespace kestrel

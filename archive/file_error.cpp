@@ -13,6 +13,7 @@ std::string FileErrorText(FileErrorKind kind) {
     case FileErrorKind::InvalidName: return "Invalid file name";
     case FileErrorKind::ReadBeyondEnd: return "Read beyond end of file";
     case FileErrorKind::DiskFull: return "Disk full";
+    case FileErrorKind::FileInUse: return "File in use by another program";
     case FileErrorKind::Other: break;
   }
   return "I/O error";
@@ -35,8 +36,11 @@ FileErrorKind FileErrorKindFromErrno(int err) {
     case ENAMETOOLONG:
     case EINVAL:
     case ELOOP: return FileErrorKind::InvalidName;
+    case EBUSY: return FileErrorKind::FileInUse;
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
     case EFBIG: return FileErrorKind::DiskFull;
     default: return FileErrorKind::Other;
   }

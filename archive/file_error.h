@@ -13,6 +13,7 @@ enum class FileErrorKind : int {
   TooManyOpenFiles = 4,
   AccessDenied = 5,
   InvalidName = 123,
+  FileInUse = 32,  // another program holds the file open without sharing it (the game running)
   ReadBeyondEnd = 100,
   DiskFull = 101,
   Other = 1000,

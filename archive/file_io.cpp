@@ -1,101 +1,92 @@
 #include "archive/file_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 
 namespace kestrel {
 namespace {
 
-[[noreturn]] void ThrowErrno(const std::string& path, int err = errno) {
+[[noreturn]] void ThrowErrno(const std::string& path, int err) {
   throw EInOutError(FileErrorKindFromErrno(err), path, err);
 }
 
-int OpenOrThrow(const std::string& path, int flags) {
-  int fd;
-  do fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
-  while (fd < 0 && errno == EINTR);
-  if (fd < 0) ThrowErrno(path);
+platform::FileHandle OpenOrThrow(const std::string& path, platform::OpenMode mode) {
+  int err = 0;
+  const platform::FileHandle fd = platform::Open(path, mode, err);
+  if (fd == platform::kNoFile) ThrowErrno(path, err);
   return fd;
 }
 
 }  // namespace
 
 BinaryFile BinaryFile::OpenRead(const std::string& path) {
-  BinaryFile f(OpenOrThrow(path, O_RDONLY), path);
-  struct stat st;
-  if (::fstat(f.fd_, &st) == 0 && S_ISDIR(st.st_mode)) throw EInOutError(FileErrorKind::AccessDenied, path, EISDIR);
-  return f;
+  try {
+    return BinaryFile(OpenOrThrow(path, platform::OpenMode::Read), path);
+  } catch (const EInOutError& e) {
+    if (e.SystemCode() == EISDIR) throw EInOutError(FileErrorKind::AccessDenied, path, EISDIR);
+    throw;
+  }
 }
 
-BinaryFile BinaryFile::OpenWrite(const std::string& path) { return BinaryFile(OpenOrThrow(path, O_WRONLY), path); }
+BinaryFile BinaryFile::OpenWrite(const std::string& path) {
+  return BinaryFile(OpenOrThrow(path, platform::OpenMode::Write), path);
+}
 
 BinaryFile BinaryFile::OpenAppend(const std::string& path) {
-  return BinaryFile(OpenOrThrow(path, O_WRONLY | O_APPEND), path);
+  return BinaryFile(OpenOrThrow(path, platform::OpenMode::Append), path);
 }
 
 BinaryFile BinaryFile::Create(const std::string& path) {
-  return BinaryFile(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC), path);
+  return BinaryFile(OpenOrThrow(path, platform::OpenMode::Create), path);
 }
 
 BinaryFile BinaryFile::CreateExclusive(const std::string& path) {
-  return BinaryFile(OpenOrThrow(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW), path);
+  return BinaryFile(OpenOrThrow(path, platform::OpenMode::CreateExclusive), path);
 }
 
 BinaryFile BinaryFile::CreateInDirectory(const std::string& directory, const std::string& name) {
   const std::string path = JoinPath(directory, name);
-  int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) ThrowErrno(directory);
-  int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0 && errno == ELOOP) {
-    ::unlinkat(dir, name.c_str(), 0);
-    fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  }
-  const int err = errno;
-  ::close(dir);
-  if (fd < 0) ThrowErrno(path, err);
+  int err = 0;
+  const platform::FileHandle fd = platform::CreateInDirectory(directory, name, err);
+  if (fd == platform::kNoFile) ThrowErrno(path, err);
   return BinaryFile(fd, path);
 }
 
-BinaryFile::BinaryFile(BinaryFile&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
+BinaryFile::BinaryFile(BinaryFile&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) {
+  other.fd_ = platform::kNoFile;
+}
 
 BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
   if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ != platform::kNoFile) platform::Close(fd_);
     fd_ = other.fd_;
     path_ = std::move(other.path_);
-    other.fd_ = -1;
+    other.fd_ = platform::kNoFile;
   }
   return *this;
 }
 
 BinaryFile::~BinaryFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ != platform::kNoFile) platform::Close(fd_);
 }
 
 int64_t BinaryFile::Size() const {
-  struct stat st;
-  if (::fstat(fd_, &st) != 0) ThrowErrno(path_);
-  return st.st_size;
+  int64_t size = 0;
+  if (const int err = platform::SizeOf(fd_, size)) ThrowErrno(path_, err);
+  return size;
 }
 
 void BinaryFile::Seek(int64_t position) {
   if (position < 0) throw EInOutError(FileErrorKind::ReadBeyondEnd, path_);
-  if (::lseek(fd_, position, SEEK_SET) < 0) ThrowErrno(path_);
+  if (const int err = platform::Seek(fd_, position)) ThrowErrno(path_, err);
 }
 
 void BinaryFile::ReadExact(void* out, size_t size) {
   uint8_t* p = static_cast<uint8_t*>(out);
   while (size > 0) {
-    ssize_t n = ::read(fd_, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowErrno(path_);
-    }
+    int err = 0;
+    const int64_t n = platform::Read(fd_, p, size, err);
+    if (n < 0) ThrowErrno(path_, err);
     if (n == 0) throw EInOutError(FileErrorKind::ReadBeyondEnd, path_);
     p += n;
     size -= static_cast<size_t>(n);
@@ -111,11 +102,9 @@ std::vector<uint8_t> BinaryFile::ReadExact(size_t size) {
 void BinaryFile::WriteAll(const void* data, size_t size) {
   const uint8_t* p = static_cast<const uint8_t*>(data);
   while (size > 0) {
-    ssize_t n = ::write(fd_, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowErrno(path_);
-    }
+    int err = 0;
+    const int64_t n = platform::Write(fd_, p, size, err);
+    if (n < 0) ThrowErrno(path_, err);
     if (n == 0) throw EInOutError(FileErrorKind::DiskFull, path_);
     p += n;
     size -= static_cast<size_t>(n);
@@ -127,29 +116,24 @@ void BinaryFile::CopyFrom(BinaryFile& source, int64_t position, int64_t length) 
   constexpr int64_t kKernelChunk = int64_t{64} << 20;
   constexpr size_t kChunk = 1 << 20;
   if (position < 0) throw EInOutError(FileErrorKind::ReadBeyondEnd, source.path_);
-  loff_t from = position;
+  int64_t from = position;
   while (length > 0) {
     const size_t request = static_cast<size_t>(std::min(length, kKernelChunk));
-    const ssize_t n = ::copy_file_range(source.fd_, &from, fd_, nullptr, request, 0);
+    const int64_t n = platform::CopyInKernel(source.fd_, from, fd_, request);
     if (n > 0) {
       length -= n;
       continue;
     }
     if (n == 0) throw EInOutError(FileErrorKind::ReadBeyondEnd, source.path_);
-    if (errno == EINTR) continue;
-    // Not supported here, or a failure: the plain loop below goes on from this point and, if the
-    // failure is real, meets it again with the file it belongs to.
     break;
   }
   std::vector<uint8_t> buffer;
   while (length > 0) {
     if (buffer.empty()) buffer.resize(kChunk);
     const size_t chunk = static_cast<size_t>(std::min<int64_t>(length, static_cast<int64_t>(buffer.size())));
-    const ssize_t n = ::pread(source.fd_, buffer.data(), chunk, from);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowErrno(source.path_);
-    }
+    int err = 0;
+    const int64_t n = platform::ReadAt(source.fd_, buffer.data(), chunk, from, err);
+    if (n < 0) ThrowErrno(source.path_, err);
     if (n == 0) throw EInOutError(FileErrorKind::ReadBeyondEnd, source.path_);
     WriteAll(buffer.data(), static_cast<size_t>(n));
     from += n;
@@ -158,36 +142,25 @@ void BinaryFile::CopyFrom(BinaryFile& source, int64_t position, int64_t length) 
 }
 
 void BinaryFile::Truncate(int64_t length) {
-  if (::ftruncate(fd_, length) != 0) ThrowErrno(path_);
+  if (const int err = platform::Truncate(fd_, length)) ThrowErrno(path_, err);
 }
 
 void BinaryFile::Sync() {
-  if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) ThrowErrno(path_);
+  if (const int err = platform::Sync(fd_)) ThrowErrno(path_, err);
 }
 
 void BinaryFile::Close() {
-  if (fd_ < 0) return;
-  int fd = fd_;
-  fd_ = -1;
-  // Delayed write errors (a full disk on a network share) surface here.
-  if (::close(fd) != 0 && errno != EINTR) ThrowErrno(path_);
+  if (fd_ == platform::kNoFile) return;
+  const platform::FileHandle fd = fd_;
+  fd_ = platform::kNoFile;
+  if (const int err = platform::Close(fd)) ThrowErrno(path_, err);
 }
 
-bool FileExists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
+bool FileExists(const std::string& path) { return platform::Inspect(path, true).Regular; }
 
-bool DirectoryExists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool DirectoryExists(const std::string& path) { return platform::Inspect(path, true).Directory; }
 
-bool IsSameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
+bool IsSameFile(const std::string& a, const std::string& b) { return platform::SameFile(a, b); }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   BinaryFile f = BinaryFile::OpenRead(path);
@@ -204,34 +177,36 @@ void WriteWholeFile(const std::string& path, const void* data, size_t size) {
 }
 
 std::string AbsolutePath(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  char buffer[PATH_MAX];
-  if (!::getcwd(buffer, sizeof buffer)) return path;
-  std::string cwd = buffer;
+  if (platform::IsAbsolute(path)) return path;
+  const std::string cwd = platform::CurrentDirectory();
+  if (cwd.empty()) return path;
   if (path.empty() || path == ".") return cwd;
   return JoinPath(cwd, path);
 }
 
 std::string DirectoryOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
+  const size_t slash = path.find_last_of(platform::PathSeparators());
   if (slash == std::string::npos) return "";
-  if (slash == 0) return "/";
+  // The root keeps its separator: "/" for "/x", "C:/" for "C:/x".
+  const size_t root = platform::RootLength(path);
+  if (slash < root) return path.substr(0, root);
   return path.substr(0, slash);
 }
 
 std::string FileNameOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
+  const size_t slash = path.find_last_of(platform::PathSeparators());
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string JoinPath(const std::string& directory, const std::string& name) {
   if (directory.empty()) return name;
-  if (directory.back() == '/') return directory + name;
+  if (std::string(platform::PathSeparators()).find(directory.back()) != std::string::npos) return directory + name;
   return directory + "/" + name;
 }
 
 std::string ReplaceExtension(const std::string& path, const std::string& extension) {
-  const size_t nameStart = path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1;
+  const size_t slash = path.find_last_of(platform::PathSeparators());
+  const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   const size_t dot = path.find_last_of('.');
   if (dot == std::string::npos || dot < nameStart) return path + extension;
   return path.substr(0, dot) + extension;
@@ -239,7 +214,7 @@ std::string ReplaceExtension(const std::string& path, const std::string& extensi
 
 bool IsSafeEntryFileName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
-  return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+  return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos && !platform::IsForbiddenFileName(name);
 }
 
 }  // namespace kestrel

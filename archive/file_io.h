@@ -1,4 +1,4 @@
-// A small RAII file over POSIX descriptors whose every failure is an EInOutError.
+// A small RAII file over the system's file handles whose every failure is an EInOutError.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "file_error.h"
+#include "platform.h"
 
 namespace kestrel {
 
@@ -24,7 +25,7 @@ class BinaryFile {
   // Creates a new file that must not exist yet, not even as a symbolic link (EEXIST otherwise).
   static BinaryFile CreateExclusive(const std::string& path);
   // A file that is not open; what a moved-from or discarded file becomes.
-  static BinaryFile Closed() { return BinaryFile(-1, std::string()); }
+  static BinaryFile Closed() { return BinaryFile(platform::kNoFile, std::string()); }
 
   BinaryFile(BinaryFile&& other) noexcept;
   BinaryFile& operator=(BinaryFile&& other) noexcept;
@@ -53,8 +54,8 @@ class BinaryFile {
   void NameInErrors(std::string path) { path_ = std::move(path); }
 
  private:
-  BinaryFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  int fd_ = -1;
+  BinaryFile(platform::FileHandle fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  platform::FileHandle fd_ = platform::kNoFile;
   std::string path_;
 };
 
@@ -65,7 +66,8 @@ bool IsSameFile(const std::string& a, const std::string& b);
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const void* data, size_t size);
 
-// Path helpers for plain '/'-separated paths.
+// Path helpers for '/'-separated paths (on Windows a backslash separates too, and drive letters and
+// UNC names are roots).
 std::string AbsolutePath(const std::string& path);  // against the current directory, not resolving links
 std::string DirectoryOf(const std::string& path);   // "" for a bare name; "/" for "/x"
 std::string FileNameOf(const std::string& path);
@@ -75,7 +77,8 @@ std::string JoinPath(const std::string& directory, const std::string& name);
 std::string ReplaceExtension(const std::string& path, const std::string& extension);
 
 // A name that can be written inside a directory without leaving it: not empty, ".", "..",
-// and holding neither '/' nor '\\' nor a zero byte.
+// and holding neither '/' nor '\\' nor a zero byte; nor, on Windows, a name Windows forbids
+// (CON, AUX, NUL, COM1, LPT1, a trailing dot or space, < > : " | ? * and control characters).
 bool IsSafeEntryFileName(const std::string& name);
 
 }  // namespace kestrel

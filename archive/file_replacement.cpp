@@ -1,91 +1,33 @@
 #include "archive/file_replacement.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <vector>
 
 namespace kestrel {
 namespace {
 
-RenameFunction g_rename = &std::rename;
+RenameFunction g_rename = &platform::RenameReplacing;
 
 // The file a path finally names: links resolved, also for a file that does not exist yet (then
 // its directory is resolved and the name kept).
 std::string ResolveTarget(const std::string& path) {
   const std::string absolute = AbsolutePath(path);
-  char buffer[PATH_MAX];
-  if (::realpath(absolute.c_str(), buffer)) return buffer;
-  struct stat st;
-  if (::lstat(absolute.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+  if (std::string resolved = platform::ResolvePath(absolute); !resolved.empty()) return resolved;
+  if (platform::Inspect(absolute, false).Link) {
     // A link whose target does not exist yet: the new file is created where it points.
-    const ssize_t n = ::readlink(absolute.c_str(), buffer, sizeof buffer - 1);
-    if (n > 0) {
-      const std::string link(buffer, static_cast<size_t>(n));
-      return ResolveTarget(link[0] == '/' ? link : JoinPath(DirectoryOf(absolute), link));
-    }
+    const std::string link = platform::LinkTarget(absolute);
+    if (!link.empty()) return ResolveTarget(platform::IsAbsolute(link) ? link : JoinPath(DirectoryOf(absolute), link));
   }
-  const std::string directory = DirectoryOf(absolute);
-  if (!directory.empty() && ::realpath(directory.c_str(), buffer)) return JoinPath(buffer, FileNameOf(absolute));
+  if (std::string resolved = platform::ResolveDirectoryOf(absolute); !resolved.empty()) return resolved;
   return absolute;
 }
 
-// What tells this process apart from any other that ever had its id: the boot (the first 8 digits
-// of the kernel's boot id) and the process's start time in clock ticks since that boot. Where /proc
-// cannot tell, both are 0 and only the id is checked.
-struct ProcessMark {
-  long long Pid = 0;
-  unsigned long long StartTicks = 0;
-  std::string Boot = "0";
-};
-
-std::string BootId() {
-  std::ifstream in("/proc/sys/kernel/random/boot_id");
-  std::string id;
-  std::getline(in, id);
-  std::string hex;
-  for (const char c : id)
-    if (std::isxdigit(static_cast<unsigned char>(c)) && hex.size() < 8) hex += c;
-  return hex.empty() ? "0" : hex;
-}
-
-// Field 22 of /proc/PID/stat; 0 when there is no such process or it cannot be read.
-unsigned long long StartTicksOf(long long pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat;
-  std::getline(in, stat);
-  // The command name in parentheses may hold spaces; the fields after it are counted from its end.
-  const size_t close = stat.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::istringstream fields(stat.substr(close + 1));
-  std::string field;
-  for (int n = 3; n <= 22 && fields >> field; ++n)
-    if (n == 22) return std::strtoull(field.c_str(), nullptr, 10);
-  return 0;
-}
-
-// Asked anew each time: a child forked after the first write is a process of its own.
-const std::string& ThisBoot() {
-  static const std::string boot = BootId();
-  return boot;
-}
-
-ProcessMark ThisProcess() {
-  const long long pid = ::getpid();
-  return {pid, StartTicksOf(pid), ThisBoot()};
-}
+using platform::ProcessMark;
+using platform::ThisBoot;
+using platform::ThisProcess;
 
 std::string TemporaryStem(const std::string& target) {
   return "." + FileNameOf(target).substr(0, 180) + ".kestrel-";
@@ -96,7 +38,7 @@ std::string UniqueSuffix() {
   static const unsigned seed = std::random_device{}();
   const ProcessMark self = ThisProcess();
   char text[96];
-  std::snprintf(text, sizeof text, "%lld-%llx-%s-%08x%04x", self.Pid, self.StartTicks, self.Boot.c_str(), seed,
+  std::snprintf(text, sizeof text, "%lld-%llx-%s-%08x%04x", self.Pid, self.Started, self.Boot.c_str(), seed,
                 counter++ & 0xFFFFu);
   return text;
 }
@@ -107,15 +49,12 @@ bool LeftByEndedProcess(const std::string& suffix) {
   ProcessMark mark;
   char boot[16] = {};
   int used = 0;
-  if (std::sscanf(suffix.c_str(), "%lld-%llx-%15[0-9a-f]-%*[0-9a-f]%n", &mark.Pid, &mark.StartTicks, boot, &used) != 3 ||
+  if (std::sscanf(suffix.c_str(), "%lld-%llx-%15[0-9a-f]-%*[0-9a-f]%n", &mark.Pid, &mark.Started, boot, &used) != 3 ||
       static_cast<size_t>(used) != suffix.size() || mark.Pid <= 0)
     return false;
   // Made before the machine last started: whatever made it has ended.
   if (std::string(boot) != ThisBoot() && ThisBoot() != "0" && std::string(boot) != "0") return true;
-  if (::kill(static_cast<pid_t>(mark.Pid), 0) != 0 && errno == ESRCH) return true;
-  // The id is in use: by the same process only if it started at the same moment.
-  const unsigned long long started = StartTicksOf(mark.Pid);
-  return mark.StartTicks != 0 && started != 0 && started != mark.StartTicks;
+  return platform::HasEnded(mark);
 }
 
 // A hidden name beside the target, so that a file left by a killed process is easy to tell apart.
@@ -138,12 +77,9 @@ BinaryFile CreateUniqueBeside(const std::string& target, const std::string& show
 // Removes the temporaries a process that has ended left in `directory`: those beside `target`, or
 // all of them when `target` is empty.
 void RemoveTemporariesOfEndedProcesses(const std::string& directory, const std::string& target) {
-  DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
-  if (!dir) return;
   const std::string stem = target.empty() ? std::string() : TemporaryStem(target);
   std::vector<std::string> ended;
-  while (const dirent* d = ::readdir(dir)) {
-    const std::string name = d->d_name;
+  for (const std::string& name : platform::ListDirectory(directory)) {
     if (name[0] != '.') continue;
     size_t suffixStart;
     if (!stem.empty()) {
@@ -156,12 +92,10 @@ void RemoveTemporariesOfEndedProcesses(const std::string& directory, const std::
     }
     if (LeftByEndedProcess(name.substr(suffixStart))) ended.push_back(name);
   }
-  ::closedir(dir);
   // Only regular files: never a directory or anything else someone gave such a name.
   for (const std::string& name : ended) {
     const std::string path = JoinPath(directory, name);
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+    if (platform::Inspect(path, false).Regular) platform::RemoveFile(path);
   }
 }
 
@@ -169,25 +103,19 @@ void RemoveTemporariesOfEndedProcesses(const std::string& directory, const std::
 
 void RemoveTemporariesOfEndedProcesses(const std::string& directory) { RemoveTemporariesOfEndedProcesses(directory, ""); }
 
-void SyncDirectory(const std::string& directory) {
-  const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);  // some file systems cannot flush a directory; the rename has happened either way
-  ::close(fd);
-}
+void SyncDirectory(const std::string& directory) { platform::SyncDirectory(directory); }
 
 void CheckWritableIfExists(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return;
-  if (S_ISDIR(st.st_mode)) throw EInOutError(FileErrorKind::AccessDenied, path, EISDIR);
+  const platform::PathInfo info = platform::Inspect(path, true);
+  if (!info.Exists) return;
+  if (info.Directory) throw EInOutError(FileErrorKind::AccessDenied, path, EISDIR);
   // Only opened, never truncated: this asks the same question a writer would, mandatory access
-  // controls and read-only mounts included, without changing anything.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    const int err = errno;
-    throw EInOutError(FileErrorKindFromErrno(err), path, err);
-  }
-  ::close(fd);
+  // controls, read-only mounts and attributes and another program holding the file included,
+  // without changing anything.
+  int err = 0;
+  const platform::FileHandle fd = platform::Open(path, platform::OpenMode::Write, err);
+  if (fd == platform::kNoFile) throw EInOutError(FileErrorKindFromErrno(err), path, err);
+  platform::Close(fd);
 }
 
 FileReplacement::FileReplacement(const std::string& path) : FileReplacement(path, LinkHandling::Follow) {}
@@ -197,24 +125,15 @@ namespace {
 // The path with its directory resolved and its last name kept as it is, link or not.
 std::string ResolveDirectoryOnly(const std::string& path) {
   const std::string absolute = AbsolutePath(path);
-  const std::string directory = DirectoryOf(absolute);
-  char buffer[PATH_MAX];
-  if (!directory.empty() && ::realpath(directory.c_str(), buffer)) return JoinPath(buffer, FileNameOf(absolute));
+  if (std::string resolved = platform::ResolveDirectoryOf(absolute); !resolved.empty()) return resolved;
   return absolute;
 }
 
-bool IsSymbolicLink(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
+bool IsSymbolicLink(const std::string& path) { return platform::Inspect(path, false).Link; }
 
 // A pipe, a device or an open descriptor named through /dev or /proc (/dev/stdout feeding another
 // program) has nothing to keep, and a file renamed beside it would miss the reader's descriptor.
-bool IsStream(const std::string& path) {
-  struct stat st;
-  return path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0 ||
-         (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode));
-}
+bool IsStream(const std::string& path) { return platform::IsStream(path); }
 
 }  // namespace
 
@@ -248,7 +167,7 @@ void FileReplacement::Discard() {
   if (done_) return;
   done_ = true;
   file_ = BinaryFile::Closed();
-  if (!stream_) ::unlink(temporary_.c_str());
+  if (!stream_) platform::RemoveFile(temporary_);
 }
 
 void FileReplacement::Flush() {
@@ -271,15 +190,8 @@ void FileReplacement::Rename() {
     return;
   }
   try {
-    struct stat st;
     // A link being replaced lends nothing: the new file gets the mode of a new file.
-    if (!replacesLink_ && ::stat(target_.c_str(), &st) == 0) {
-      // Keeps the owner where we may (root editing another user's archive); fails harmlessly otherwise.
-      // Before the mode: a change of owner clears the set-id bits.
-      const int ignored = ::chown(temporary_.c_str(), st.st_uid, st.st_gid);
-      (void)ignored;
-      ::chmod(temporary_.c_str(), st.st_mode & 07777);
-    }
+    if (!replacesLink_) platform::CopyPermissions(target_, temporary_);
     if (g_rename(temporary_.c_str(), target_.c_str()) != 0) {
       const int err = errno;
       throw EInOutError(FileErrorKindFromErrno(err), shown_, err);
@@ -306,7 +218,7 @@ void ReplaceFileContents(const std::string& path, const void* data, size_t size)
 
 RenameFunction SetRenameFunctionForTesting(RenameFunction rename) {
   RenameFunction previous = g_rename;
-  g_rename = rename ? rename : &std::rename;
+  g_rename = rename ? rename : &platform::RenameReplacing;
   return previous;
 }
 

@@ -55,6 +55,7 @@ void ReplaceArchive(const std::string& path, ImageSources& sources, const Archiv
   WriteImage(replacement.File(), sources, image);
   replacement.Flush();
   store.Prepare(ids, IdentityAgainst(sources, image, table, oldSource));
+  sources.CloseFiles();
   replacement.Commit();
   store.Conclude();
 }

@@ -41,6 +41,11 @@ std::vector<uint8_t> ImageSources::Read(size_t i, int64_t position, size_t lengt
   return std::vector<uint8_t>(s.Bytes.begin() + position, s.Bytes.begin() + position + static_cast<int64_t>(length));
 }
 
+void ImageSources::CloseFiles() {
+  for (const std::shared_ptr<Source>& s : sources_)
+    if (!s->InMemory) s->File.Close();
+}
+
 void ImageSources::CopyTo(BinaryFile& out, size_t i, int64_t position, int64_t length) {
   Source& s = *sources_.at(i);
   if (!s.InMemory) return out.CopyFrom(s.File, position, length);

@@ -26,6 +26,8 @@ class ImageSources {
   std::vector<uint8_t> Read(size_t source, int64_t position, size_t length);
   // Appends `length` bytes of `source` from `position` to `out`.
   void CopyTo(BinaryFile& out, size_t source, int64_t position, int64_t length);
+  // Closes the files read from: Windows renames nothing over a file this process holds open.
+  void CloseFiles();
 
  private:
   struct Source;

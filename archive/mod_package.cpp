@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <filesystem>
 #include <map>
 #include <memory>
 
@@ -68,8 +67,10 @@ void PlanFromArchive(const LoadedArchive& a, const LoadedArchive& b, ModManifest
 void PlanFromFolder(const LoadedArchive& a, const std::string& folder, ModManifest& m,
                     std::vector<CarriedSource>& carried) {
   std::vector<std::string> files;
-  for (const auto& item : std::filesystem::directory_iterator(folder))
-    if (item.is_regular_file()) files.push_back(item.path().filename().string());
+  int err = 0;
+  for (const std::string& name : platform::ListDirectory(folder, err))
+    if (platform::Inspect(JoinPath(folder, name), true).Regular) files.push_back(name);
+  if (err) throw EInOutError(FileErrorKindFromErrno(err), folder, err);
   std::sort(files.begin(), files.end());
   const std::vector<uint32_t> occA = NameOccurrences(a.Table);
   std::map<std::string, size_t> firstOf;  // upper-cased name -> first entry of that name

@@ -1,10 +1,8 @@
 #include "archive/mod_revert_store.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <set>
 #include <sstream>
 
@@ -105,8 +103,8 @@ std::string ListText(const std::vector<std::string>& ids, const ArchiveIdentity*
 }
 
 void MakeFolder(const std::string& folder) {
-  if (!DirectoryExists(folder) && ::mkdir(folder.c_str(), 0777) != 0)
-    throw EInOutError(FileErrorKindFromErrno(errno), folder, errno);
+  if (DirectoryExists(folder)) return;
+  if (const int err = platform::MakeDirectory(folder)) throw EInOutError(FileErrorKindFromErrno(err), folder, err);
 }
 
 void ReplaceText(const std::string& path, const std::string& text) {
@@ -184,13 +182,12 @@ void ModRevertStore::Recover() {
     if (forward)
       Conclude();
     else
-      std::remove(next.c_str());
+      platform::RemoveFile(next);
   }
   if (!DirectoryExists(folder_)) return;  // the step concluded took the last package off
   const std::vector<std::string> ids = ReadList(JoinPath(folder_, "applied"), nullptr);
   RemoveLeftovers(ids);
-  std::error_code ignored;
-  if (ids.empty()) std::filesystem::remove(folder_, ignored);
+  if (ids.empty()) platform::RemoveEmptyDirectory(folder_);
 }
 
 std::vector<ModRevertRecord> ModRevertStore::Applied() const {
@@ -204,10 +201,8 @@ std::vector<ModRevertRecord> ModRevertStore::Applied() const {
 std::string ModRevertStore::NextId() const {
   int highest = 0;
   if (DirectoryExists(folder_))
-    for (const auto& item : std::filesystem::directory_iterator(folder_)) {
-      const std::string name = item.path().filename().string();
+    for (const std::string& name : platform::ListDirectory(folder_))
       if (!RecordIdOf(name).empty()) highest = std::max(highest, std::atoi(name.c_str()));
-    }
   char id[16];
   std::snprintf(id, sizeof id, "%04d", (highest + 1) % 10000);
   return id;
@@ -242,26 +237,24 @@ void ModRevertStore::Conclude() {
   ArchiveIdentity target;
   const std::vector<std::string> ids = ReadList(next, &target);
   if (ids.empty())
-    std::filesystem::remove(list);
+    platform::RemoveFile(list);
   else
     ReplaceText(list, ListText(ids, nullptr));
-  std::remove(next.c_str());
+  platform::RemoveFile(next);
   SyncDirectory(folder_);
   // Records the list no longer names go at once; Recover() removes them if a kill comes first.
   RemoveLeftovers(ids);
   // Nothing applied: the folder goes too (unless something else of the user's is in it).
-  std::error_code ignored;
-  if (ids.empty()) std::filesystem::remove(folder_, ignored);
+  if (ids.empty()) platform::RemoveEmptyDirectory(folder_);
 }
 
 void ModRevertStore::RemoveLeftovers(const std::vector<std::string>& ids) const {
   const std::set<std::string> inForce(ids.begin(), ids.end());
-  for (const auto& item : std::filesystem::directory_iterator(folder_)) {
-    const std::string name = item.path().filename().string();
+  for (const std::string& name : platform::ListDirectory(folder_)) {
     const std::string id = RecordIdOf(name);
     // Records no list names (an apply killed before its archive was replaced, a finished revert),
     // and temporary files a kill left behind.
-    if ((!id.empty() && !inForce.count(id)) || name.rfind(".", 0) == 0) std::filesystem::remove(item.path());
+    if ((!id.empty() && !inForce.count(id)) || name.rfind(".", 0) == 0) platform::RemoveFile(JoinPath(folder_, name));
   }
 }
 

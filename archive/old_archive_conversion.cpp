@@ -1,7 +1,5 @@
 #include "archive/old_archive_conversion.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -63,20 +61,17 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 // A new, uniquely named directory: never one that already holds files of someone else's.
 std::string MakeScratchDirectory(const std::string& parent) {
-  std::string pattern = JoinPath(parent, "temp-XXXXXX");
-  if (!::mkdtemp(pattern.data())) return "";
-  return pattern;
+  return platform::MakeUniqueDirectory(JoinPath(parent, "temp-"));
 }
 
 std::string TemporaryFolder() {
-  const char* tmp = std::getenv("TMPDIR");
-  return tmp && *tmp == '/' ? tmp : "/tmp";
+  return platform::TemporaryFolder();
 }
 
 // Whatever a failed entry may have left under its name must not be packed.
 void RemoveEntryFile(const std::string& scratch, const std::string& name) {
   const std::string fileName = EntryFileName(name);
-  if (IsSafeEntryFileName(fileName)) ::unlink(JoinPath(scratch, fileName).c_str());
+  if (IsSafeEntryFileName(fileName)) platform::RemoveFile(JoinPath(scratch, fileName));
 }
 
 // Copies every entry into the scratch directory; returns how many files were written.
@@ -102,11 +97,10 @@ size_t UnpackPass(const LoadedArchive& archive, const std::string& scratch, Prog
         ExtractEntryIntoScratch(archive, i, name, scratch, entryHooks);
       // The pack pass holds each file whole in memory: an entry that inflated far beyond the size
       // its table records (a decompression bomb) is not taken that far.
-      struct stat st;
       const std::string fileName = EntryFileName(name);
       const size_t limit = EntryInflateLimit(entry);
       if (!entryFailed && !image && IsSafeEntryFileName(fileName) &&
-          ::stat(JoinPath(scratch, fileName).c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > limit)
+          static_cast<uint64_t>(platform::Inspect(JoinPath(scratch, fileName), true).Size) > limit)
         entryHooks.Say("Entry \"" + PrintableEntryName(name) + "\" was skipped: " + EntryInflatesTooFarMessage(entry, limit));
     } catch (const EInOutError& e) {
       entryHooks.Say("Entry \"" + PrintableEntryName(name) + "\" was skipped: " + FileErrorReport(e));
@@ -135,10 +129,10 @@ std::vector<std::string> FilesInNewArchive(const std::string& destination, const
   for (size_t i = 0; i < packed.EntriesPacked && i < packed.Files.size() && i < written.Table.size(); ++i) {
     const TMAS_FileEntry& record = written.Table[i];
     const std::string& diskName = packed.Files[i].DiskName;
-    struct stat st;
+    const platform::PathInfo st = platform::Inspect(JoinPath(scratch, diskName), true);
     const int64_t end = written.DataStart + record.Offset + static_cast<int64_t>(record.CompressedSize);
-    if (record.Name() != StoredNameForFile(diskName).Name || ::stat(JoinPath(scratch, diskName).c_str(), &st) != 0 ||
-        record.UncompressedSize != st.st_size || record.CompressedSize <= 0 || record.Offset < 0 ||
+    if (record.Name() != StoredNameForFile(diskName).Name || !st.Exists ||
+        record.UncompressedSize != st.Size || record.CompressedSize <= 0 || record.Offset < 0 ||
         end > written.FileLength)
       continue;
     confirmed.push_back(diskName);
@@ -204,7 +198,7 @@ void PackPass(const std::string& scratch, const std::string& destination, Progre
     report("The new archive \"" + destination + "\" does not read back as it was packed; check it before use.");
     return;
   }
-  for (const std::string& name : confirmed) ::unlink(JoinPath(scratch, name).c_str());
+  for (const std::string& name : confirmed) platform::RemoveFile(JoinPath(scratch, name));
   result.EntriesPacked = confirmed.size();
 }
 
@@ -254,7 +248,7 @@ ConversionResult ConvertOldArchive(const ConversionOptions& options, const Conve
   result.ProgressPosition = progress.Position();
 
   // Removing fails while files remain: those are the entries that did not make it, kept for the user.
-  if (::rmdir(scratch.c_str()) != 0) {
+  if (platform::RemoveEmptyDirectory(scratch) != 0) {
     result.ScratchDirectoryLeft = true;
     const std::string notice = "Entries that did not reach the new archive were left in \"" + scratch + "\".";
     if (hooks.Notice)

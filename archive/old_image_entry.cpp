@@ -1,6 +1,5 @@
 // Old image entries: a 16-byte image header that is never compressed, then the pixel rows, stored
 // or as one zlib stream. They leave the archive as bitmap files.
-#include <unistd.h>
 
 #include <algorithm>
 #include <new>
@@ -96,7 +95,7 @@ bool ConvertImageEntry(const LoadedArchive& archive, size_t index, const std::st
     out.WriteAll(bitmap.data(), bitmap.size());
     out.Close();
   } catch (const EInOutError&) {
-    ::unlink(JoinPath(directory, fileName).c_str());
+    platform::RemoveFile(JoinPath(directory, fileName));
     throw;
   }
   return true;

@@ -1,4 +1,5 @@
-// SHA-256 digests (nettle does the hashing), written as 64 lower-case hex digits.
+// SHA-256 digests (nettle does the hashing, on Windows the system's CNG), written as 64 lower-case
+// hex digits.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +24,7 @@ class Sha256 {
  private:
   struct State;
   std::unique_ptr<State> state_;
+  static std::string Hex(const uint8_t* digest);
 };
 
 std::string Sha256Hex(const std::vector<uint8_t>& bytes);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian's archive, everything the kit needs to build, run and test.
-# Safe to run again: apt-get only fetches what is missing.
+# Safe to run again: apt-get only fetches what is missing. With package names as arguments, only
+# those (scripts/build-windows.sh asks for the cross compiler's).
 set -euo pipefail
 
 packages=(
@@ -11,12 +12,15 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev
   libmpg123-dev libsdl2-dev libtwolame-dev
   libgtest-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 zip
   nettle-dev
   clang libfuzzer-14-dev libclang-rt-14-dev
   xvfb xauth locales
   python3-pil view3dscene mpg123 assimp-utils nodejs
   desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin man-db
 )
+
+if (($#)); then packages=("$@"); fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -33,6 +37,8 @@ if ((${#missing[@]})); then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+if (($#)); then exit 0; fi
 
 # npm installs the glTF validator the tests use. Node.js builds that bundle npm conflict with
 # Debian's separate npm package, so that package is only asked for when no npm is on the path.

@@ -4,6 +4,7 @@
 #include <exception>
 #include <filesystem>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "studio/mesh/vrml_export.h"
 
@@ -27,7 +28,7 @@ void LoadMaterialTexture(const std::string& name, const MeshPreviewSource& sourc
   const int entry = source.FindEntry ? source.FindEntry(name) : -1;
   if (entry < 0) return;
   std::filesystem::create_directories(source.ScratchDirectory);
-  const std::string scratch = JoinPath(source.ScratchDirectory, name);
+  const std::string scratch = JoinPath(source.ScratchDirectory, EntryFileName(name));
   source.ExtractEntry(entry, scratch);
   if (FileExists(scratch)) {
     // Deleted even when the loader refuses the file, so the scratch directory empties again.

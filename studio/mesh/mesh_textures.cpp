@@ -1,6 +1,5 @@
 #include "studio/mesh/mesh_textures.h"
 
-#include <dirent.h>
 
 #include <algorithm>
 #include <memory>
@@ -15,12 +14,9 @@ std::optional<std::string> FindFileInDirectory(const std::string& directory, con
   if (!IsSafeEntryFileName(name)) return std::nullopt;
   const std::string exact = JoinPath(directory, name);
   if (FileExists(exact)) return exact;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.empty() ? "." : directory.c_str()), ::closedir);
-  if (!dir) return std::nullopt;
   std::vector<std::string> matches;
-  while (const dirent* e = ::readdir(dir.get()))
-    if (EqualsIgnoreAsciiCase(e->d_name, name) && FileExists(JoinPath(directory, e->d_name)))
-      matches.emplace_back(e->d_name);
+  for (const std::string& entry : platform::ListDirectory(directory))
+    if (EqualsIgnoreAsciiCase(entry, name) && FileExists(JoinPath(directory, entry))) matches.push_back(entry);
   if (matches.empty()) return std::nullopt;
   return JoinPath(directory, *std::min_element(matches.begin(), matches.end()));
 }

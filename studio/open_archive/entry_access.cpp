@@ -21,14 +21,20 @@ EntryBytes ReadEntryBytes(const OpenArchiveState& state, int index) {
   try {
     BinaryFile file = BinaryFile::OpenRead(state.ArchivePath);
     const int64_t start = state.DataStart + entry.Offset;
-    if (entry.Offset < 0 || entry.CompressedSize < 0 || start + entry.CompressedSize > file.Size()) {
+    const char* reason = entry.Offset < 0                                ? "its start is negative"
+                         : entry.CompressedSize < 0                      ? "its size is negative"
+                         : start + entry.CompressedSize > file.Size() ? "its data runs past the end of the archive"
+                                                                         : nullptr;
+    if (reason) {
       out.Problem = EntryProblem::ReadFailed;
+      out.Message = reason;
       return out;
     }
     file.Seek(start);
     out.Data = DecodeEntryBytes(entry, file.ReadExact(static_cast<size_t>(entry.CompressedSize)));
-  } catch (const EInOutError&) {
+  } catch (const EInOutError& e) {
     out.Problem = EntryProblem::ReadFailed;
+    out.Message = e.what();
   } catch (const EZLibError& e) {
     out.Problem = EntryProblem::Damaged;
     out.Message = e.what();
@@ -60,9 +66,8 @@ EntryBytes ExtractEntryBytesToFile(const OpenArchiveState& state, int index, con
 }
 
 int FindEntryByName(const OpenArchiveState& state, std::string_view name) {
-  const std::string wanted = UpperCaseAscii(name);
   for (size_t i = 0; i < state.Table.size(); ++i)
-    if (state.Table[i].Name() == wanted) return static_cast<int>(i);
+    if (EqualsIgnoreAsciiCase(state.Table[i].Name(), name)) return static_cast<int>(i);
   return -1;
 }
 

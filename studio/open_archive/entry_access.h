@@ -21,7 +21,7 @@ enum class EntryProblem {
   None,
   NoArchive,    // no file at the archive's path, or no such entry: nothing to say
   OutOfMemory,  // kNoMemoryForPreview
-  ReadFailed,   // the entry's bytes lie outside the file or cannot be read
+  ReadFailed,   // the entry's bytes lie outside the file or cannot be read; Message says which
   Damaged,      // the zlib stream failed; Message holds zlib's text
 };
 
@@ -46,8 +46,8 @@ std::vector<uint8_t> EntryDataOrThrow(const OpenArchiveState& state, int index);
 // archive come back as the result; a target that cannot be written throws EInOutError.
 EntryBytes ExtractEntryBytesToFile(const OpenArchiveState& state, int index, const std::string& path);
 
-// The 0-based position of the first entry whose stored name equals `name` with a to z upper-cased,
-// compared exactly; -1 when there is none. Entries stored with lower-case letters are never found.
+// The 0-based position of the first entry whose stored name equals `name` with the letters a to z
+// in either case, as the games compare names; -1 when there is none.
 int FindEntryByName(const OpenArchiveState& state, std::string_view name);
 
 }  // namespace kestrel::studio

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/name_collation.h"
 #include "studio/shell/entry_filter.h"
 
@@ -90,7 +91,7 @@ void ArchiveTreeModel::ApplyFilter() {
   } else {
     if (folded_names_.size() != table_.size()) {
       folded_names_.resize(table_.size());
-      for (size_t i = 0; i < table_.size(); ++i) folded_names_[i] = QString::fromLatin1(table_[i].Name()).toCaseFolded();
+      for (size_t i = 0; i < table_.size(); ++i) folded_names_[i] = QString::fromStdString(EntryNameToUtf8(table_[i].Name())).toCaseFolded();
     }
     const QString pattern = filter_.toCaseFolded();
     for (int group = 0; group < kGroupCount; ++group) {
@@ -221,7 +222,7 @@ QString ArchiveTreeModel::Text(const QModelIndex& index) const {
     case Kind::Group:
       if (filter_.isEmpty()) return QString::fromLatin1(GroupCaptions()[value]);
       return QStringLiteral("%1 (%2)").arg(QString::fromLatin1(GroupCaptions()[value])).arg(groups_[value].size());
-    case Kind::Entry: return QString::fromLatin1(table_[value].Name());
+    case Kind::Entry: return QString::fromStdString(EntryNameToUtf8(table_[value].Name()));
     case Kind::Detail: {
       const TMAS_FileEntry& e = table_[value];
       switch (DetailOf(index)) {

@@ -56,15 +56,15 @@ bool TFKestrel::ReadImageEntry(int index, QImage& bitmap) {
   switch (bytes.Problem) {
     case EntryProblem::None:
       break;
-    case EntryProblem::OutOfMemory:
-      dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForPreview));
-      return false;
-    case EntryProblem::Damaged:
-      dialogs_.ShowMessage(MessageIcon::None, caption, QString::fromLocal8Bit(bytes.Message));
-      return false;
     case EntryProblem::NoArchive:
-    case EntryProblem::ReadFailed:
       return false;
+    case EntryProblem::ReadFailed:
+      // Bytes that are not there at all: nothing stays on show that could pass for this entry.
+      MASImgView->Blank();
+      [[fallthrough]];
+    case EntryProblem::OutOfMemory:
+    case EntryProblem::Damaged:
+      return ReadEntryData(index).has_value();  // says why, as every reader of entries does
   }
   // The decoders ignore the bitmap header's image-size field, which writers often get wrong. A
   // picture they refuse throws ImageDecodeError, which reaches the application error dialog.
@@ -75,7 +75,7 @@ bool TFKestrel::ReadImageEntry(int index, QImage& bitmap) {
     bitmap = QImage();                        // and so does any picture the caller held
     bitmap = ToQImage(std::move(image));
   } catch (const std::bad_alloc&) {
-    dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForPreview));
+    ShowProblem(MessageIcon::Error, caption, QString::fromLatin1(kNoMemoryForPreview));
     return false;
   }
   if (bitmap.isNull()) {  // Qt could not hold the converted picture
@@ -89,7 +89,7 @@ void TFKestrel::ShowImageEntry(int index) {
   if (!FileExists(state_.ArchivePath)) return;
   QImage bitmap;
   BusyCursor busy;
-  if (!ReadImageEntry(index, bitmap)) return;  // the view and the image commands stay as they were
+  if (!ReadImageEntry(index, bitmap)) return;  // the image commands stay as they were
   Exportimagetofile1->setEnabled(true);
   if (!state_.ReadOnlyMedium) Importimagefromfile1->setEnabled(true);
   MASImgView->Blank();

@@ -9,8 +9,10 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeView>
 
+#include "studio/image/image_decoder.h"
 #include "studio/qt_common/application_error_dialog.h"
 #include "studio/shell/archive_tree_model.h"
 #include "studio/preview/gl_view.h"
@@ -145,8 +147,27 @@ void TFKestrel::CreateLayout() {
   setCentralWidget(Splitter1);
 
   connect(MASTreeNT, &QTreeView::clicked, this, [this] { RunCommand(QStringLiteral("MASTreeNTClick"), [this] { MASTreeNTChange(); }); });
-  connect(MASTreeNT->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this] { RunCommand(QStringLiteral("MASTreeNTChange"), [this] { MASTreeNTChange(); }); });
+  connect(MASTreeNT->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+    RunCommand(QStringLiteral("MASTreeNTChange"), [this] {
+      try {
+        MASTreeNTChange();
+      } catch (const ImageDecodeError& e) {
+        // Passed on the way by keyboard: said on the status line, the next key still works.
+        if (!browsing_by_keyboard_) throw;
+        StatusBar->showMessage(QString::fromLocal8Bit(e.what()));
+      }
+    });
+  });
+  MASTreeNT->installEventFilter(this);
+}
+
+bool TFKestrel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == MASTreeNT && (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress)) {
+    // Holds while the tree handles this key; the selection it moves to is reported meanwhile.
+    browsing_by_keyboard_ = event->type() == QEvent::KeyPress;
+    if (browsing_by_keyboard_) QTimer::singleShot(0, this, [this] { browsing_by_keyboard_ = false; });
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TFKestrel::RunCommand(const QString& name, const std::function<void()>& command) {

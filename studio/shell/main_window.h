@@ -34,6 +34,7 @@ namespace kestrel::studio {
 
 class ArchiveTreeModel;
 class StudioDialogs;
+enum class MessageIcon;
 class TFKestrelAbout;
 class TFKestrelConvert;
 class TFKestrelOptions;
@@ -69,9 +70,10 @@ class TFKestrel : public QMainWindow {
   const QString& ScratchDirectory() const { return scratch_directory_; }
   ArchiveTreeModel* TreeModel() const { return tree_model_; }
 
-  // The one way an archive becomes open; also reloads an archive after an edit.
-  void OpenArchive(const QString& path);
-  bool ReadArchiveHeader(const QString& path);
+  // The one way an archive becomes open; also reloads an archive after an edit. The reload says
+  // nothing more about a read-only medium (`warnReadOnly` false): the edit's own message has.
+  void OpenArchive(const QString& path, bool warnReadOnly = true);
+  bool ReadArchiveHeader(const QString& path, bool warnReadOnly = true);
   void ResetCommands();
   void UpdateTitle();
 
@@ -89,9 +91,11 @@ class TFKestrel : public QMainWindow {
   // Archive edits (main_window_editing.cpp). Each encodes the file's bytes as a new entry, rewrites
   // the open archive through the engine and reopens it with OpenArchive. A failure (compression, a
   // read-only archive, a full disk, a layout the rewrites cannot keep) is shown with the error icon,
-  // the archive is reopened from disk so that state and file agree, and the result is false.
-  // ReplaceEntry selects the same tree node again afterwards and keeps SelectedEntry; the other two
-  // leave nothing selected (SelectedEntry -1) and the commands reset.
+  // the archive is reopened from disk so that state and file agree, and the result is false. The
+  // tree keeps its open groups and entries. ReplaceEntry selects the same tree node again and keeps
+  // SelectedEntry (a picture is shown anew); AppendEntry selects and shows the new entry, `name`
+  // being its stored name as text; RemoveEntry leaves nothing selected and both views empty. After
+  // a failure the selection is as before. The commands follow the selection in every case.
   bool ReplaceEntry(int index, const std::vector<uint8_t>& fileBytes);
   bool AppendEntry(const QString& name, int32_t fileType, const std::vector<uint8_t>& fileBytes);
   bool RemoveEntry(int index);
@@ -124,6 +128,8 @@ class TFKestrel : public QMainWindow {
   void glWindowMouseUp();
 
  protected:
+  // Notes key presses in the tree: browsing by keyboard neither expands entries nor stops at boxes.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   // The previews, called by ShowEntry.
   virtual void ShowImageEntry(int index);
   virtual void ShowMTS(int index);
@@ -137,12 +143,25 @@ class TFKestrel : public QMainWindow {
   void CreateDialogs();
   void RebuildRecentFilesMenu();
   void ProgramEnd();
+  // The commands that apply to entry `index` when it is selected, before anything is shown of it.
+  void SetCommandsForEntry(int index);
+  // After an edit: selects, shows and scrolls to entry `index`, or selects nothing for -1.
+  void ReselectAfterEdit(int index);
+  // A problem with the entry being shown: a message box, or the status line while the user moves
+  // through the tree by keyboard.
+  void ShowProblem(MessageIcon icon, const QString& caption, const QString& text);
   void ConnectMeshPreview();
   void CreateArchiveManager();
   void CreateEntryContextMenu();
   void UpdateManagerCommands();
   void ShowEntryContextMenu(const QPoint& position, bool byMouse);
   void RedrawMeshNow();
+  // Empties both views, as when no archive is open: no model, no picture, the mesh view on top.
+  void ClearViews();
+  // Lets go of the model on show, so that the mesh view draws its background only.
+  void ReleaseMeshModel();
+  // Records `index` as the mesh entry on show in the open archive.
+  void NoteMeshEntryOnShow(int index);
   // The entry "Export Single VRML File" works on: the mesh on show, if it is of this archive.
   std::optional<int> MeshEntryOnShow() const;
   // True, after telling the user, when an export's target is the open archive itself.
@@ -188,6 +207,7 @@ class TFKestrel : public QMainWindow {
   OpenArchiveState state_;
   QString scratch_directory_;
   bool ended_ = false;
+  bool browsing_by_keyboard_ = false;  // a key press in the tree is being handled
   int other_file_filter_ = 0;  // the filter of ODOtherFile chosen last time
 
  public:

@@ -6,15 +6,22 @@
 #include <QFileInfo>
 #include <QStatusBar>
 #include <QTreeView>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <functional>
 #include <optional>
 
 #include "archive/archive_editing.h"
+#include "archive/entry_name_encoding.h"
+#include "archive/file_error.h"
 #include "archive/file_io.h"
 #include "archive/zbuffer.h"
 #include "studio/open_archive/loaded_archive.h"
 #include "studio/shell/archive_tree_model.h"
+#include "studio/image/image_decoder.h"
 #include "studio/shell/background_work.h"
 #include "studio/shell/main_window.h"
 #include "studio/qt_common/busy_cursor.h"
@@ -62,6 +69,50 @@ QModelIndex NodeAtPosition(const QAbstractItemModel& model, int position) {
   return result;
 }
 
+// Which nodes of the tree are open, so that a rewrite, which rebuilds the tree, keeps them open.
+struct TreeShape {
+  bool root = false, numFiles = false;
+  std::array<bool, ArchiveTreeModel::kGroupCount> groups{};
+  std::vector<int> entries;  // table positions
+};
+
+TreeShape ShapeOf(const QTreeView& view, const ArchiveTreeModel& model, int entryCount) {
+  TreeShape shape;
+  if (model.IsEmpty()) return shape;
+  shape.root = view.isExpanded(model.RootNode());
+  shape.numFiles = view.isExpanded(model.NumFilesNode());
+  for (int g = 0; g < ArchiveTreeModel::kGroupCount; ++g) shape.groups[static_cast<size_t>(g)] = view.isExpanded(model.GroupNode(g));
+  for (int i = 0; i < entryCount; ++i)
+    if (view.isExpanded(model.EntryNode(i))) shape.entries.push_back(i);
+  return shape;
+}
+
+// `moved` gives an entry's new position, or -1 when it is gone.
+void Restore(QTreeView& view, const ArchiveTreeModel& model, const TreeShape& shape, int entryCount,
+             const std::function<int(int)>& moved) {
+  if (model.IsEmpty()) return;
+  view.setExpanded(model.RootNode(), shape.root || view.isExpanded(model.RootNode()));
+  view.setExpanded(model.NumFilesNode(), shape.numFiles);
+  for (int g = 0; g < ArchiveTreeModel::kGroupCount; ++g) view.setExpanded(model.GroupNode(g), shape.groups[static_cast<size_t>(g)]);
+  for (int i : shape.entries) {
+    const int now = moved(i);
+    if (now >= 0 && now < entryCount) view.expand(model.EntryNode(now));
+  }
+}
+
+// The message for a file error in an edit, naming the archive; for a refused write, whether it is
+// the file or its folder that may not be written.
+QString EditFailure(const EInOutError& e, const std::string& archive) {
+  if (e.Kind() == FileErrorKind::AccessDenied) {
+    const std::string folder = DirectoryOf(archive).empty() ? "." : DirectoryOf(archive);
+    if (::eaccess(folder.c_str(), W_OK) != 0)
+      return QString::fromLocal8Bit(FileErrorText(e.Kind()) + ": the folder " + folder + " is read-only, so " +
+                                    archive + " cannot be rewritten.");
+    return QString::fromLocal8Bit(FileErrorText(e.Kind()) + ": " + archive + " is read-only.");
+  }
+  return QString::fromLocal8Bit(FileErrorText(e.Kind()) + ": " + (e.Path().empty() ? archive : e.Path()));
+}
+
 struct OtherFileDialog {
   const char* filter;
   const char* title;
@@ -103,16 +154,15 @@ bool RunRewrite(TFKestrel& window, StudioDialogs& dialogs,
   } catch (const ERewriteCancelled&) {
     cancelled = true;
   } catch (const EInOutError& e) {
-    error = QString::fromLocal8Bit(e.what());
+    error = EditFailure(e, state.ArchivePath);
   } catch (const EArchiveEditError& e) {
     error = QString::fromLocal8Bit(e.what());
   }
-  // The error comes first: the reopen may warn about a read-only medium, which reads as an answer
-  // to the edit only after the refusal itself. The state was never changed by the edit, so the
-  // window is right while the message is up.
+  // The state was never changed by the edit, so the window is right while the message is up.
   if (!error.isEmpty()) dialogs.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), error);
-  // Also after a failure: the state comes from the file again.
-  window.OpenArchive(FromNative(state.ArchivePath));
+  // Also after a failure: the state comes from the file again. The edit's message is the only one:
+  // the reload does not warn about a read-only medium again.
+  window.OpenArchive(FromNative(state.ArchivePath), /*warnReadOnly=*/false);
   if (cancelled) window.statusBar()->showMessage(QObject::tr("Cancelled; the archive was not changed"));
   return error.isEmpty() && !cancelled;
 }
@@ -134,12 +184,14 @@ bool TFKestrel::ReplaceEntry(int index, const std::vector<uint8_t>& fileBytes) {
   const std::optional<EncodedEntry> content = Encode(dialogs_, fileBytes);
   if (!content) return false;
   const int selectedNode = AbsolutePosition(*tree_model_, MASTreeNT->currentIndex());
+  const TreeShape shape = ShapeOf(*MASTreeNT, *tree_model_, state_.FileCount());
   const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
     kestrel::ReplaceEntry(archive, static_cast<size_t>(index), *content, control);
   });
   if (!state_.IsOpen()) return ok;
   // The tree has the same shape as before, so the same position is the same entry or detail line.
   // SelectedEntry is kept: the selection does not show the entry again.
+  Restore(*MASTreeNT, *tree_model_, shape, state_.FileCount(), [](int i) { return i; });
   MASTreeNT->expand(tree_model_->RootNode());
   MASTreeNT->expand(tree_model_->NumFilesNode());
   const QModelIndex node = NodeAtPosition(*tree_model_, selectedNode);
@@ -148,28 +200,56 @@ bool TFKestrel::ReplaceEntry(int index, const std::vector<uint8_t>& fileBytes) {
     MASTreeNT->setCurrentIndex(node);
     MASTreeNT->expandRecursively(node);
   }
+  // The reload reset the commands: they follow the selection again. A picture is shown anew, as
+  // its content may have changed; other entries are not.
+  const int selected = state_.SelectedEntry - 1;
+  if (selected >= 0 && selected < state_.FileCount()) {
+    if (ImageKindOfEntryType(state_.Table[static_cast<size_t>(selected)].FileType))
+      ShowEntry(selected);
+    else
+      SetCommandsForEntry(selected);
+  }
   return ok;
 }
 
 bool TFKestrel::AppendEntry(const QString& name, int32_t fileType, const std::vector<uint8_t>& fileBytes) {
   if (!state_.IsOpen()) return false;
+  const std::optional<std::string> stored = Utf8ToEntryName(name.toStdString());
+  if (!stored) {
+    dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName),
+                         name + QStringLiteral(": the name cannot be stored in the archive; nothing was added"));
+    return false;
+  }
   const std::optional<EncodedEntry> content = Encode(dialogs_, fileBytes);
   if (!content) return false;
+  const TreeShape shape = ShapeOf(*MASTreeNT, *tree_model_, state_.FileCount());
+  const int selected = state_.SelectedEntry - 1;
   const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
-    kestrel::AppendEntry(archive, NativePath(name), fileType, *content, control);
+    kestrel::AppendEntry(archive, *stored, fileType, *content, control);
   });
-  state_.SelectedEntry = -1;
-  ResetCommands();
+  Restore(*MASTreeNT, *tree_model_, shape, state_.FileCount(), [](int i) { return i; });
+  // The new entry is selected, shown and scrolled to; after a failure the selection is as before.
+  ReselectAfterEdit(ok ? state_.FileCount() - 1 : selected);
   return ok;
 }
 
 bool TFKestrel::RemoveEntry(int index) {
   if (!state_.IsOpen() || index < 0 || index >= state_.FileCount()) return false;
+  const TreeShape shape = ShapeOf(*MASTreeNT, *tree_model_, state_.FileCount());
+  const int selected = state_.SelectedEntry - 1;
   const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
     kestrel::RemoveEntry(archive, static_cast<size_t>(index), control);
   });
-  state_.SelectedEntry = -1;
-  ResetCommands();
+  Restore(*MASTreeNT, *tree_model_, shape, state_.FileCount(),
+          [ok, index](int i) { return !ok || i < index ? i : i == index ? -1 : i - 1; });
+  if (ok) {
+    // What was on show may be the entry that went, and every later entry moved up.
+    state_.SelectedEntry = -1;
+    ClearViews();
+    ResetCommands();
+  } else {
+    ReselectAfterEdit(selected);
+  }
   return ok;
 }
 
@@ -178,12 +258,37 @@ bool TFKestrel::RemoveEntries(const std::vector<int>& entries) {
   for (int index : entries)
     if (index >= 0 && index < state_.FileCount()) positions.push_back(static_cast<size_t>(index));
   if (!state_.IsOpen() || positions.empty()) return false;
+  std::sort(positions.begin(), positions.end());
+  const TreeShape shape = ShapeOf(*MASTreeNT, *tree_model_, state_.FileCount());
+  const int selected = state_.SelectedEntry - 1;
   const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
     kestrel::RemoveEntries(archive, positions, control);
   });
+  // An entry that stays moves up by the number of removed entries before it.
+  Restore(*MASTreeNT, *tree_model_, shape, state_.FileCount(), [ok, &positions](int i) {
+    if (!ok) return i;
+    const auto before = std::lower_bound(positions.begin(), positions.end(), static_cast<size_t>(i));
+    if (before != positions.end() && *before == static_cast<size_t>(i)) return -1;
+    return i - static_cast<int>(before - positions.begin());
+  });
+  if (ok) {
+    state_.SelectedEntry = -1;
+    ClearViews();
+    ResetCommands();
+  } else {
+    ReselectAfterEdit(selected);
+  }
+  return ok;
+}
+
+void TFKestrel::ReselectAfterEdit(int index) {
   state_.SelectedEntry = -1;
   ResetCommands();
-  return ok;
+  if (index < 0 || index >= state_.FileCount()) return;
+  const QModelIndex node = tree_model_->EntryNode(index);
+  for (QModelIndex parent = node.parent(); parent.isValid(); parent = parent.parent()) MASTreeNT->expand(parent);
+  MASTreeNT->setCurrentIndex(node);  // shows the entry and sets the commands for it
+  MASTreeNT->scrollTo(node);
 }
 
 void TFKestrel::Exportnonimagefile1Click() {
@@ -197,7 +302,7 @@ void TFKestrel::Exportnonimagefile1Click() {
   request.filter = QString::fromLatin1(kind.filter);
   request.defaultSuffix = QString::fromLatin1(kind.suffix);
   request.startDirectory = settings_.BMPInitialDir;
-  request.proposedName = QString::fromLocal8Bit(entry.Name());
+  request.proposedName = QString::fromStdString(EntryFileName(entry.Name()));
   const std::optional<QString> chosen = dialogs_.SaveFile(request);
   if (!chosen) return;
   // Replacing the archive by one of its own entries would lose every other entry.
@@ -219,7 +324,7 @@ void TFKestrel::Importnonimagefile1Click() {
   request.selectedFilter = other_file_filter_;
   request.chosenFilter = &other_file_filter_;
   request.startDirectory = settings_.BMPInitialDir;
-  request.proposedName = QString::fromLocal8Bit(state_.Table[static_cast<size_t>(index)].Name());
+  request.proposedName = QString::fromStdString(EntryFileName(state_.Table[static_cast<size_t>(index)].Name()));
   const std::optional<QString> chosen = dialogs_.OpenFile(request);
   if (!chosen) return;
   BusyCursor busy;
@@ -240,9 +345,16 @@ void TFKestrel::AddafiletothisMASfile1Click() {
   const std::optional<QString> chosen = dialogs_.OpenFile(request);
   if (!chosen) return;
   const std::string path = NativePath(*chosen);
-  const std::vector<uint8_t> bytes = ReadWholeFile(path);
-  AppendEntry(FromNative(AddedEntryName(path)), AddedEntryType(path), bytes);
   settings_.BMPInitialDir = FolderOf(*chosen);
+  std::string name;
+  try {
+    name = AddedEntryName(path);  // Windows-1252 bytes, stored as they are
+  } catch (const EArchiveEditError& e) {
+    dialogs_.ShowMessage(MessageIcon::Error, QString::fromLatin1(kStudioName), QString::fromLocal8Bit(e.what()));
+    return;
+  }
+  const std::vector<uint8_t> bytes = ReadWholeFile(path);
+  AppendEntry(QString::fromStdString(EntryNameToUtf8(name)), AddedEntryType(path), bytes);
 }
 
 void TFKestrel::RemoveselecteditemfromthisMASfile1Click() {
@@ -259,7 +371,8 @@ void TFKestrel::RemoveselecteditemfromthisMASfile1Click() {
   const int index = state_.SelectedEntry - 1;
   if (index < 0 || index >= state_.FileCount()) return;
   const std::string name = state_.Table[static_cast<size_t>(index)].Name();
-  const QString question = QStringLiteral("Are you sure you want to remove ") + QString::fromLocal8Bit(name);
+  const QString question =
+      QStringLiteral("Are you sure you want to remove ") + QString::fromStdString(PrintableEntryName(name));
   if (!dialogs_.AskYesNo(QString::fromLatin1(kStudioName), question)) return;
   RemoveEntry(index);
 }

@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "studio/preview/image_view.h"
 #include "studio/shell/image_file_conversion.h"
@@ -33,7 +34,7 @@ std::optional<FileDialogRequest> ImageDialogRequest(const char* objectName, cons
   FileDialogRequest request;
   request.objectName = QString::fromLatin1(objectName);
   request.startDirectory = startDirectory;
-  request.proposedName = QString::fromLatin1(entry.Name());
+  request.proposedName = QString::fromStdString(EntryFileName(entry.Name()));
   switch (entry.FileType) {
     case kMasTypeBMP:
       request.filter = QStringLiteral("Bitmap Files (*.BMP)|*.BMP");
@@ -131,9 +132,8 @@ void TFKestrel::Importimagefromfile1Click() {
       PrepareImageImport(dialogs_, *chosen, std::move(file), state_.Table[static_cast<size_t>(index)],
                          [&] { return ReadEntryData(index); });
   if (!import) return;
-  // The rewrite shows its own failures and reselects the entry's node without showing it anew.
+  // The rewrite shows its own failures, reselects the entry's node and shows the new picture.
   if (!import->Unchanged && !ReplaceEntry(index, import->Bytes)) return;
-  if (!import->Unchanged) ShowImageEntry(index);
   if (!import->Notice.isEmpty()) {
     const UsualCursor reading;
     dialogs_.ShowMessage(MessageIcon::Information, caption, import->Notice);

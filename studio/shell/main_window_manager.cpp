@@ -15,6 +15,7 @@
 #include <functional>
 #include <set>
 
+#include "archive/entry_name_encoding.h"
 #include "archive/file_io.h"
 #include "studio/open_archive/entry_access.h"
 #include "studio/preview/image_view.h"
@@ -154,7 +155,7 @@ void TFKestrel::CreateArchiveManager() {
   Bind(Close1, &TFKestrel::CloseArchive);
   connect(CopyName1, &QAction::triggered, this, [this] {
     QStringList names;
-    for (int index : SelectedEntries()) names << QString::fromLatin1(state_.Table[static_cast<size_t>(index)].Name());
+    for (int index : SelectedEntries()) names << QString::fromStdString(EntryNameToUtf8(state_.Table[static_cast<size_t>(index)].Name()));
     QApplication::clipboard()->setText(names.join(QLatin1Char('\n')));
   });
 

@@ -35,16 +35,19 @@ void TFKestrel::RecentFileClick(const QString& path) {
   OpenArchive(path);
 }
 
-void TFKestrel::OpenArchive(const QString& path) {
+void TFKestrel::OpenArchive(const QString& path, bool warnReadOnly) {
   if (isVisible()) repaint();  // a dialog that just closed must not linger on screen during the work
   const std::string native = path.isEmpty() ? std::string() : AbsolutePath(NativePath(path));
   if (!native.empty() && FileExists(native)) {
     const QString fullPath = FromNative(native);
     // Another archive starts with nothing selected, so that its first selection always shows;
     // a reload of the same archive after an edit keeps the selection.
-    if (native != state_.ArchivePath) state_.SelectedEntry = 0;
+    if (native != state_.ArchivePath) {
+      state_.SelectedEntry = 0;
+      ClearViews();  // nothing of the archive before stays on screen
+    }
     ResetCommands();
-    if (ReadArchiveHeader(fullPath)) {
+    if (ReadArchiveHeader(fullPath, warnReadOnly)) {
       state_.ArchivePath = native;
       if (settings_.DumpTOC) DumpTableOfContents(FromNative(ReplaceExtension(native, ".log")));
       settings_.MASInitialDir = QFileInfo(fullPath).absolutePath();
@@ -58,6 +61,7 @@ void TFKestrel::OpenArchive(const QString& path) {
     } else {
       state_.ClearArchive();
       tree_model_->Clear();
+      ClearViews();
       UpdateTitle();
       ResetCommands();
     }
@@ -68,14 +72,14 @@ void TFKestrel::OpenArchive(const QString& path) {
   }
 }
 
-bool TFKestrel::ReadArchiveHeader(const QString& path) {
+bool TFKestrel::ReadArchiveHeader(const QString& path, bool warnReadOnly) {
   state_.ReadOnlyMedium = false;
   const std::string native = NativePath(path);
   if (!FileExists(native)) return false;
 
   if (!environment_.canWrite(native)) {
     state_.ReadOnlyMedium = true;
-    if (settings_.ShowReadOnlyNotification)
+    if (settings_.ShowReadOnlyNotification && warnReadOnly)
       dialogs_.ShowMessage(MessageIcon::Warning, QString::fromLatin1(kStudioName), QString::fromLatin1(kReadOnlyWarning));
   }
 
@@ -130,7 +134,8 @@ void TFKestrel::ResetCommands() {
   MASImgView->SetScale(1);
   MASImgView->Blank();
   ExportSingleVRMLFile1->setEnabled(false);
-  RollallMTSObjectsinoneVRMLFile1->setEnabled(false);
+  // Works on the whole archive, whatever is selected.
+  RollallMTSObjectsinoneVRMLFile1->setEnabled(state_.IsOpen());
   UpdateModCommands();
 }
 

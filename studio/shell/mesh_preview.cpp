@@ -116,11 +116,31 @@ void TFKestrel::RedrawMeshNow() {
   if (TGLCanvas* canvas = glWindow->Canvas()) canvas->RedrawNow();
 }
 
-void TFKestrel::ShowMTS(int index) {
-  BusyCursor busy;
+void TFKestrel::NoteMeshEntryOnShow(int index) {
   mesh_view_.CurrentMeshEntry = index;
   mesh_entry_archive_ = state_.ArchivePath;
   mesh_entry_name_ = index >= 0 && index < state_.FileCount() ? state_.Table[static_cast<size_t>(index)].Name() : "";
+}
+
+void TFKestrel::ReleaseMeshModel() {
+  mesh_view_.CurrentMeshEntry.reset();
+  mesh_build_pending_ = false;
+  mesh_entry_archive_.clear();
+  mesh_entry_name_.clear();
+  if (glWindow->HasContext()) {
+    CanvasLists lists(*glWindow->Canvas());
+    ReleaseMeshLists(mesh_view_.MeshLists, mesh_view_.MeshTextures, lists);
+    glWindow->Canvas()->doneCurrent();
+  } else {
+    NoDisplayLists lists;
+    ReleaseMeshLists(mesh_view_.MeshLists, mesh_view_.MeshTextures, lists);
+  }
+  RedrawMeshNow();
+}
+
+void TFKestrel::ShowMTS(int index) {
+  BusyCursor busy;
+  NoteMeshEntryOnShow(index);
 
   TGLCanvas* canvas = glWindow->Canvas();
   const bool drawable = glWindow->HasContext();
@@ -150,19 +170,20 @@ void TFKestrel::ShowMTS(int index) {
     source.ArchivePath = state_.ArchivePath;
     source.ScratchDirectory = NativePath(scratch_directory_);
     source.ReadEntry = [this](int entry) { return ReadEntryData(entry); };
-    source.FindEntry = [this](const std::string& name) { return FindEntryByName(QString::fromLatin1(name)); };
+    // Texture names are stored names: compared as they are, letter case ignored.
+    source.FindEntry = [this](const std::string& name) { return kestrel::studio::FindEntryByName(state_, name); };
     source.ExtractEntry = [this](int entry, const std::string& path) {
       return ExtractEntryToFile(entry, FromNative(path));
     };
     MeshPreviewHooks hooks;
     hooks.DecoderError = [this, caption](const std::string& message) {
-      dialogs_.ShowMessage(MessageIcon::Error, caption, QString::fromLocal8Bit(message));
+      ShowProblem(MessageIcon::Error, caption, QString::fromLocal8Bit(message));
     };
     hooks.PlainError = [this, caption](const std::string& message) {
-      dialogs_.ShowMessage(MessageIcon::None, caption, QString::fromLocal8Bit(message));
+      ShowProblem(MessageIcon::None, caption, QString::fromLocal8Bit(message));
     };
     hooks.TextureError = [this](const std::string& textureCaption, const std::string& message) {
-      dialogs_.ShowMessage(MessageIcon::None, QString::fromLatin1(textureCaption), QString::fromLocal8Bit(message));
+      ShowProblem(MessageIcon::None, QString::fromLatin1(textureCaption), QString::fromLocal8Bit(message));
     };
     hooks.Status = [this](const std::string& text) {
       if (text.empty())
@@ -171,7 +192,10 @@ void TFKestrel::ShowMTS(int index) {
         StatusBar->showMessage(QString::fromLatin1(text));
       StatusBar->repaint();
     };
-    BuildMeshPreview(index, mesh_view_, source, hooks, lists, uploader);
+    const MeshPreviewResult result = BuildMeshPreview(index, mesh_view_, source, hooks, lists, uploader);
+    // An entry that cannot be shown leaves the view empty, not showing the model before it.
+    if (result == MeshPreviewResult::NotRead || result == MeshPreviewResult::NotDecoded)
+      ReleaseMeshLists(mesh_view_.MeshLists, mesh_view_.MeshTextures, lists);
   }
   if (drawable) canvas->doneCurrent();
   RedrawMeshNow();

@@ -1,16 +1,18 @@
 // kestrel-cli: the kit's scripting front end over the mesh, sound bank and conversion libraries.
 #include <clocale>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <stdexcept>
 #include <vector>
 
+#include "archive/platform.h"
 #include "cli_command.h"
 #include "packaging/version.h"
 
 namespace kestrel::cli {
+
+using CommandFunction = int (*)(const Args&);
 
 // One line per command; each lives in the file of its subject.
 int RunExtract(const Args&);
@@ -18,13 +20,14 @@ int RunReplace(const Args&);
 int RunAdd(const Args&);
 int RunRemove(const Args&);
 int RunTest(const Args&);
+int RunMeshDump(const Args&);
+int RunVrml(const Args&);
+int RunVrmlAll(const Args&);
+#if KESTREL_MEDIA_CODECS
 int RunPng(const Args&);
 int RunPngAll(const Args&);
 int RunImportImage(const Args&);
 int RunImportAll(const Args&);
-int RunMeshDump(const Args&);
-int RunVrml(const Args&);
-int RunVrmlAll(const Args&);
 int RunGltf(const Args&);
 int RunGltfAll(const Args&);
 int RunSdtList(const Args&);
@@ -32,6 +35,12 @@ int RunSdtExport(const Args&);
 int RunSdtImport(const Args&);
 int RunSdtWav(const Args&);
 int RunSdtImportWav(const Args&);
+#else
+// The build has no picture or sound codecs (the Windows programs): these commands are left out.
+constexpr CommandFunction RunPng = nullptr, RunPngAll = nullptr, RunImportImage = nullptr, RunImportAll = nullptr,
+                          RunGltf = nullptr, RunGltfAll = nullptr, RunSdtList = nullptr, RunSdtExport = nullptr,
+                          RunSdtImport = nullptr, RunSdtWav = nullptr, RunSdtImportWav = nullptr;
+#endif
 int RunConvert(const Args&);
 int RunDiff(const Args&);
 int RunModMake(const Args&);
@@ -79,6 +88,10 @@ static const std::vector<Command> kCommands = {
     {"mod-list", "ARCHIVE", 1, 1, "list the applied packages, newest first, and what each touched", RunModList},
 };
 
+static const char kLeftOutNote[] =
+    "Left out of this build, which has no picture or sound codecs (libpng, libjpeg, libimagequant, mpg123, "
+    "twolame)";
+
 static int UsageError(const Command& command) {
   std::cerr << "usage: kestrel-cli " << command.Name << ' ' << command.Usage << '\n';
   return 2;
@@ -87,7 +100,12 @@ static int UsageError(const Command& command) {
 static void PrintHelp(std::ostream& out) {
   out << "usage: kestrel-cli COMMAND [ARGUMENTS]\n       kestrel-cli --version\n\nCommands:\n";
   // A command with two forms ("A | B") lists each on its own line, so the summaries stay in column.
+  std::string leftOut;
   for (const Command& c : kCommands) {
+    if (!c.Run) {
+      leftOut += (leftOut.empty() ? "" : ", ") + std::string(c.Name);
+      continue;
+    }
     const std::string usage = c.Usage;
     size_t from = 0;
     bool first = true;
@@ -106,15 +124,14 @@ static void PrintHelp(std::ostream& out) {
       from = bar + 3;
     }
   }
+  if (!leftOut.empty()) out << '\n' << kLeftOutNote << ":\n  " << leftOut << '\n';
 }
 
 }  // namespace kestrel::cli
 
 int main(int argc, char** argv) {
   using namespace kestrel::cli;
-  // Past a file size limit (ulimit -f) a write then fails with "Disk full", which is reported like a
-  // full disk, instead of the process being ended by SIGXFSZ with nothing said.
-  std::signal(SIGXFSZ, SIG_IGN);
+  const kestrel::platform::Utf8Arguments utf8(argc, argv);
   // The mesh dump writes reals with the user's decimal separator; VRML output never depends on it.
   std::setlocale(LC_ALL, "");
   if (argc < 2) {
@@ -129,6 +146,10 @@ int main(int argc, char** argv) {
   }
   for (const Command& c : kCommands) {
     if (name == c.Name) {
+      if (!c.Run) {
+        std::cerr << "kestrel-cli: \"" << name << "\" is not part of this build (see kestrel-cli --help)\n";
+        return 2;
+      }
       Args args(argv + 2, argv + argc);
       if (args.size() < c.MinArgs || args.size() > c.MaxArgs) return UsageError(c);
       try {

@@ -1,7 +1,5 @@
 // kestrel-demo DIRECTORY: writes the demo's source files into DIRECTORY (created when missing),
 // ready for packwell. Everything is drawn by code; no game file is needed.
-#include <sys/stat.h>
-
 #include <exception>
 #include <iostream>
 #include <string>
@@ -37,7 +35,7 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
-  ::mkdir(directory.c_str(), 0777);
+  kestrel::platform::MakeDirectory(directory);
   try {
     for (const auto& file : kestrel::demo::DemoFiles()) {
       kestrel::WriteWholeFile(kestrel::JoinPath(directory, file.Name), file.Bytes.data(), file.Bytes.size());

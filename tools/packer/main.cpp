@@ -1,5 +1,4 @@
 // packwell: packs the BMP, MTS, TGA and ANM files of a directory into a new ".MAS" archive.
-#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -29,9 +28,7 @@ std::string ArchiveNamedAfter(std::string directory) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Past a file size limit (ulimit -f) a write then fails with "Disk full", which is reported like a
-  // full disk, instead of the process being ended by SIGXFSZ with nothing said.
-  std::signal(SIGXFSZ, SIG_IGN);
+  const platform::Utf8Arguments utf8(argc, argv);
   if (PrintVersionIfAsked(argc, argv, "packwell")) return 0;
   UnknownSequence unknowns = UnknownSequence::FromClock();
   Line();

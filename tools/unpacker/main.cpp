@@ -1,6 +1,5 @@
 // spillway: lists a ".MAS" archive or extracts all its entries into a directory.
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -79,9 +78,7 @@ int Extract(const LoadedArchive& archive, const std::string& target, bool beside
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Past a file size limit (ulimit -f) a write then fails with "Disk full", which is reported like a
-  // full disk, instead of the process being ended by SIGXFSZ with nothing said.
-  std::signal(SIGXFSZ, SIG_IGN);
+  const platform::Utf8Arguments utf8(argc, argv);
   if (PrintVersionIfAsked(argc, argv, "spillway")) return 0;
   Line();
   Line("Spillway for F1-2002/NT-2003 (January 2, 2003)");

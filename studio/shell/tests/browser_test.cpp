@@ -1,5 +1,8 @@
 // The archive tree: texts, groups, order, colours, node data, and what selecting an entry does.
 #include <QColor>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QStatusBar>
 #include <QTreeView>
 
 #include "studio/shell/archive_tree_model.h"
@@ -135,9 +138,9 @@ TEST_F(BrowserTest, ShowEntrySwitchesCommandsAndViewsByType) {
   const ShownState cases[] = {
       {"TGA image", 1, true, false, false, false, true, true, 0},
       {"MTS mesh", 2, false, true, true, true, true, false, 1},
-      {"type 5", 5, false, true, true, true, true, false, -1},
+      {"type 5", 5, false, true, true, false, true, false, -1},
       {"JPG image", 7, true, false, false, false, true, true, 0},
-      {"old mesh type 1", 9, false, true, true, true, true, false, -1},
+      {"old mesh type 1", 9, false, true, true, false, true, false, -1},
   };
   for (const ShownState& c : cases) {
     SCOPED_TRACE(c.name);
@@ -187,6 +190,34 @@ TEST_F(BrowserTest, ImageSelectionKeepsZoomAndLeavesTheOtherZoomButtons) {
   EXPECT_EQ(w.State().ZoomFactor, 1);
   EXPECT_FALSE(w.TBZoomIn->isEnabled());
   EXPECT_FALSE(w.TBZoomOut->isEnabled());
+}
+
+TEST_F(BrowserTest, ArrowKeysGoFromEntryToEntryAndTellDecodeFailuresOnTheStatusLine) {
+  RecordingWindow& w = Start(QString::fromStdString(WriteArchive("MIXED.MAS", Mixed())));
+  w.showImages = w.showMeshes = true;  // every picture and mesh of Mixed() is broken
+  w.show();
+  const ArchiveTreeModel* m = w.TreeModel();
+  for (const QModelIndex& node : {m->NumFilesNode(), m->GroupNode(0), m->GroupNode(1)}) w.MASTreeNT->expand(node);
+  Select(m->GroupNode(0));
+  auto press = [&](Qt::Key key) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.MASTreeNT, &event);
+  };
+  // MTS Files > CAR.MTS, OLDMESH.MTS; BMP Files > NEW.BMP: one key each.
+  for (int i = 0; i < 4; ++i) press(Qt::Key_Down);
+  EXPECT_EQ(w.MASTreeNT->currentIndex(), m->EntryNode(4));
+  EXPECT_EQ(w.previews, (std::vector<std::pair<char, int>>{{'M', 2}, {'I', 4}}));
+  for (int entry : {2, 9, 4}) EXPECT_FALSE(w.MASTreeNT->isExpanded(m->EntryNode(entry))) << entry;
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_TRUE(dialogs_.applicationErrors.empty());
+  EXPECT_FALSE(w.StatusBar->currentMessage().isEmpty());
+
+  // The mouse keeps opening the entry and showing its failure in a box.
+  QCoreApplication::processEvents();
+  ClickAgain();
+  EXPECT_TRUE(w.MASTreeNT->isExpanded(m->EntryNode(4)));
+  Select(m->EntryNode(1));  // A.TGA
+  EXPECT_EQ(dialogs_.applicationErrors.size(), 1u);
 }
 
 TEST_F(BrowserTest, RemoveStaysOffInAnArchiveOfOneEntry) {

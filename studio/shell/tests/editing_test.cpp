@@ -2,12 +2,18 @@
 // states they leave.
 #include <QApplication>
 #include <QTreeView>
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
 
 #include "archive/archive_editing.h"
 #include "archive/archive_reader.h"
 #include "archive/file_replacement.h"
 #include "archive/testing/edited_entries.h"
+#include "archive/testing/unprivileged.h"
+#include "studio/image/testing/image_writers.h"
+#include "studio/preview/image_view.h"
 #include "studio/shell/archive_tree_model.h"
 #include "studio/shell/tests/studio_fixture.h"
 
@@ -121,7 +127,7 @@ TEST_F(EditingTest, ImportReplacesTheEntrySelectsTheSameNodeAndDoesNotShowItAgai
   EXPECT_TRUE(w.MASTreeNT->isExpanded(m->GroupNode(0)));
   EXPECT_EQ(w.State().SelectedEntry, 1);
   EXPECT_EQ(w.previews.size(), 1u);
-  EXPECT_EQ(EditCommands(), "0010");
+  EXPECT_EQ(EditCommands(), "1111");
 
   // The next import starts with the filter chosen last time. A file that cannot be read reaches
   // the error dialog for unhandled errors; the busy cursor ends with the command all the same.
@@ -156,8 +162,8 @@ TEST_F(EditingTest, AddAppendsAnUpperCasedEntryLeavesNothingSelectedAndRewritesT
   TestArchive expected = Track();
   expected.Entries.push_back(Encoded("README.TXT", Bytes("read me"), 31, 0));
   EXPECT_EQ(ArchiveBytes(), expected.Build());
-  EXPECT_EQ(w.State().SelectedEntry, -1);
-  EXPECT_EQ(EditCommands(), "0010");
+  EXPECT_EQ(w.State().SelectedEntry, 5);  // the new entry
+  EXPECT_EQ(EditCommands(), "1111");
   EXPECT_EQ(w.Settings().BMPInitialDir, QPath("in"));
   EXPECT_NE(kestrel::testing::ReadFileText(Path("TRACK.log")).find("README.TXT"), std::string::npos);
   EXPECT_EQ(w.TreeModel()->NumFilesNode().data().toString(), "Num files: 5");
@@ -209,12 +215,153 @@ TEST_F(EditingTest, ReadOnlyArchiveIsRefusedWithTheFileErrorAndStaysOpenAsItWas)
   ASSERT_EQ(dialogs_.messages.size(), 2u);
   for (const ShownMessage& m : dialogs_.messages) {
     EXPECT_EQ(m.icon, MessageIcon::Error);
-    EXPECT_EQ(m.text, "File access denied");
+    EXPECT_EQ(m.text, QStringLiteral("File access denied: %1 is read-only.").arg(QPath("TRACK.MAS")));
   }
   EXPECT_EQ(ArchiveBytes(), before);
   EXPECT_EQ(w.TreeModel()->NumFilesNode().data().toString(), "Num files: 4");
-  EXPECT_EQ(EditCommands(), "0010");
+  EXPECT_EQ(w.State().SelectedEntry, 2);  // the selection stays
+  EXPECT_EQ(EditCommands(), "0011");
   EXPECT_EQ(kestrel::testing::NamesIn(dir_.Path()).count("TRACK.MAS"), 1u);
+}
+
+TEST_F(EditingTest, AFailedEditOnAReadOnlyArchiveSaysSoOnceNamingTheFileOrItsFolder) {
+  WriteFileBytes(Path("x.anm"), Bytes("x"));
+  // The read-only file, found at the open: its warning then, and one message for the edit.
+  read_only_ = true;
+  RecordingWindow& w = StartWith(Track());
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Warning);
+  dialogs_.Clear();
+  dialogs_.fileAnswers = {QPath("x.anm")};
+  w.AddafiletothisMASfile1->trigger();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
+  EXPECT_EQ(dialogs_.messages[0].text, QStringLiteral("File access denied: %1 is read-only.").arg(QPath("TRACK.MAS")));
+  End();
+
+  // A writable archive in a folder that is not: the folder is named.
+  read_only_ = false;
+  std::filesystem::create_directory(Path("disc"));
+  const std::string archive = Path("disc/TRACK.MAS");
+  Track().WriteTo(archive);
+  ASSERT_EQ(::chmod(archive.c_str(), 0666), 0);
+  ASSERT_EQ(::chmod(Path("disc").c_str(), 0555), 0);
+  ASSERT_EQ(::chmod(Path("x.anm").c_str(), 0644), 0);
+  kestrel::testing::OpenToEveryone(dir_.Path());
+  dialogs_.Clear();
+  RecordingWindow& v = Start(QString::fromStdString(archive));
+  {
+    kestrel::testing::UnprivilegedScope user;  // permission bits do not stop root
+    dialogs_.fileAnswers = {QPath("x.anm")};
+    v.AddafiletothisMASfile1->trigger();
+  }
+  ASSERT_EQ(::chmod(Path("disc").c_str(), 0755), 0);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text,
+            QStringLiteral("File access denied: the folder %1 is read-only, so %2 cannot be rewritten.")
+                .arg(QPath("disc"), QPath("disc/TRACK.MAS")));
+  EXPECT_EQ(ReadFileBytes(archive), Track().Build());
+}
+
+// What each edit leaves: the selection, the open groups, the commands and what the views show.
+TEST_F(EditingTest, AfterEachEditTheCommandsFollowTheSelectionAndTheTreeKeepsItsShape) {
+  WriteIni("IsDeveloper=1\n");
+  const auto picture = [](uint32_t argb) { return kestrel::testing::SolidBmp(argb, 3, 2); };
+  WriteFileBytes(Path("new.mts"), Bytes("mesh bytes"));
+  WriteFileBytes(Path("new.bmp"), picture(0xFF00FF00u));
+  WriteFileBytes(Path("added.bmp"), picture(0xFF0000FFu));
+  struct Case {
+    const char* name;
+    int select;              // table entry selected before the edit
+    std::function<void(RecordingWindow&)> edit;
+    int selectedAfter;       // table entry selected afterwards, -1 none
+    // Export image, import image, export and import non-image, add, remove, zoom in, single VRML,
+    // roll all.
+    const char* commands;
+    bool pictureShown;
+  };
+  const Case cases[] = {
+      {"import a mesh", 0, [&](RecordingWindow& w) { dialogs_.fileAnswers = {QPath("new.mts")}; w.Importnonimagefile1->trigger(); },
+       0, "001111011", false},
+      {"import a picture", 1, [&](RecordingWindow& w) { dialogs_.fileAnswers = {QPath("new.bmp")}; w.Importimagefromfile1->trigger(); },
+       1, "110011101", true},
+      {"add a picture", 0, [&](RecordingWindow& w) { dialogs_.fileAnswers = {QPath("added.bmp")}; w.AddafiletothisMASfile1->trigger(); },
+       4, "110011101", true},
+      {"remove", 2, [&](RecordingWindow& w) { dialogs_.yesNoAnswers = {true}; w.RemoveselecteditemfromthisMASfile1->trigger(); },
+       -1, "000010001", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestArchive track = Track();
+    track.Entries[1] = Entry("SKY.BMP", kestrel::testing::SolidBmp(0xFFFF0000u, 5, 5), 18, 12);
+    RecordingWindow& w = StartWith(track);
+    w.showImages = true;
+    const ArchiveTreeModel* m = w.TreeModel();
+    w.MASTreeNT->expand(m->NumFilesNode());
+    w.MASTreeNT->expand(m->GroupNode(2));  // ANM
+    w.MASTreeNT->expand(m->GroupNode(5));  // other files
+    Select(c.select);
+    c.edit(w);
+    EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front().text.toStdString();
+
+    EXPECT_TRUE(w.MASTreeNT->isExpanded(m->NumFilesNode()));
+    EXPECT_TRUE(w.MASTreeNT->isExpanded(m->GroupNode(5)));
+    if (c.selectedAfter >= 0) {
+      EXPECT_EQ(w.MASTreeNT->currentIndex(), m->EntryNode(c.selectedAfter));
+      EXPECT_EQ(w.State().SelectedEntry, c.selectedAfter + 1);
+      EXPECT_TRUE(w.MASTreeNT->isExpanded(m->EntryNode(c.selectedAfter).parent()));  // visible
+    } else {
+      EXPECT_FALSE(w.MASTreeNT->currentIndex().isValid());
+    }
+    std::string commands;
+    for (QAction* a : {w.Exportimagetofile1, w.Importimagefromfile1, w.Exportnonimagefile1, w.Importnonimagefile1,
+                       w.AddafiletothisMASfile1, w.RemoveselecteditemfromthisMASfile1, w.TBZoomIn,
+                       w.ExportSingleVRMLFile1, w.RollallMTSObjectsinoneVRMLFile1})
+      commands += a->isEnabled() ? '1' : '0';
+    EXPECT_EQ(commands, c.commands);
+    EXPECT_EQ(w.MASImgView->HasImage(), c.pictureShown);
+    if (c.pictureShown) {
+      EXPECT_FALSE(w.MASImgView->isHidden());
+      EXPECT_EQ(w.MASImgView->Image().size(), QSize(3, 2));  // the new picture, not the old one
+    }
+    End();
+    dialogs_.Clear();
+  }
+}
+
+TEST_F(EditingTest, AddStoresTheNameInTheGamesCodePageAndRefusesNamesItCannotHold) {
+  RecordingWindow& w = StartWith(Track());
+  WriteFileBytes(Path("caf\u00e9 gr\u00fcn.tga"), Bytes("tga"));
+  WriteFileBytes(Path("\u043a\u043e\u0442.tga"), Bytes("cat"));
+  dialogs_.fileAnswers = {QPath("caf\u00e9 gr\u00fcn.tga")};
+  w.AddafiletothisMASfile1->trigger();
+  EXPECT_TRUE(dialogs_.messages.empty());
+  ASSERT_EQ(w.State().FileCount(), 5);
+  EXPECT_EQ(w.State().Table[4].Name(), "CAF\xE9 GR\xFCN.TGA");
+  EXPECT_EQ(w.TreeModel()->EntryNode(4).data().toString(), QStringLiteral("CAF\u00e9 GR\u00fcN.TGA"));
+  EXPECT_EQ(w.FindEntryByName(QStringLiteral("caf\u00c9 GR\u00fcn.tga")), -1);  // only a to z ignore case
+  EXPECT_EQ(w.FindEntryByName(QStringLiteral("caf\u00e9 gr\u00fcn.tga")), 4);
+
+  const std::vector<uint8_t> before = ArchiveBytes();
+  dialogs_.fileAnswers = {QPath("\u043a\u043e\u0442.tga")};
+  w.AddafiletothisMASfile1->trigger();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Error);
+  EXPECT_TRUE(dialogs_.messages[0].text.contains(QStringLiteral("\u043a\u043e\u0442.tga")))
+      << dialogs_.messages[0].text.toStdString();
+  EXPECT_EQ(ArchiveBytes(), before);
+
+  // Messages and proposed file names show the name as text.
+  dialogs_.Clear();
+  Select(4);
+  dialogs_.yesNoAnswers = {false};
+  w.RemoveselecteditemfromthisMASfile1->trigger();
+  ASSERT_EQ(dialogs_.questions.size(), 1u);
+  EXPECT_EQ(dialogs_.questions[0].text, QStringLiteral("Are you sure you want to remove CAF\u00e9 GR\u00fcN.TGA"));
+  w.Exportimagetofile1->setEnabled(true);
+  w.Exportimagetofile1->trigger();
+  ASSERT_EQ(dialogs_.fileRequests.size(), 1u);
+  EXPECT_EQ(dialogs_.fileRequests[0].proposedName, QStringLiteral("CAF\u00e9 GR\u00fcN.TGA"));
 }
 
 TEST_F(EditingTest, FailedRewriteReopensFromDiskAndShowsTheError) {

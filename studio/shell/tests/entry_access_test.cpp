@@ -3,7 +3,9 @@
 
 #include "studio/qt_common/application_error_dialog.h"
 #include "archive/file_error.h"
+#include "studio/image/testing/image_writers.h"
 #include "studio/open_archive/entry_access.h"
+#include "studio/preview/image_view.h"
 #include "studio/shell/tests/studio_fixture.h"
 
 namespace kestrel::studio::testing {
@@ -24,12 +26,16 @@ class EntryAccessTest : public StudioTest {
     TestEntry beyond("BEYOND.MTS", Bytes("beyond"), 17);
     beyond.CompressedSize = 1 << 30;
     TestEntry lower("lower.tga", Bytes("lower"), 20);
+    TestEntry negative("NEGATIVE.BMP", Bytes("negative"), 18);
+    negative.CompressedSize = -5;
     archive_ = ArchiveOf({
         TestEntry("CAR.MTS", kestrel::testing::NoiseBytes(5000, 1), 17),
         // Stored bytes that happen to be a zlib stream are still copied as they are.
         TestEntry("STREAM.ANM", kestrel::testing::Deflate(Bytes("inner")), 31, /*stored=*/true),
         shorter, unsized, damaged, beyond, lower,
         TestEntry("CAR.MTS", Bytes("second of the name"), 17),
+        negative,  // 8
+        TestEntry("GOOD.BMP", kestrel::testing::SolidBmp(0xFF102030u), 18),
     });
     Start(QString::fromStdString(WriteArchive("ENTRIES.MAS", archive_)));
   }
@@ -52,7 +58,8 @@ TEST_F(EntryAccessTest, UnreadableEntriesSayWhyAndReturnNothing) {
   };
   const Case cases[] = {
       {4, MessageIcon::None, "data error"},
-      {5, MessageIcon::Error, "Failed to read file."},
+      {5, MessageIcon::Error, "Failed to read BEYOND.MTS: its data runs past the end of the archive."},
+      {8, MessageIcon::Error, "Failed to read NEGATIVE.BMP: its size is negative."},
   };
   for (const Case& c : cases) {
     dialogs_.Clear();
@@ -77,12 +84,29 @@ TEST_F(EntryAccessTest, ExtractsDecodedBytesAndReplacesAnExistingFile) {
   EXPECT_TRUE(W().ExtractEntryToFile(2, QPath("short.bin")));
   EXPECT_EQ(kestrel::testing::ReadFileBytes(Path("short.bin")), Bytes("twelve bytes"));
 
-  EXPECT_FALSE(W().ExtractEntryToFile(5, QPath("beyond.bin")));  // unreadable: no message, no file
-  EXPECT_TRUE(dialogs_.messages.empty());
-  EXPECT_FALSE(std::filesystem::exists(Path("beyond.bin")));
+  // Unreadable: no file, and a message naming the entry and why.
+  for (int unreadable : {5, 8}) {
+    dialogs_.Clear();
+    EXPECT_FALSE(W().ExtractEntryToFile(unreadable, QPath("unreadable.bin")));
+    ASSERT_EQ(dialogs_.messages.size(), 1u);
+    EXPECT_TRUE(dialogs_.messages[0].text.startsWith(
+        QStringLiteral("Failed to read %1: ").arg(QString::fromStdString(archive_.Entries[unreadable].Name))));
+    EXPECT_FALSE(std::filesystem::exists(Path("unreadable.bin")));
+  }
+  dialogs_.Clear();
   EXPECT_FALSE(W().ExtractEntryToFile(4, QPath("damaged.bin")));
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text, "data error");
+}
+
+TEST_F(EntryAccessTest, AnUnreadablePictureEmptiesTheViewAndSaysWhy) {
+  W().showImages = true;
+  Select(9);
+  ASSERT_TRUE(W().MASImgView->HasImage());
+  Select(8);
+  EXPECT_FALSE(W().MASImgView->HasImage()) << "the picture before stays on show";
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text, "Failed to read NEGATIVE.BMP: its size is negative.");
 }
 
 TEST_F(EntryAccessTest, TargetThatCannotBeWrittenReachesTheApplicationErrorDialog) {
@@ -99,10 +123,10 @@ TEST_F(EntryAccessTest, TargetThatCannotBeWrittenReachesTheApplicationErrorDialo
   EXPECT_EQ(W().ReadEntryData(1), archive_.Entries[1].Data);
 }
 
-TEST_F(EntryAccessTest, FindsTheFirstEntryByUpperCasedName) {
+TEST_F(EntryAccessTest, FindsTheFirstEntryOfTheNameInAnyLetterCase) {
   EXPECT_EQ(W().FindEntryByName(QStringLiteral("car.mts")), 0);
   EXPECT_EQ(W().FindEntryByName(QStringLiteral("Stream.Anm")), 1);
-  EXPECT_EQ(W().FindEntryByName(QStringLiteral("lower.tga")), -1);  // stored in lower case: never found
+  EXPECT_EQ(W().FindEntryByName(QStringLiteral("LOWER.TGA")), 6);  // stored in lower case
   EXPECT_EQ(W().FindEntryByName(QStringLiteral("MISSING.BMP")), -1);
   EXPECT_EQ(W().FindEntryByName(QString()), -1);
 }

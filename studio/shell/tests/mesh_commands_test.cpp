@@ -105,11 +105,12 @@ TEST_F(MeshCommandsTest, ExportSingleVRMLFileRefusesABrokenOrAnotherArchivesMesh
   const std::string other = WriteArchive("OTHER.MAS", ArchiveOf({TestEntry("GOOD.MTS", RichMesh().Bytes(MeshLayout::MTS410), 17),
                                                                 TestEntry("TRACK.ANM", Bytes("anim"), 31)}));
   W().OpenArchive(QString::fromStdString(other));
+  EXPECT_FALSE(W().ExportSingleVRMLFile1->isEnabled());
   Select(1);
-  dialogs_.Clear();
-  W().ExportSingleVRMLFile1->trigger();
-  EXPECT_EQ(Texts(), std::vector<QString>{"VRML Export error"});
-  EXPECT_TRUE(dialogs_.fileRequests.empty());
+  // Offered only while a mesh is on show.
+  EXPECT_FALSE(W().ExportSingleVRMLFile1->isEnabled()) << "an animation entry";
+  Select(0);
+  EXPECT_TRUE(W().ExportSingleVRMLFile1->isEnabled());
 }
 
 TEST_F(MeshCommandsTest, RollAllWritesEveryMeshThatDecodesUnderOneNode) {

@@ -35,9 +35,13 @@ class RecordingWindow : public TFKestrel {
   using TFKestrel::TFKestrel;
   std::vector<std::pair<char, int>> previews;  // ('I', index) image, ('M', index) mesh
   bool showMeshes = false;                     // also build the mesh preview for real
+  bool showImages = false;                     // also decode and show pictures for real
 
  protected:
-  void ShowImageEntry(int index) override { previews.emplace_back('I', index); }
+  void ShowImageEntry(int index) override {
+    previews.emplace_back('I', index);
+    if (showImages) TFKestrel::ShowImageEntry(index);
+  }
   void ShowMTS(int index) override {
     previews.emplace_back('M', index);
     if (showMeshes) TFKestrel::ShowMTS(index);
