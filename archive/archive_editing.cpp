@@ -82,18 +82,41 @@ struct Piece {
   const std::vector<uint8_t>* Bytes = nullptr;  // new bytes instead of old ones
 };
 
+// How much is written between two looks at the caller's Cancel: short enough for an answer within
+// a moment, long enough that the looks cost nothing.
+constexpr int64_t kStepBytes = int64_t{4} << 20;
+
 void WriteArchive(const LoadedArchive& archive, const TMAS_Header& header, const std::vector<TMAS_FileEntry>& table,
-                  const std::vector<Piece>& pieces) {
+                  const std::vector<Piece>& pieces, const RewriteControl& control) {
   BinaryFile old = OpenUnchanged(archive);
   FileReplacement replacement(archive.Path);
   BinaryFile& out = replacement.File();
   const std::vector<uint8_t> front = EncodeFront(header, table);
+  int64_t total = static_cast<int64_t>(front.size());
+  for (const Piece& piece : pieces) total += piece.Bytes ? static_cast<int64_t>(piece.Bytes->size()) : std::max<int64_t>(piece.Length, 0);
+  int64_t written = 0;
+  // Throwing leaves the replacement uncommitted: its destructor removes the temporary file.
+  const auto step = [&](int64_t bytes) {
+    written += bytes;
+    if (control.Progress) control.Progress(written, total);
+    if (control.CancelRequested && control.CancelRequested()) throw ERewriteCancelled();
+  };
   out.WriteAll(front.data(), front.size());
+  step(static_cast<int64_t>(front.size()));
   for (const Piece& piece : pieces) {
-    if (piece.Bytes)
-      out.WriteAll(piece.Bytes->data(), piece.Bytes->size());
-    else if (piece.Length > 0)
-      out.CopyFrom(old, piece.OldPosition, piece.Length);  // fixed chunks: memory does not grow with the archive
+    if (piece.Bytes) {
+      for (size_t at = 0; at < piece.Bytes->size(); at += static_cast<size_t>(kStepBytes)) {
+        const size_t length = std::min(piece.Bytes->size() - at, static_cast<size_t>(kStepBytes));
+        out.WriteAll(piece.Bytes->data() + at, length);
+        step(static_cast<int64_t>(length));
+      }
+    } else {
+      for (int64_t at = 0; at < piece.Length; at += kStepBytes) {
+        const int64_t length = std::min(piece.Length - at, kStepBytes);
+        out.CopyFrom(old, piece.OldPosition + at, length);  // fixed chunks: memory does not grow with the archive
+        step(length);
+      }
+    }
   }
   old.Close();
   replacement.Commit();
@@ -132,11 +155,13 @@ int32_t AddedEntryType(const std::string& path) {
   return kMasTypeANM;
 }
 
-void ReplaceEntry(const LoadedArchive& archive, size_t index, const EncodedEntry& content) {
-  ReplaceEntries(archive, {{index, content}});
+void ReplaceEntry(const LoadedArchive& archive, size_t index, const EncodedEntry& content,
+                  const RewriteControl& control) {
+  ReplaceEntries(archive, {{index, content}}, control);
 }
 
-void ReplaceEntries(const LoadedArchive& archive, const std::vector<EntryReplacement>& replacements) {
+void ReplaceEntries(const LoadedArchive& archive, const std::vector<EntryReplacement>& replacements,
+                    const RewriteControl& control) {
   if (replacements.empty()) return;
   std::vector<const EntryReplacement*> order;
   for (const EntryReplacement& r : replacements) {
@@ -173,11 +198,11 @@ void ReplaceEntries(const LoadedArchive& archive, const std::vector<EntryReplace
   }
   CheckRecordable(DataLength(archive) + delta, {});
   header.DataAreaSize = static_cast<uint32_t>(header.DataAreaSize + static_cast<uint32_t>(delta));
-  WriteArchive(archive, header, table, pieces);
+  WriteArchive(archive, header, table, pieces, control);
 }
 
 void AppendEntry(const LoadedArchive& archive, const std::string& name, int32_t fileType,
-                 const EncodedEntry& content) {
+                 const EncodedEntry& content, const RewriteControl& control) {
   const int64_t oldDataLength = DataLength(archive);
   CheckRecordable(oldDataLength + static_cast<int64_t>(content.Stored.size()), content);
 
@@ -196,26 +221,48 @@ void AppendEntry(const LoadedArchive& archive, const std::string& name, int32_t 
   table.push_back(record);
 
   WriteArchive(archive, header, table,
-               {{archive.DataStart, oldDataLength, nullptr}, {0, record.CompressedSize, &content.Stored}});
+               {{archive.DataStart, oldDataLength, nullptr}, {0, record.CompressedSize, &content.Stored}}, control);
 }
 
-void RemoveEntry(const LoadedArchive& archive, size_t index) {
-  if (index >= archive.Table.size()) throw std::out_of_range("no entry at position " + std::to_string(index));
-  CheckMovableFrom(archive, index);
-  const TMAS_FileEntry& entry = archive.Table[index];
-  const int32_t size = entry.CompressedSize;
+void RemoveEntry(const LoadedArchive& archive, size_t index, const RewriteControl& control) {
+  RemoveEntries(archive, {index}, control);
+}
+
+void RemoveEntries(const LoadedArchive& archive, std::vector<size_t> indexes, const RewriteControl& control) {
+  if (indexes.empty()) return;
+  std::sort(indexes.begin(), indexes.end());
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    if (indexes[i] >= archive.Table.size()) throw std::out_of_range("no entry at position " + std::to_string(indexes[i]));
+    if (i > 0 && indexes[i] == indexes[i - 1])
+      throw std::invalid_argument("entry #" + std::to_string(indexes[i]) + " is removed twice");
+  }
+  CheckMovableFrom(archive, indexes.front());
 
   TMAS_Header header = archive.Header;
-  header.FileCount -= 1;
-  header.DataAreaSize = static_cast<uint32_t>(header.DataAreaSize - static_cast<uint32_t>(size));
-  std::vector<TMAS_FileEntry> table = archive.Table;
-  table.erase(table.begin() + static_cast<std::ptrdiff_t>(index));
-  for (size_t j = index; j < table.size(); ++j) table[j].Offset -= size;
-
-  // The bytes after the removed entry, up to the end of the file, close the gap.
-  const int64_t afterStart = archive.DataStart + entry.Offset + size;
-  WriteArchive(archive, header, table,
-               {{archive.DataStart, entry.Offset, nullptr}, {afterStart, archive.FileLength - afterStart, nullptr}});
+  std::vector<TMAS_FileEntry> table;
+  table.reserve(archive.Table.size() - indexes.size());
+  // The bytes before the first removed entry stay; after each removed entry, the entries up to the
+  // next removed one (or the end of the file) move up by everything removed so far.
+  std::vector<Piece> pieces{{archive.DataStart, archive.Table[indexes.front()].Offset, nullptr}};
+  int64_t removed = 0;
+  size_t next = 0;
+  for (size_t j = 0; j < archive.Table.size(); ++j) {
+    const TMAS_FileEntry& entry = archive.Table[j];
+    if (next < indexes.size() && indexes[next] == j) {
+      removed += entry.CompressedSize;
+      ++next;
+      const int64_t after = archive.DataStart + entry.Offset + entry.CompressedSize;
+      const int64_t until = next < indexes.size() ? archive.DataStart + archive.Table[indexes[next]].Offset
+                                                  : archive.FileLength;
+      pieces.push_back({after, until - after, nullptr});
+      continue;
+    }
+    table.push_back(entry);
+    table.back().Offset = static_cast<int32_t>(entry.Offset - removed);
+  }
+  header.FileCount -= static_cast<uint32_t>(indexes.size());
+  header.DataAreaSize = static_cast<uint32_t>(header.DataAreaSize - static_cast<uint32_t>(removed));
+  WriteArchive(archive, header, table, pieces, control);
 }
 
 }  // namespace kestrel

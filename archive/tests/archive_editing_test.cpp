@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -137,6 +138,64 @@ TEST_F(ArchiveEditing, RemoveClosesTheGapAndKeepsOtherRecords) {
     expected.Entries.erase(expected.Entries.begin() + static_cast<std::ptrdiff_t>(index));
     ExpectArchive(expected);
   }
+}
+
+TEST_F(ArchiveEditing, RemoveSeveralInOneRewriteInAnyOrder) {
+  // Each set of positions, given out of order, against the archive without those entries.
+  const std::vector<std::vector<size_t>> cases = {{2, 0}, {1, 2}, {0, 1}, {0, 1, 2}, {}};
+  for (const std::vector<size_t>& positions : cases) {
+    SCOPED_TRACE(::testing::PrintToString(positions));
+    Write(ThreeEntries());
+    RemoveEntries(Load(), positions);
+    TestArchive expected = ThreeEntries();
+    std::vector<size_t> descending = positions;
+    std::sort(descending.rbegin(), descending.rend());
+    for (size_t index : descending) expected.Entries.erase(expected.Entries.begin() + static_cast<std::ptrdiff_t>(index));
+    ExpectArchive(expected);
+  }
+  Write(ThreeEntries());
+  EXPECT_THROW(RemoveEntries(Load(), {1, 1}), std::invalid_argument);
+  EXPECT_THROW(RemoveEntries(Load(), {0, 3}), std::out_of_range);
+  ExpectArchive(ThreeEntries());
+}
+
+TEST_F(ArchiveEditing, CancelInTheMiddleOfARewriteKeepsTheOldArchiveByteForByte) {
+  // Entries large enough that every rewrite takes several steps; Cancel comes at the second look,
+  // after part of the new archive was written.
+  TestArchive big;
+  big.Entries = {Entry("A.BMP", NoiseBytes(9 << 20, 1), 18, 1), Entry("B.MTS", NoiseBytes(5 << 20, 2), 17, 2)};
+  for (TestEntry& entry : big.Entries) entry.Stored = true;
+  using Edit = std::function<void(const LoadedArchive&, const RewriteControl&)>;
+  const std::vector<std::pair<const char*, Edit>> edits = {
+      {"replace", [](const LoadedArchive& a, const RewriteControl& c) { ReplaceEntry(a, 0, EncodeEntryContent(Text(10, 'x')), c); }},
+      {"append", [](const LoadedArchive& a, const RewriteControl& c) { AppendEntry(a, "C.TXT", 31, EncodeEntryContent(NoiseBytes(9 << 20, 3)), c); }},
+      {"remove", [](const LoadedArchive& a, const RewriteControl& c) { RemoveEntries(a, {0}, c); }}};
+  Write(big);
+  const std::vector<uint8_t> before = ReadFileBytes(path_);
+  for (const auto& [name, edit] : edits) {
+    SCOPED_TRACE(name);
+    int looks = 0;
+    int64_t lastWritten = 0;
+    int64_t lastTotal = 0;
+    RewriteControl control;
+    control.Progress = [&](int64_t written, int64_t total) {
+      EXPECT_GT(written, lastWritten);
+      lastWritten = written;
+      lastTotal = total;
+    };
+    control.CancelRequested = [&] { return ++looks == 2; };
+    EXPECT_THROW(edit(Load(), control), ERewriteCancelled);
+    EXPECT_EQ(looks, 2);
+    EXPECT_LT(lastWritten, lastTotal);
+    EXPECT_EQ(ReadFileBytes(path_), before);
+    EXPECT_EQ(NamesIn(dir_.Path()), (std::set<std::string>{"TRACK.MAS"}));
+  }
+  // Uncancelled, progress ends at the new archive's length.
+  int64_t lastWritten = 0;
+  RewriteControl control;
+  control.Progress = [&](int64_t written, int64_t) { lastWritten = written; };
+  RemoveEntries(Load(), {1}, control);
+  EXPECT_EQ(lastWritten, Load().FileLength);
 }
 
 TEST_F(ArchiveEditing, EntriesOfOneNameAreEditedByPositionAndAnArchiveShrinksToOneEntry) {

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <algorithm>
 
 #include "studio/qt_common/application_error_dialog.h"
@@ -73,6 +74,24 @@ bool QtStudioDialogs::AskYesNo(const QString& caption, const QString& text) {
   QMessageBox box(QMessageBox::Question, caption, DisplayText(text), QMessageBox::Yes | QMessageBox::No, Parent());
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> QtStudioDialogs::ChooseFolder(const QString& title, const QString& startDirectory) {
+  const QString folder = QFileDialog::getExistingDirectory(Parent(), title, startDirectory);
+  if (folder.isEmpty()) return std::nullopt;
+  return folder;
+}
+
+int QtStudioDialogs::Choose(const QString& caption, const QString& text, const QStringList& buttons) {
+  QMessageBox box(QMessageBox::Question, caption, DisplayText(text), QMessageBox::NoButton, Parent());
+  QList<QAbstractButton*> made;
+  for (const QString& label : buttons) made << box.addButton(label, QMessageBox::AcceptRole);
+  if (!made.isEmpty()) box.setDefaultButton(qobject_cast<QPushButton*>(made.front()));
+  // Escape closes the box as its last button would (Cancel, where there is one).
+  if (!made.isEmpty()) box.setEscapeButton(made.back());
+  box.exec();
+  const int pressed = static_cast<int>(made.indexOf(box.clickedButton()));
+  return pressed;
 }
 
 void QtStudioDialogs::ShowMessage(MessageIcon icon, const QString& caption, const QString& text) {

@@ -18,6 +18,8 @@ class QtStudioDialogs : public StudioDialogs {
   bool AskYesNo(const QString& caption, const QString& text) override;
   void ShowMessage(MessageIcon icon, const QString& caption, const QString& text) override;
   void ShowApplicationError(const QString& caption, const QString& message, const QString& details) override;
+  std::optional<QString> ChooseFolder(const QString& title, const QString& startDirectory) override;
+  int Choose(const QString& caption, const QString& text, const QStringList& buttons) override;
   int RunDialog(QDialog& dialog) override;
 
  private:

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QDialog;
@@ -37,6 +38,21 @@ class StudioDialogs {
   virtual bool AskYesNo(const QString& caption, const QString& text) = 0;
   // A modal message with an OK button. Texts may hold "\r\n" line breaks.
   virtual void ShowMessage(MessageIcon icon, const QString& caption, const QString& text) = 0;
+  // A folder, chosen in a folder dialog titled `title` starting at `startDirectory`; nothing when
+  // the user cancels. The default cancels, for seams made before the studio asked for folders.
+  virtual std::optional<QString> ChooseFolder(const QString& title, const QString& startDirectory) {
+    (void)title;
+    (void)startDirectory;
+    return std::nullopt;
+  }
+  // A question with its own buttons, first one the default; the position of the button pressed,
+  // or -1 when the box is closed without one (Escape). The default closes it.
+  virtual int Choose(const QString& caption, const QString& text, const QStringList& buttons) {
+    (void)caption;
+    (void)text;
+    (void)buttons;
+    return -1;
+  }
   // The dialog for errors that no command handled: caption, message, OK, and details on request.
   virtual void ShowApplicationError(const QString& caption, const QString& message, const QString& details) = 0;
   // Runs one of the studio's own dialogs modally (a list to read, a list to choose from) and gives

@@ -6,6 +6,7 @@
 
 #include "archive/entry_name_encoding.h"
 #include "archive/name_collation.h"
+#include "studio/shell/entry_filter.h"
 
 namespace kestrel::studio {
 
@@ -45,6 +46,8 @@ void ArchiveTreeModel::Clear() {
   table_.clear();
   table_.shrink_to_fit();
   for (auto& group : groups_) group.clear();
+  for (auto& group : sorted_) group.clear();
+  folded_names_.clear();
   group_of_.clear();
   row_in_group_.clear();
   endResetModel();
@@ -58,6 +61,7 @@ void ArchiveTreeModel::Build(const QString& archiveFileName, const std::vector<T
   file_length_ = fileLength;
   table_ = table;
   for (auto& group : groups_) group.clear();
+  folded_names_.clear();
   group_of_.assign(table_.size(), 0);
   row_in_group_.assign(table_.size(), 0);
 
@@ -76,9 +80,63 @@ void ArchiveTreeModel::Build(const QString& archiveFileName, const std::vector<T
       return CompareNamesIgnoreCase(names[static_cast<size_t>(a)], names[static_cast<size_t>(b)]) < 0;
     });
   }
+  sorted_ = groups_;
+  ApplyFilter();
+  endResetModel();
+}
+
+void ArchiveTreeModel::ApplyFilter() {
+  if (filter_.isEmpty()) {
+    groups_ = sorted_;
+  } else {
+    if (folded_names_.size() != table_.size()) {
+      folded_names_.resize(table_.size());
+      for (size_t i = 0; i < table_.size(); ++i) folded_names_[i] = QString::fromStdString(EntryNameToUtf8(table_[i].Name())).toCaseFolded();
+    }
+    const QString pattern = filter_.toCaseFolded();
+    for (int group = 0; group < kGroupCount; ++group) {
+      auto& shown = groups_[static_cast<size_t>(group)];
+      shown.clear();
+      for (int32_t i : sorted_[static_cast<size_t>(group)])
+        if (NameHoldsPattern(folded_names_[static_cast<size_t>(i)], pattern)) shown.push_back(i);
+    }
+  }
+  std::fill(row_in_group_.begin(), row_in_group_.end(), -1);
   for (const auto& members : groups_)
     for (size_t row = 0; row < members.size(); ++row) row_in_group_[static_cast<size_t>(members[row])] = static_cast<int32_t>(row);
-  endResetModel();
+}
+
+void ArchiveTreeModel::SetFilter(const QString& pattern) {
+  if (pattern == filter_) return;
+  if (!has_archive_) {
+    filter_ = pattern;
+    return;
+  }
+  emit layoutAboutToBeChanged();
+  filter_ = pattern;
+  ApplyFilter();
+  // A node is known by its kind and table position, never by its row, so every node that stays
+  // keeps its identity; the persistent ones (expanded, selected, current) only move or go.
+  const QModelIndexList before = persistentIndexList();
+  QModelIndexList after;
+  after.reserve(before.size());
+  for (const QModelIndex& node : before) {
+    const Kind kind = KindOf(node);
+    const int entry = static_cast<int>(ValueOf(node));
+    if (kind == Kind::Entry) after << EntryNode(entry);
+    else if (kind == Kind::Detail) after << DetailNode(entry, static_cast<int>(DetailOf(node)));
+    else after << node;
+  }
+  changePersistentIndexList(before, after);
+  emit layoutChanged();
+  // The captions' counts changed with the groups.
+  emit dataChanged(GroupNode(0), GroupNode(kGroupCount - 1), {Qt::DisplayRole});
+}
+
+std::vector<int> ArchiveTreeModel::VisibleEntries() const {
+  std::vector<int> entries;
+  for (const auto& members : groups_) entries.insert(entries.end(), members.begin(), members.end());
+  return entries;
 }
 
 quintptr ArchiveTreeModel::Id(Kind kind, uint32_t value, uint32_t detail) {
@@ -106,7 +164,9 @@ QModelIndex ArchiveTreeModel::GroupNode(int group) const {
   return createIndex(group, 0, Id(Kind::Group, static_cast<uint32_t>(group)));
 }
 QModelIndex ArchiveTreeModel::EntryNode(int tableIndex) const {
-  if (!has_archive_ || tableIndex < 0 || static_cast<size_t>(tableIndex) >= table_.size()) return {};
+  if (!has_archive_ || tableIndex < 0 || static_cast<size_t>(tableIndex) >= table_.size() ||
+      row_in_group_[static_cast<size_t>(tableIndex)] < 0)
+    return {};
   return createIndex(row_in_group_[static_cast<size_t>(tableIndex)], 0, Id(Kind::Entry, static_cast<uint32_t>(tableIndex)));
 }
 QModelIndex ArchiveTreeModel::DetailNode(int tableIndex, int detail) const {
@@ -159,7 +219,9 @@ QString ArchiveTreeModel::Text(const QModelIndex& index) const {
     case Kind::Root: return file_name_;
     case Kind::NumFiles: return QStringLiteral("Num files: %1").arg(static_cast<int32_t>(table_.size()));
     case Kind::FileSize: return QStringLiteral("Filesize : %1").arg(file_length_);
-    case Kind::Group: return QString::fromLatin1(GroupCaptions()[value]);
+    case Kind::Group:
+      if (filter_.isEmpty()) return QString::fromLatin1(GroupCaptions()[value]);
+      return QStringLiteral("%1 (%2)").arg(QString::fromLatin1(GroupCaptions()[value])).arg(groups_[value].size());
     case Kind::Entry: return QString::fromStdString(EntryNameToUtf8(table_[value].Name()));
     case Kind::Detail: {
       const TMAS_FileEntry& e = table_[value];

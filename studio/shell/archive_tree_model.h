@@ -40,8 +40,18 @@ class ArchiveTreeModel : public QAbstractItemModel {
   QModelIndex NumFilesNode() const;
   QModelIndex FileSizeNode() const;
   QModelIndex GroupNode(int group) const;
+  // An entry the filter hides has no node: its EntryNode and DetailNodes are invalid.
   QModelIndex EntryNode(int tableIndex) const;
   QModelIndex DetailNode(int tableIndex, int detail) const;
+
+  // Narrows the groups to entries whose name holds `pattern`, letter case ignored; `*` stands for
+  // any run of characters and `?` for one. The captions then count the entries shown; "Num files: "
+  // keeps the archive's count. An empty pattern shows everything. Nodes that stay keep their
+  // expansion and selection (the change is a layout change, not a reset).
+  void SetFilter(const QString& pattern);
+  const QString& Filter() const { return filter_; }
+  // Table positions of the entries shown, group by group in display order.
+  std::vector<int> VisibleEntries() const;
 
   QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
   QModelIndex parent(const QModelIndex& child) const override;
@@ -62,9 +72,14 @@ class ArchiveTreeModel : public QAbstractItemModel {
   QString file_name_;
   int64_t file_length_ = 0;
   std::vector<TMAS_FileEntry> table_;
-  std::array<std::vector<int32_t>, kGroupCount> groups_;  // table positions, in display order
+  void ApplyFilter();
+
+  std::array<std::vector<int32_t>, kGroupCount> sorted_;  // every entry's table position, in display order
+  std::array<std::vector<int32_t>, kGroupCount> groups_;  // the entries the filter shows, in display order
+  QString filter_;
+  std::vector<QString> folded_names_;                     // made at the first filter, per table position
   std::vector<uint8_t> group_of_;                         // per table position
-  std::vector<int32_t> row_in_group_;                     // per table position
+  std::vector<int32_t> row_in_group_;                     // per table position; -1 while hidden
 };
 
 }  // namespace kestrel::studio

@@ -90,6 +90,7 @@ TFKestrel::TFKestrel(StudioDialogs& dialogs, StudioEnvironment environment, QWid
   CreateToolBar();
   CreateViewMenuAndKeys();
   NameControlsForAssistiveTools();
+  CreateArchiveManager();
   settings_ = settings_store_.Read();
   CreateDialogs();
   ApplyDeveloperMode();

@@ -22,6 +22,7 @@
 #include "studio/qt_common/studio_settings.h"
 
 class QAction;
+class QLineEdit;
 class QMenu;
 class QSplitter;
 class QStatusBar;
@@ -108,6 +109,17 @@ class TFKestrel : public QMainWindow {
   void SaveSettings();
   // An archive handed over by a second start of the studio: opened, and the window brought up.
   void OpenHandedOver(const QString& path);
+  // The archive manager's commands (main_window_manager.cpp): the filter, several entries at once,
+  // extraction into a folder, closing and reloading.
+  // Table positions of the selected entries (a selected detail line counts for its entry), in
+  // table order; the current entry alone when nothing is selected.
+  std::vector<int> SelectedEntries() const;
+  void SelectVisibleEntries();
+  // Writes the entries into a folder the user picks; false when nothing was written.
+  bool ExtractEntriesToFolder(const std::vector<int>& entries);
+  // Removes the entries in one rewrite and reopens the archive, as RemoveEntry does.
+  bool RemoveEntries(const std::vector<int>& entries);
+  void CloseArchive();
 
   // Runs a command; an error it does not handle goes to the application error dialog.
   void RunCommand(const QString& name, const std::function<void()>& command);
@@ -150,6 +162,10 @@ class TFKestrel : public QMainWindow {
   // through the tree by keyboard.
   void ShowProblem(MessageIcon icon, const QString& caption, const QString& text);
   void ConnectMeshPreview();
+  void CreateArchiveManager();
+  void CreateEntryContextMenu();
+  void UpdateManagerCommands();
+  void ShowEntryContextMenu(const QPoint& position, bool byMouse);
   void RedrawMeshNow();
   // Empties both views, as when no archive is open: no model, no picture, the mesh view on top.
   void ClearViews();
@@ -250,6 +266,14 @@ class TFKestrel : public QMainWindow {
   QAction* ToolButton7 = nullptr;
   QAction* ToolButton6 = nullptr;
   QAction* DumpMTSFile1 = nullptr;  // the menu item of ToolButton6
+  QAction* FilterEntries1 = nullptr;
+  QAction* SelectAllEntries1 = nullptr;
+  QAction* ExtractSelected1 = nullptr;
+  QAction* ExtractAll1 = nullptr;
+  QAction* Reload1 = nullptr;
+  QAction* Close1 = nullptr;
+  QAction* CopyName1 = nullptr;
+  QLineEdit* EntryFilter = nullptr;
 
   QToolBar* ToolBar1 = nullptr;
   QWidget* PTree = nullptr;
@@ -276,6 +300,8 @@ class TFKestrel : public QMainWindow {
   QString other_file_last_;          // where SDOtherFile was last pointed
   // SDOtherFile shown with `request`; keeps where it was left for the next use.
   std::optional<QString> SaveOtherFile(const FileDialogRequest& request);
+  std::string filtered_archive_;     // the archive the filter was typed for
+  QString extract_folder_last_;      // where the last extraction went
 };
 
 }  // namespace kestrel::studio

@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QStatusBar>
 #include <QTreeView>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <functional>
@@ -17,8 +19,10 @@
 #include "archive/file_error.h"
 #include "archive/file_io.h"
 #include "archive/zbuffer.h"
+#include "studio/open_archive/loaded_archive.h"
 #include "studio/shell/archive_tree_model.h"
 #include "studio/image/image_decoder.h"
+#include "studio/shell/background_work.h"
 #include "studio/shell/main_window.h"
 #include "studio/qt_common/busy_cursor.h"
 #include "studio/qt_common/native_path.h"
@@ -29,16 +33,6 @@ namespace kestrel::studio {
 
 namespace {
 
-
-LoadedArchive LoadedFrom(const OpenArchiveState& state) {
-  LoadedArchive archive;
-  archive.Path = state.ArchivePath;
-  archive.Header = state.Header;
-  archive.Table = state.Table;
-  archive.DataStart = state.DataStart;
-  archive.FileLength = state.FileLength;
-  return archive;
-}
 
 // A node's place among all nodes of the tree, collapsed ones included, counted from the top.
 int AbsolutePosition(const QAbstractItemModel& model, const QModelIndex& node) {
@@ -135,15 +129,30 @@ OtherFileDialog SaveDialogFor(int32_t fileType) {
 
 // One rewrite with its before and after: the read-only refusal, the reopen, and on failure the
 // message. `rewrite` gets the archive as the studio loaded it.
+// The rewrite runs on a worker, with a progress dialog and Cancel once it runs past half a second;
+// a cancelled one leaves the archive as it was and says so in the status line.
 bool RunRewrite(TFKestrel& window, StudioDialogs& dialogs,
                 const std::function<bool(const std::string&)>& canWrite,
-                const std::function<void(const LoadedArchive&)>& rewrite) {
+                const std::function<void(const LoadedArchive&, const RewriteControl&)>& rewrite) {
   OpenArchiveState& state = window.State();
   QString error;
+  bool cancelled = false;
   try {
     // The studio's own read-only test refuses too, so that what it found at the open holds.
     if (!canWrite(state.ArchivePath)) throw EInOutError(FileErrorKind::AccessDenied, state.ArchivePath, EACCES);
-    rewrite(LoadedFrom(state));
+    const LoadedArchive archive = LoadedFrom(state);
+    constexpr int kSteps = 1000;
+    RunInBackground(&window, QObject::tr("Writing %1").arg(QFileInfo(FromNative(state.ArchivePath)).fileName()), kSteps,
+                    [&](WorkProgress& progress) {
+                      RewriteControl control;
+                      control.Progress = [&](int64_t written, int64_t total) {
+                        progress.Done = total > 0 ? static_cast<int>(written * kSteps / total) : kSteps;
+                      };
+                      control.CancelRequested = [&] { return progress.CancelRequested.load(); };
+                      rewrite(archive, control);
+                    });
+  } catch (const ERewriteCancelled&) {
+    cancelled = true;
   } catch (const EInOutError& e) {
     error = EditFailure(e, state.ArchivePath);
   } catch (const EArchiveEditError& e) {
@@ -154,7 +163,8 @@ bool RunRewrite(TFKestrel& window, StudioDialogs& dialogs,
   // Also after a failure: the state comes from the file again. The edit's message is the only one:
   // the reload does not warn about a read-only medium again.
   window.OpenArchive(FromNative(state.ArchivePath), /*warnReadOnly=*/false);
-  return error.isEmpty();
+  if (cancelled) window.statusBar()->showMessage(QObject::tr("Cancelled; the archive was not changed"));
+  return error.isEmpty() && !cancelled;
 }
 
 // The compression step before a rewrite; its failure is shown and ends the edit with nothing written.
@@ -175,8 +185,8 @@ bool TFKestrel::ReplaceEntry(int index, const std::vector<uint8_t>& fileBytes) {
   if (!content) return false;
   const int selectedNode = AbsolutePosition(*tree_model_, MASTreeNT->currentIndex());
   const TreeShape shape = ShapeOf(*MASTreeNT, *tree_model_, state_.FileCount());
-  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive) {
-    kestrel::ReplaceEntry(archive, static_cast<size_t>(index), *content);
+  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
+    kestrel::ReplaceEntry(archive, static_cast<size_t>(index), *content, control);
   });
   if (!state_.IsOpen()) return ok;
   // The tree has the same shape as before, so the same position is the same entry or detail line.
@@ -214,8 +224,8 @@ bool TFKestrel::AppendEntry(const QString& name, int32_t fileType, const std::ve
   if (!content) return false;
   const TreeShape shape = ShapeOf(*MASTreeNT, *tree_model_, state_.FileCount());
   const int selected = state_.SelectedEntry - 1;
-  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive) {
-    kestrel::AppendEntry(archive, *stored, fileType, *content);
+  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
+    kestrel::AppendEntry(archive, *stored, fileType, *content, control);
   });
   Restore(*MASTreeNT, *tree_model_, shape, state_.FileCount(), [](int i) { return i; });
   // The new entry is selected, shown and scrolled to; after a failure the selection is as before.
@@ -227,13 +237,41 @@ bool TFKestrel::RemoveEntry(int index) {
   if (!state_.IsOpen() || index < 0 || index >= state_.FileCount()) return false;
   const TreeShape shape = ShapeOf(*MASTreeNT, *tree_model_, state_.FileCount());
   const int selected = state_.SelectedEntry - 1;
-  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive) {
-    kestrel::RemoveEntry(archive, static_cast<size_t>(index));
+  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
+    kestrel::RemoveEntry(archive, static_cast<size_t>(index), control);
   });
   Restore(*MASTreeNT, *tree_model_, shape, state_.FileCount(),
           [ok, index](int i) { return !ok || i < index ? i : i == index ? -1 : i - 1; });
   if (ok) {
     // What was on show may be the entry that went, and every later entry moved up.
+    state_.SelectedEntry = -1;
+    ClearViews();
+    ResetCommands();
+  } else {
+    ReselectAfterEdit(selected);
+  }
+  return ok;
+}
+
+bool TFKestrel::RemoveEntries(const std::vector<int>& entries) {
+  std::vector<size_t> positions;
+  for (int index : entries)
+    if (index >= 0 && index < state_.FileCount()) positions.push_back(static_cast<size_t>(index));
+  if (!state_.IsOpen() || positions.empty()) return false;
+  std::sort(positions.begin(), positions.end());
+  const TreeShape shape = ShapeOf(*MASTreeNT, *tree_model_, state_.FileCount());
+  const int selected = state_.SelectedEntry - 1;
+  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
+    kestrel::RemoveEntries(archive, positions, control);
+  });
+  // An entry that stays moves up by the number of removed entries before it.
+  Restore(*MASTreeNT, *tree_model_, shape, state_.FileCount(), [ok, &positions](int i) {
+    if (!ok) return i;
+    const auto before = std::lower_bound(positions.begin(), positions.end(), static_cast<size_t>(i));
+    if (before != positions.end() && *before == static_cast<size_t>(i)) return -1;
+    return i - static_cast<int>(before - positions.begin());
+  });
+  if (ok) {
     state_.SelectedEntry = -1;
     ClearViews();
     ResetCommands();
@@ -320,6 +358,16 @@ void TFKestrel::AddafiletothisMASfile1Click() {
 }
 
 void TFKestrel::RemoveselecteditemfromthisMASfile1Click() {
+  const std::vector<int> selected = SelectedEntries();
+  if (selected.size() > 1) {
+    // Asked once for the lot; an archive keeps at least one entry.
+    if (selected.size() >= static_cast<size_t>(state_.FileCount())) return;
+    const QString question = QStringLiteral("Are you sure you want to remove %1 entries?").arg(selected.size());
+    if (!dialogs_.AskYesNo(QString::fromLatin1(kStudioName), question)) return;
+    const QString archiveName = QFileInfo(FromNative(state_.ArchivePath)).fileName();
+    if (RemoveEntries(selected)) statusBar()->showMessage(tr("Removed %1 entries from %2").arg(selected.size()).arg(archiveName));
+    return;
+  }
   const int index = state_.SelectedEntry - 1;
   if (index < 0 || index >= state_.FileCount()) return;
   const std::string name = state_.Table[static_cast<size_t>(index)].Name();

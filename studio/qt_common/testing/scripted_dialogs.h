@@ -23,6 +23,9 @@ class ScriptedDialogs : public StudioDialogs {
  public:
   std::deque<QString> fileAnswers;  // a null QString cancels the dialog
   std::deque<bool> yesNoAnswers;
+  std::deque<QString> folderAnswers;  // a null QString cancels the dialog
+  std::deque<int> choiceAnswers;      // the button pressed; none left closes the box (-1)
+  std::vector<QStringList> choiceButtons;
   std::deque<int> filterAnswers;  // the filter the user leaves selected, for dialogs that ask
   std::vector<FileDialogRequest> fileRequests;
   std::vector<ShownMessage> messages;
@@ -39,6 +42,24 @@ class ScriptedDialogs : public StudioDialogs {
     if (yesNoAnswers.empty()) return false;
     const bool answer = yesNoAnswers.front();
     yesNoAnswers.pop_front();
+    return answer;
+  }
+  std::optional<QString> ChooseFolder(const QString& title, const QString&) override {
+    questions.push_back({MessageIcon::None, QString(), title, {}});
+    if (folderAnswers.empty() || folderAnswers.front().isNull()) {
+      if (!folderAnswers.empty()) folderAnswers.pop_front();
+      return std::nullopt;
+    }
+    const QString answer = folderAnswers.front();
+    folderAnswers.pop_front();
+    return answer;
+  }
+  int Choose(const QString& caption, const QString& text, const QStringList& buttons) override {
+    questions.push_back({MessageIcon::None, caption, text, {}});
+    choiceButtons.push_back(buttons);
+    if (choiceAnswers.empty()) return -1;
+    const int answer = choiceAnswers.front();
+    choiceAnswers.pop_front();
     return answer;
   }
   void ShowMessage(MessageIcon icon, const QString& caption, const QString& text) override {

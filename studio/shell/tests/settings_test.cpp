@@ -99,7 +99,7 @@ TEST_F(RecentFilesTest, FiveArchivesLeaveTheLastFourInMenuAndFile) {
   TFKestrel& w = Start();
   for (const char* name : {"ONE.MAS", "TWO.MAS", "THREE.MAS", "FOUR.MAS", "FIVE.MAS"})
     w.OpenArchive(QString::fromStdString(Make(name)));
-  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Export glTF File", "-", "FIVE.MAS", "FOUR.MAS", "THREE.MAS", "TWO.MAS", "-", "Exit"}));
+  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Reload", "Close", "Export glTF File", "-", "FIVE.MAS", "FOUR.MAS", "THREE.MAS", "TWO.MAS", "-", "Exit"}));
   End();
   EXPECT_EQ(Stored(), QStringList({"F0=" + QPath("FIVE.MAS"), "F1=" + QPath("FOUR.MAS"), "F2=" + QPath("THREE.MAS"),
                                    "F3=" + QPath("TWO.MAS")}));
@@ -127,7 +127,7 @@ TEST_F(RecentFilesTest, ChoosingAnEntryOpensItAndADeletedOneLeavesSayingSo) {
   ASSERT_EQ(w.RecentItems.size(), 2);
   w.RecentItems[1]->trigger();  // A.MAS
   EXPECT_EQ(w.State().ArchivePath, a);
-  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Export glTF File", "-", "A.MAS", "B.MAS", "-", "Exit"}));
+  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Reload", "Close", "Export glTF File", "-", "A.MAS", "B.MAS", "-", "Exit"}));
 
   std::filesystem::remove(b);
   w.RecentItems[1]->trigger();  // B.MAS, gone
@@ -136,7 +136,7 @@ TEST_F(RecentFilesTest, ChoosingAnEntryOpensItAndADeletedOneLeavesSayingSo) {
   EXPECT_EQ(dialogs_.messages[0].icon, MessageIcon::Warning);
   EXPECT_EQ(dialogs_.messages[0].text,
             "\"" + QString::fromStdString(b) + "\" no longer exists and was removed from the recent files.");
-  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Export glTF File", "-", "A.MAS", "-", "Exit"}));
+  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Reload", "Close", "Export glTF File", "-", "A.MAS", "-", "Exit"}));
   EXPECT_TRUE(dialogs_.applicationErrors.empty());
 }
 
@@ -147,7 +147,7 @@ TEST_F(RecentFilesTest, EntriesWhoseArchiveIsGoneAreDroppedAtStart) {
   EXPECT_EQ(w.Recent().Items(), QStringList({QString::fromStdString(kept)}));
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].text, "\"" + QPath("GONE.MAS") + "\" no longer exists and was removed from the recent files.");
-  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Export glTF File", "-", "KEPT.MAS", "-", "Exit"}));
+  EXPECT_EQ(MenuTexts(), QStringList({"Open", "Reload", "Close", "Export glTF File", "-", "KEPT.MAS", "-", "Exit"}));
   End();
   EXPECT_EQ(Stored(), QStringList({"F0=" + QString::fromStdString(kept)}));
 }

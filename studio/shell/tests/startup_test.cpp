@@ -95,11 +95,12 @@ TEST_F(StartupTest, MenusAndToolBarStartWithTheirCaptionsHintsAndStates) {
   EXPECT_FALSE(w.Blend1->isChecked());
   EXPECT_FALSE(w.Wireframe1->isChecked());
 
-  EXPECT_EQ(VisibleTexts(w.File1->actions()), QStringList({"Open", "Export glTF File", "-", "Exit"}));
+  EXPECT_EQ(VisibleTexts(w.File1->actions()), QStringList({"Open", "Reload", "Close", "Export glTF File", "-", "Exit"}));
   EXPECT_EQ(VisibleTexts(w.Edit1->actions()),
             QStringList({"Export image to file", "Import image from file", "-", "Export non-image file",
                          "Import non-image file", "-", "Add a file to this MAS file",
-                         "Remove selected item from this MAS file"}));
+                         "Remove selected item from this MAS file", "-", "Extract Selected...", "Extract All...",
+                         "Copy Name", "-", "Select All", "Filter Entries"}));
   EXPECT_EQ(VisibleTexts(w.Help1->actions()), QStringList({"About"}));
 
   const QList<QAction*> bar = w.ToolBar1->actions();
