@@ -117,7 +117,7 @@ class TFKestrel : public QMainWindow {
   void SelectVisibleEntries();
   // Writes the entries into a folder the user picks; false when nothing was written.
   bool ExtractEntriesToFolder(const std::vector<int>& entries);
-  // Removes the entries in one rewrite and reopens the archive, as RemoveEntry does.
+  // Removes the entries in one rewrite and reopens the archive; RemoveEntry is this for one entry.
   bool RemoveEntries(const std::vector<int>& entries);
   void CloseArchive();
 

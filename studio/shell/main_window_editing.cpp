@@ -233,25 +233,7 @@ bool TFKestrel::AppendEntry(const QString& name, int32_t fileType, const std::ve
   return ok;
 }
 
-bool TFKestrel::RemoveEntry(int index) {
-  if (!state_.IsOpen() || index < 0 || index >= state_.FileCount()) return false;
-  const TreeShape shape = ShapeOf(*MASTreeNT, *tree_model_, state_.FileCount());
-  const int selected = state_.SelectedEntry - 1;
-  const bool ok = RunRewrite(*this, dialogs_, environment_.canWrite, [&](const LoadedArchive& archive, const RewriteControl& control) {
-    kestrel::RemoveEntry(archive, static_cast<size_t>(index), control);
-  });
-  Restore(*MASTreeNT, *tree_model_, shape, state_.FileCount(),
-          [ok, index](int i) { return !ok || i < index ? i : i == index ? -1 : i - 1; });
-  if (ok) {
-    // What was on show may be the entry that went, and every later entry moved up.
-    state_.SelectedEntry = -1;
-    ClearViews();
-    ResetCommands();
-  } else {
-    ReselectAfterEdit(selected);
-  }
-  return ok;
-}
+bool TFKestrel::RemoveEntry(int index) { return RemoveEntries({index}); }
 
 bool TFKestrel::RemoveEntries(const std::vector<int>& entries) {
   std::vector<size_t> positions;
@@ -272,6 +254,7 @@ bool TFKestrel::RemoveEntries(const std::vector<int>& entries) {
     return i - static_cast<int>(before - positions.begin());
   });
   if (ok) {
+    // What was on show may be an entry that went, and later entries moved up.
     state_.SelectedEntry = -1;
     ClearViews();
     ResetCommands();
